@@ -1,0 +1,94 @@
+// The computation thread: computes a picture, or a rectangle of it, row by row in the
+// background. Pixels are computed on several worker threads ahead of the hand-over; the
+// hand-over itself (drawing the row, writing the data files, storing the progress) happens
+// in pixel order, in batches of at most 1000 pixels and at every row end, on the
+// user-interface thread through an IUiDispatcher.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/CalcParams.h"
+#include "core/Picture.h"
+#include "core/PixelDataFile.h"
+
+namespace vantorel {
+
+// Runs work on the user-interface thread. The desktop program posts it to its event loop;
+// the renderer (which has no separate user-interface thread) runs it at once.
+class IUiDispatcher {
+ public:
+  virtual ~IUiDispatcher() = default;
+  // Queue fn to run on the user-interface thread; may run it before returning.
+  virtual void Post(std::function<void()> fn) = 0;
+};
+
+class DirectDispatcher final : public IUiDispatcher {
+ public:
+  void Post(std::function<void()> fn) override { fn(); }
+};
+
+class TRechenThread {
+ public:
+  // workers: threads that compute pixels; 0 = all hardware threads.
+  explicit TRechenThread(IUiDispatcher& ui, int workers = 0);
+  // Terminates the run and waits for its threads.
+  ~TRechenThread();
+  TRechenThread(const TRechenThread&) = delete;
+  TRechenThread& operator=(const TRechenThread&) = delete;
+
+  // Keeps the reference to the block and the target picture, computes the mapping constants,
+  // sets the region to the whole picture and the position to the block's progress position,
+  // and prepares the map to iterate. Throws FormatError with a clear message for a block that
+  // cannot be computed (empty AB-sequence, empty colour list, bad picture size, a user formula
+  // in use that does not convert).
+  void Setup(TCalcParams& params, TPicture& target);
+
+  // Set around Setup, before the first Resume.
+  void SetFresh(bool fresh);
+  void SetFiles(PixelDataFile& tmp1, PixelDataFile& tmp2);
+  // A rectangle of the picture; right and bottom are exclusive. Also moves the position
+  // to (left, top). Call after Setup.
+  void SetRegion(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // Called once on the user-interface thread when the scan is complete.
+  void SetFinishedHandler(std::function<void()> handler);
+  // Called on the user-interface thread when a data file fails; the run has ended.
+  void SetErrorHandler(std::function<void(const std::string&)> handler);
+  // Called on the user-interface thread at every hand-over with 0..10000.
+  void SetProgressHandler(std::function<void(int)> handler);
+  // Called on the user-interface thread after a hand-over drew picture row `row`.
+  void SetRowHandler(std::function<void(int32_t row)> handler);
+
+  // The first call starts the run; later calls continue a suspended run.
+  // Suspend, Resume and Terminate are called on the user-interface thread.
+  void Resume();
+  // Once it returns, nothing of the run computes or touches the data files, picture or
+  // block until Resume.
+  void Suspend();
+  bool Suspended() const;
+  // Ends the run at the next pixel; nothing is handed over after it.
+  void Terminate();
+  // Waits until the run's threads have ended.
+  void WaitFor();
+  // True once the run has ended (finished, terminated or failed).
+  bool Ended() const;
+
+  // The current pixel and region, for the progress display (may be slightly stale).
+  int32_t Column() const;
+  int32_t Row() const;
+  int32_t Left() const;
+  int32_t Top() const;
+  int32_t Right() const;
+  int32_t Bottom() const;
+
+  int WorkerCount() const;
+
+ private:
+  struct Impl;
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace vantorel

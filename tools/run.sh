@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the desktop program on its default project when a display is present; otherwise
+# renders the default project on the command line and says where the picture went.
+set -euo pipefail
+build=${1:-build}
+if [ -x "$build/app/vantorel" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  exec "$build/app/vantorel"
+fi
+out="$build/default-project.bmp"
+"$build/cli/vantorel-render" -o "$out"
+echo "No display: rendered the default project to $out"
