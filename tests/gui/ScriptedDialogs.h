@@ -1,0 +1,107 @@
+// A dialog service for widget tests: it answers message boxes, file dialogs and colour
+// dialogs from queues filled by the test, and records every request, so tests run headless
+// and can check what the program asked. An unexpected dialog (empty queue) is recorded and
+// answered with the safest reply: Cancel / No / the default button, or "cancelled".
+#pragma once
+
+#include <QApplication>
+#include <QColor>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/gui/DialogService.h"
+
+namespace vantorel::test {
+
+// The application object shared by every widget test of the executable.
+inline QApplication& GuiApp() {
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  static int argc = 1;
+  static char name[] = "vantorel-test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class ScriptedDialogs final : public gui::DialogService {
+ public:
+  struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+  };
+
+  // Installs itself for the lifetime of the object.
+  ScriptedDialogs() { gui::DialogService::install(this); }
+  ~ScriptedDialogs() override { gui::DialogService::install(nullptr); }
+  ScriptedDialogs(const ScriptedDialogs&) = delete;
+  ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+  // Answers for the next dialogs of each kind, in order.
+  void answerMessage(QMessageBox::StandardButton b) { buttonAnswers.push_back(b); }
+  void answerFile(std::optional<QString> path) { fileAnswers.push_back(std::move(path)); }
+  void answerColor(std::optional<QColor> c) { colorAnswers.push_back(c); }
+
+  QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                      QMessageBox::StandardButtons buttons,
+                                      QMessageBox::StandardButton defaultButton) override {
+    messages.push_back({icon, title, text, buttons});
+    if (buttonAnswers.empty()) {
+      ++unexpected;
+      if (buttons.testFlag(QMessageBox::Cancel)) return QMessageBox::Cancel;
+      if (buttons.testFlag(QMessageBox::No)) return QMessageBox::No;
+      if (defaultButton != QMessageBox::NoButton) return defaultButton;
+      return QMessageBox::Ok;
+    }
+    const auto b = buttonAnswers.front();
+    buttonAnswers.pop_front();
+    return b;
+  }
+
+  std::optional<QString> fileName(QWidget*, const gui::FileDialogRequest& request) override {
+    fileRequests.push_back(request);
+    if (fileAnswers.empty()) {
+      ++unexpected;
+      return std::nullopt;
+    }
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+  }
+
+  std::optional<QColor> color(QWidget*, const QColor& initial, const QString& title) override {
+    colorRequests.push_back({initial, title});
+    if (colorAnswers.empty()) {
+      ++unexpected;
+      return std::nullopt;
+    }
+    auto a = colorAnswers.front();
+    colorAnswers.pop_front();
+    return a;
+  }
+
+  // The texts of all message boxes shown so far.
+  QStringList messageTexts() const {
+    QStringList texts;
+    for (const auto& m : messages) texts << m.text;
+    return texts;
+  }
+  QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
+
+  std::vector<Message> messages;
+  std::vector<gui::FileDialogRequest> fileRequests;
+  std::vector<std::pair<QColor, QString>> colorRequests;
+  int unexpected = 0;  // dialogs asked for without a scripted answer
+
+ private:
+  std::deque<QMessageBox::StandardButton> buttonAnswers;
+  std::deque<std::optional<QString>> fileAnswers;
+  std::deque<std::optional<QColor>> colorAnswers;
+};
+
+}  // namespace vantorel::test
