@@ -1,0 +1,46 @@
+// Writing a file so that a failure never destroys the file it replaces: the contents go to a
+// temporary file beside the target, which is flushed to disk and then renamed over the target.
+// Every step is checked; a failure throws IoError with the system's message and removes the
+// temporary file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vantorel {
+
+class SafeFile {
+ public:
+  // Creates the temporary file in the target's directory.
+  explicit SafeFile(std::string target);
+  // Removes the temporary file unless Commit succeeded.
+  ~SafeFile();
+  SafeFile(const SafeFile&) = delete;
+  SafeFile& operator=(const SafeFile&) = delete;
+
+  void Write(const void* data, size_t size);
+  // Flushes, closes and renames the temporary file into place.
+  void Commit();
+  // Removes the temporary file; the target stays as it was.
+  void Discard() noexcept;
+
+  const std::string& Target() const { return target_; }
+  const std::string& TempPath() const { return temp_; }
+  uint64_t BytesWritten() const { return written_; }
+
+ private:
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  uint64_t written_ = 0;
+};
+
+// Writes a whole file through SafeFile.
+void WriteFileSafely(const std::string& path, const void* data, size_t size);
+
+// Reads up to size bytes at offset; fewer only at the end of the file. Retries interrupted
+// reads; throws IoError on failure.
+size_t ReadFully(int fd, const std::string& path, uint64_t offset, void* data, size_t size);
+
+}  // namespace vantorel
