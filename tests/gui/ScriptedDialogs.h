@@ -4,7 +4,6 @@
 // answered with the safest reply: Cancel / No / the default button, or "cancelled".
 #pragma once
 
-#include <QApplication>
 #include <QColor>
 #include <QMessageBox>
 #include <QString>
@@ -16,16 +15,6 @@
 #include "app/gui/DialogService.h"
 
 namespace vantorel::test {
-
-// The application object shared by every widget test of the executable.
-inline QApplication& GuiApp() {
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static int argc = 1;
-  static char name[] = "vantorel-test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 class ScriptedDialogs final : public gui::DialogService {
  public:
