@@ -1,0 +1,222 @@
+// The project window: one open project with its pages "formula", "coordinates", "colors" and
+// "calculation", its parameter block, its colour list, its picture and its three temporary
+// files (base.TMP0: the latest parameter block; base.TMP1/.TMP2: the per-pixel data).
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/CalcParams.h"
+#include "core/PixelDataFile.h"
+
+class QCheckBox;
+class QCloseEvent;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace vantorel::gui {
+
+class IProjectHost;
+class TColorListDisplay;
+class TRadioGroup;
+class TShape;
+
+class TMDIChild : public QWidget {
+  Q_OBJECT
+ public:
+  // FormCreate: takes its name from host.PendingProjectName().
+  explicit TMDIChild(IProjectHost& host, QWidget* parent = nullptr);
+  ~TMDIChild() override;
+
+  // Points the frame's current-project slots at this window; IterationsDone = 0.
+  void FormActivate();
+  // The frame's commands on the active project.
+  void SaveParameters();
+  void ParametersLoaded();
+  void SaveProject();
+  // Showing a loaded project comes with the calculation; until then it refuses clearly.
+  void ProjectLoaded();
+
+  // Controls -> block. On an input error the block stays as it was, the error is shown and the
+  // result is false.
+  bool GatherParameters();
+  // Block -> controls (also rebuilds the colour list display).
+  void ApplyParameters();
+  // Block -> TMP0 (progress fields written as 0, IterationsDone set to 0). Reports a failed
+  // write and returns false.
+  bool WriteTempParameters();
+
+  // The change handler of the inputs of the formula and coordinates pages.
+  void setChanged();
+  // Keeping the picture's ratio equal to the region's, and "use settings".
+  void SpinEdit3Change();
+  void SpinEdit4Change();
+  void Button11Click();
+  // "use fixed": shows the fixed-formula group instead of the parser group, or the reverse.
+  void CheckBox1Click();
+  // Redraws the colour preview from the preview grid through the edited colour list.
+  void Button8Click();
+  // The close query: true when the window may close.
+  bool FormCloseQuery();
+  // Closes and deletes the temporary files.
+  void FormClose();
+
+  TCalcParams& Params() { return params_; }
+  const TCalcParams& Params() const { return params_; }
+  PixelDataFile& DataFile1() { return dataFile1_; }
+  PixelDataFile& DataFile2() { return dataFile2_; }
+  // The base of the temporary file names (with its directory), e.g. ".../new project 1".
+  QString TempBaseName() const { return tempBase_; }
+  QString TempFileName(int index) const;  // base + ".TMP0" / ".TMP1" / ".TMP2"
+  bool Changed() const { return changed_; }
+  bool Saved() const { return saved_; }
+  bool PictureInitialised() const { return pictureInitialised_; }
+  bool Calculating() const { return calculating_; }
+  const PreviewGrid& Preview() const { return preview_; }
+  const QImage& Picture() const { return picture_; }
+
+  // The window's caption: the project name.
+  QString Caption() const { return windowTitle(); }
+
+  // --- page control ---
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;  // "formula"
+  QWidget* TabSheet2 = nullptr;  // "coordinates"
+  QWidget* TabSheet3 = nullptr;  // "colors"
+  QWidget* TabSheet4 = nullptr;  // "calculation"
+
+  // --- "formula": the map ---
+  QGroupBox* GroupBox1 = nullptr;  // "parser"
+  QLabel* Label1 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QPushButton* Button1 = nullptr;   // "test formula"
+  QPushButton* Button2 = nullptr;   // "help on formula"
+  QPushButton* Button7 = nullptr;   // "plot formula"
+  QPushButton* Button12 = nullptr;  // "use chosen fixed formula"
+  QLabel* Label24 = nullptr;        // "use fixed"
+  QCheckBox* CheckBox1 = nullptr;   // "formulas"
+  QGroupBox* GroupBox5 = nullptr;   // "fixed formulas"
+  QLabel* Label21 = nullptr;        // "parameters"
+  QLineEdit* Edit8 = nullptr;       // W
+  QLineEdit* Edit9 = nullptr;       // V
+  QLineEdit* Edit10 = nullptr;      // U
+  QScrollArea* ScrollBox2 = nullptr;
+  TRadioGroup* RadioGroup1 = nullptr;  // "Formeln"
+  // --- "formula": the settings ---
+  QGroupBox* GroupBox2 = nullptr;  // "settings"
+  QLineEdit* Edit1 = nullptr;      // AB-sequence
+  QLineEdit* Edit2 = nullptr;      // start X
+  QSpinBox* SpinEdit1 = nullptr;   // iterations
+  QSpinBox* SpinEdit2 = nullptr;   // calm down
+  QCheckBox* CheckBox2 = nullptr;  // smart-iterate
+  QLineEdit* Edit11 = nullptr;     // error limit
+
+  // --- "coordinates" ---
+  QLineEdit* Edit3 = nullptr;  // centre X
+  QLineEdit* Edit4 = nullptr;  // centre Y
+  QLineEdit* Edit5 = nullptr;  // rotation in degrees
+  QLineEdit* Edit6 = nullptr;  // width
+  QLineEdit* Edit7 = nullptr;  // height
+  QSpinBox* SpinEdit3 = nullptr;   // picture width
+  QSpinBox* SpinEdit4 = nullptr;   // picture height
+  QCheckBox* CheckBox3 = nullptr;  // "adjust ratio"
+  QPushButton* Button11 = nullptr;  // "use settings"
+  QLabel* CoordinatesError = nullptr;  // input errors of the ratio keeping
+
+  // --- "colors" (owned by the colour list display) ---
+  TColorListDisplay* ColorPage = nullptr;
+  class QListWidget* ListView1 = nullptr;
+  TShape* Shape1 = nullptr;
+  TShape* Shape2 = nullptr;
+  QLabel* Image3 = nullptr;
+  QLabel* Label17 = nullptr;
+  QLabel* Label18 = nullptr;
+  QLabel* Label19 = nullptr;
+  QPushButton* Button3 = nullptr;  // "new"
+  QPushButton* Button4 = nullptr;  // "delete"
+  QPushButton* Button5 = nullptr;  // "edit"
+  QPushButton* Button6 = nullptr;  // "apply to picture"
+  QPushButton* Button8 = nullptr;  // "apply to preview"
+  QLabel* Image2 = nullptr;        // the preview
+
+  // --- "calculation" ---
+  QToolButton* ToolButton7 = nullptr;   // initialise
+  QToolButton* ToolButton13 = nullptr;  // apply selected adjustments
+  QToolButton* ToolButton9 = nullptr;   // reset adjustments
+  QToolButton* ToolButton4 = nullptr;   // change coordinates
+  QToolButton* ToolButton14 = nullptr;  // continue iteration in selected area
+  QToolButton* ToolButton2 = nullptr;   // start / pause / continue / derive more
+  QToolButton* ToolButton10 = nullptr;  // stop
+  QToolButton* ToolButton3 = nullptr;   // save picture
+  QToolButton* ToolButton12 = nullptr;  // histogram
+  QProgressBar* ProgressBar1 = nullptr;  // 0-10000
+  QStatusBar* StatusBar1 = nullptr;
+  QTimer* Timer1 = nullptr;  // 2000 ms
+  QScrollArea* ScrollBox1 = nullptr;
+  QLabel* Image1 = nullptr;  // the picture
+  QWidget* Shape3 = nullptr;  // the selection rectangle
+
+  // The images of ToolButton2: 0 start, 1 pause, 2 continue.
+  void SetToolButton2Image(int index);
+  int ToolButton2Image() const { return toolButton2Image_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FindTempFileNames(const QString& base);
+  void CreateDataFiles();
+  void FillDemonstrationPreview();
+
+  QWidget* BuildFormulaPage();
+  QWidget* BuildCoordinatesPage();
+  QWidget* BuildCalculationPage();
+  void ConnectChangeHandlers();
+  void ToolButton7Click();
+
+  // Reads the decimal fields of the pages into params; the message names the first bad field.
+  std::optional<QString> CollectControls(TCalcParams& params) const;
+  // "Saves" one file through the safe-write API: the caption and flags change only on success.
+  bool SaveFileChecked(const QString& title, const QString& filter, const QString& suffix,
+                       const QString& extension, bool project);
+  void ShowPictureSize(int width, int height);
+  void ReportIoError(const std::exception& e);
+  void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
+                 const QLineEdit* denominator, const QString& numeratorName,
+                 const QString& denominatorName);
+
+  IProjectHost& host_;
+  TCalcParams params_;
+  PixelDataFile dataFile1_;
+  PixelDataFile dataFile2_;
+  PreviewGrid preview_;
+  QImage picture_;
+  QString tempBase_;
+
+  bool calculating_ = false;
+  bool pictureInitialised_ = false;
+  bool firstGather_ = true;
+  bool changed_ = false;
+  bool saved_ = false;
+  bool applying_ = false;
+  bool closed_ = false;
+  int ratioDepth_ = 0;
+  int toolButton2Image_ = 0;
+};
+
+}  // namespace vantorel::gui
