@@ -3,6 +3,7 @@
 // activated, so that frame commands (save parameters, save project, ...) act on it.
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <functional>
 
@@ -17,6 +18,13 @@ namespace vantorel::gui {
 
 class TMDIChild;
 class TForm7;
+
+// The project name a file gives: its name without directory and without its last four
+// characters ("x/Fern.Par" -> "Fern"). A name that would be empty keeps the whole file name.
+inline QString ProjectNameFromFile(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  return name.size() > 4 ? name.chopped(4) : name;
+}
 
 struct CurrentProjectSlots {  // filled by TMDIChild::FormActivate
   TMDIChild* Window = nullptr;
