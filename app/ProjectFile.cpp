@@ -1,0 +1,150 @@
+#include "app/ProjectFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "app/ParameterFile.h"
+#include "core/IoError.h"
+#include "core/SafeFile.h"
+
+namespace vantorel {
+
+namespace {
+
+constexpr uint64_t kRecordBytes = 8;
+
+void Report(const ProjectProgress& progress, const char* text) {
+  if (progress.Stage) progress.Stage(text);
+}
+
+void Bar(const ProjectProgress& progress, double percent) {
+  if (progress.Bar) progress.Bar(static_cast<int>(std::lround(std::min(percent, 100.0))));
+}
+
+// Appends the first `records` records of a data file to the project file.
+void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target,
+                   std::vector<double>& buffer, const ProjectProgress& progress, double barBase) {
+  source.Rewind();
+  int64_t done = 0;
+  while (done < records) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(records - done, buffer.size()));
+    if (source.Read(buffer.data(), n) != n)
+      throw FormatError("The data file '" + source.Path() + "' ended before record " +
+                        std::to_string(records) + ".");
+    target.Write(buffer.data(), n * kRecordBytes);
+    done += static_cast<int64_t>(n);
+    Bar(progress, 50.0 * static_cast<double>(done) / static_cast<double>(records) + barBase);
+  }
+}
+
+// Copies `records` records starting at byte `offset` of the project file into a data file.
+void CopyFromProject(int fd, const std::string& path, uint64_t offset, int64_t records,
+                     PixelDataFile& target, std::vector<double>& buffer, uint64_t fileRecords,
+                     const ProjectProgress& progress) {
+  int64_t done = 0;
+  while (done < records) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(records - done, buffer.size()));
+    if (ReadFully(fd, path, offset, buffer.data(), n * kRecordBytes) != n * kRecordBytes)
+      throw FormatError("The file '" + path + "' ended while its data were being read.");
+    target.Write(buffer.data(), n);
+    done += static_cast<int64_t>(n);
+    offset += n * kRecordBytes;
+    Bar(progress, 200.0 * static_cast<double>(offset / kRecordBytes) /
+                      static_cast<double>(fileRecords));
+  }
+}
+
+}  // namespace
+
+void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
+                 PixelDataFile& tmp2, const ProjectProgress& progress) {
+  Report(progress, "saving parameters...");
+  const int64_t records = tmp1.RecordCount();
+  if (records > std::numeric_limits<int32_t>::max())
+    throw FormatError("The project holds too many pixel records for a project file.");
+  if (tmp2.RecordCount() < records)
+    throw FormatError("The project's data files differ in length; it cannot be saved.");
+  const std::vector<uint8_t> block =
+      EncodeParameterBlock(params, BlockForm::Project, static_cast<int32_t>(records));
+
+  SafeFile file(path);
+  file.Write(block.data(), block.size());
+  if (records > 0) {
+    Report(progress, "saving data...");
+    std::vector<double> buffer(kProjectChunkRecords);
+    CopyToProject(tmp1, records, file, buffer, progress, 0.0);
+    CopyToProject(tmp2, records, file, buffer, progress, 50.0);
+  }
+  tmp1.Rewind();
+  tmp2.Rewind();
+  file.Commit();
+  Bar(progress, 0);
+}
+
+TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                        const ProjectProgress& progress) {
+  struct Closer {
+    int fd = -1;
+    ~Closer() {
+      if (fd >= 0) close(fd);
+    }
+  } file;
+  try {
+    tmp1.Clear();
+    tmp2.Clear();
+    Report(progress, "lade Parameter...");
+    file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) ThrowIoError("Cannot open", path, errno);
+    struct stat st;
+    if (fstat(file.fd, &st) != 0) ThrowIoError("Cannot read", path, errno);
+    if (S_ISDIR(st.st_mode)) ThrowIoError("Cannot read", path, EISDIR);
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+
+    DecodedBlock block;
+    try {
+      block = ReadParameterBlock(file.fd, path, size);
+    } catch (const FormatError& e) {
+      throw FormatError("'" + path + "' is not a usable project file. " + e.what());
+    }
+
+    // The data are located from the end: N records of TMP1, then N of TMP2. They must neither
+    // reach into the parameter block nor be a negative amount.
+    const uint64_t fileRecords = size / kRecordBytes;
+    const int64_t n = block.RecordCount;
+    if (n < 0 || 2 * uint64_t(n) >= fileRecords ||
+        (fileRecords - 2 * uint64_t(n)) * kRecordBytes < block.Length)
+      throw FormatError(kProjectFileError);
+
+    if (n > 0) {
+      Report(progress, "lade Daten...");
+      const uint64_t start = (fileRecords - 2 * uint64_t(n)) * kRecordBytes;
+      std::vector<double> buffer(kProjectChunkRecords);
+      CopyFromProject(file.fd, path, start, n, tmp1, buffer, fileRecords, progress);
+      CopyFromProject(file.fd, path, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer,
+                      fileRecords, progress);
+      tmp1.Rewind();
+      tmp2.Rewind();
+    }
+    Report(progress, "erstelle Vorschau...");
+    Bar(progress, 0);
+    return std::move(block.Params);
+  } catch (...) {
+    try {
+      if (tmp1.IsOpen()) tmp1.Clear();
+      if (tmp2.IsOpen()) tmp2.Clear();
+    } catch (...) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
+}
+
+}  // namespace vantorel

@@ -1,0 +1,125 @@
+#include "core/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "core/IoError.h"
+
+namespace vantorel {
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
+  const size_t slash = target_.find_last_of('/');
+  const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") ThrowIoError("Cannot write", target_, EISDIR);
+  // A hidden temporary name in the same directory, so that the rename stays on one file system.
+  const std::string prefix = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+  std::string pattern = prefix + "." + name + ".tmp-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  fd_ = mkstemp(buffer.data());
+  if (fd_ < 0) ThrowIoError("Cannot create a file beside", target_, errno);
+  temp_.assign(buffer.data());
+  // mkstemp creates the file with mode 0600; give it the permissions a newly created file gets.
+  const mode_t mask = umask(0);
+  umask(mask);
+  struct stat st;
+  const mode_t mode = stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask);
+  if (fchmod(fd_, mode) != 0) {
+    const int err = errno;
+    Discard();
+    ThrowIoError("Cannot set the permissions of", temp_, err);
+  }
+}
+
+SafeFile::~SafeFile() { Discard(); }
+
+void SafeFile::Write(const void* data, size_t size) {
+  if (fd_ < 0) ThrowIoError("Cannot write", target_, EBADF);
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowIoError("Cannot write", target_, errno);
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+    written_ += static_cast<uint64_t>(n);
+  }
+}
+
+void SafeFile::Commit() {
+  if (fd_ < 0) ThrowIoError("Cannot write", target_, EBADF);
+  if (fsync(fd_) != 0) ThrowIoError("Cannot write", target_, errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) {
+    const int err = errno;
+    unlink(temp_.c_str());
+    temp_.clear();
+    ThrowIoError("Cannot write", target_, err);
+  }
+  if (rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int err = errno;
+    unlink(temp_.c_str());
+    temp_.clear();
+    ThrowIoError("Cannot replace", target_, err);
+  }
+  temp_.clear();
+  // Make the rename itself durable; a failure here no longer endangers any data.
+  const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
+void SafeFile::Discard() noexcept {
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+void WriteFileSafely(const std::string& path, const void* data, size_t size) {
+  SafeFile file(path);
+  file.Write(data, size);
+  file.Commit();
+}
+
+size_t ReadFully(int fd, const std::string& path, uint64_t offset, void* data, size_t size) {
+  char* p = static_cast<char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(fd, p + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowIoError("Cannot read", path, errno);
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+}  // namespace vantorel
