@@ -1,0 +1,134 @@
+#include "app/gui/StartupNote.h"
+
+#include <QEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+#include "app/gui/Artwork.h"
+
+namespace vantorel::gui {
+
+QString StartupNoteText() {
+  return "Welcome to Vantorel, a program that computes Lyapunov fractals.\n"
+         "\n"
+         "- \"create new project\" (Ctrl+N) opens a project window with a working example.\n"
+         "- Its pages: \"formula\" (the map, the AB-sequence, the iterations), \"coordinates\" "
+         "(the region and the picture size), \"colors\" (the colour list) and \"calculation\" "
+         "(the picture).\n"
+         "- Numbers are written with a decimal comma: 0,5 - not 0.5.\n"
+         "- The save button (Ctrl+S) stores the parameters or the whole project; the open "
+         "button (Ctrl+O) loads them into a new project window.\n"
+         "- Each project keeps three temporary files (.TMP0, .TMP1, .TMP2) in the folder the "
+         "program was started in; they are deleted when its window closes.\n"
+         "\n"
+         "\"HELP !!!\" in the help menu explains everything, the formula syntax included.";
+}
+
+namespace {
+
+QLabel* ImageLabel(QWidget* parent, const char* name, const QString& resource, const QRect& geometry) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setPixmap(QPixmap(resource));
+  label->setScaledContents(true);
+  label->setGeometry(geometry);
+  label->setCursor(Qt::PointingHandCursor);
+  return label;
+}
+
+}  // namespace
+
+TForm5::TForm5(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  InitArtwork();
+  setObjectName("Form5");
+  setWindowTitle("important note");
+  setFixedSize(360, 261);
+  setAutoFillBackground(true);
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  black.setColor(QPalette::WindowText, Qt::white);
+  black.setColor(QPalette::Base, Qt::black);
+  black.setColor(QPalette::Text, QColor(220, 220, 220));
+  setPalette(black);
+
+  Image3 = ImageLabel(this, "Image3", ":/vantorel/images/logo.png", QRect(8, 8, 64, 64));
+
+  Label1 = new QLabel("Vantorel V2.1", this);
+  Label1->setObjectName("Label1");
+  QFont title = Label1->font();
+  title.setPointSizeF(title.pointSizeF() * 1.8);
+  title.setBold(true);
+  Label1->setFont(title);
+  Label1->setGeometry(84, 16, 200, 40);
+
+  Memo1 = new QPlainTextEdit(StartupNoteText(), this);
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setFrameShape(QFrame::NoFrame);
+  Memo1->setGeometry(8, 80, 344, 132);
+
+  Image1 = ImageLabel(this, "Image1", ":/vantorel/images/button.png", QRect(120, 221, 120, 32));
+  Image2 = ImageLabel(this, "Image2", ":/vantorel/images/button-hot.png", QRect(120, 221, 120, 32));
+  Image2->hide();
+
+  // Mouse moves over every part of the window decide which button image shows.
+  setMouseTracking(true);
+  for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Image1), static_cast<QWidget*>(Image2),
+                     static_cast<QWidget*>(Image3), Memo1->viewport()}) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+  }
+  installEventFilter(this);
+}
+
+void TForm5::Image1MouseMove() { Image2->show(); }
+
+void TForm5::FormMouseMove() { Image2->hide(); }
+
+void TForm5::Image3Click() { Image3->move((Image3->x() + 280) % 560, Image3->y()); }
+
+void TForm5::ImageClick() {
+  Image2->hide();
+  if (isModal())
+    accept();
+  else
+    close();
+}
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    if (watched == Image1)
+      Image1MouseMove();
+    else if (watched != Image2)
+      FormMouseMove();
+  } else if (event->type() == QEvent::MouseButtonRelease &&
+             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (watched == Image1 || watched == Image2) {
+      ImageClick();
+      return true;
+    }
+    if (watched == Image3) {
+      Image3Click();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+  // Centred on the desktop.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+  QDialog::showEvent(event);
+}
+
+}  // namespace vantorel::gui

@@ -1,0 +1,67 @@
+// Vantorel: the desktop program.
+//
+// Hidden option for measuring the start-up time: --quit-after-show (or the environment
+// variable VANTOREL_QUIT_AFTER_SHOW=1) ends the program as soon as the main window has been
+// exposed for the first time.
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/gui/About.h"
+#include "app/gui/Artwork.h"
+#include "app/gui/Main.h"
+#include "app/gui/ProgressForm.h"
+#include "app/gui/StartupNote.h"
+
+namespace {
+
+// Quits the application once the watched window is exposed.
+class QuitWhenExposed : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose) {
+      if (auto* window = qobject_cast<QWindow*>(watched); window && window->isExposed())
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+bool QuitAfterShow(int argc, char** argv) {
+  if (qEnvironmentVariable("VANTOREL_QUIT_AFTER_SHOW") == "1") return true;
+  for (int i = 1; i < argc; ++i)
+    if (QByteArray(argv[i]) == "--quit-after-show") return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool quitAfterShow = QuitAfterShow(argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Vantorel V2.1");
+  QApplication::setApplicationVersion("2.1");
+  QGuiApplication::setDesktopFileName("vantorel");
+  vantorel::gui::InitArtwork();
+  QApplication::setWindowIcon(QIcon(":/vantorel/icons/vantorel.png"));
+  vantorel::gui::UseDecimalComma();
+
+  // The windows created at start; no project window exists yet.
+  vantorel::gui::TMainForm mainForm;
+  auto* about = new vantorel::gui::TAboutBox(&mainForm);
+  auto* note = new vantorel::gui::TForm5(&mainForm);
+  auto* progress = new vantorel::gui::TForm7(&mainForm);
+  mainForm.SetAuxiliaryWindows(about, note, progress);
+
+  QuitWhenExposed quitter;
+  mainForm.show();
+  if (quitAfterShow) {
+    mainForm.windowHandle()->installEventFilter(&quitter);
+    if (mainForm.windowHandle()->isExposed()) QTimer::singleShot(0, &app, &QCoreApplication::quit);
+  }
+  note->show();
+  return app.exec();
+}
