@@ -18,6 +18,7 @@ class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -139,7 +140,7 @@ class TMDIChild : public QWidget {
 
   // --- "colors" (owned by the colour list display) ---
   TColorListDisplay* ColorPage = nullptr;
-  class QListWidget* ListView1 = nullptr;
+  QListWidget* ListView1 = nullptr;
   TShape* Shape1 = nullptr;
   TShape* Shape2 = nullptr;
   QLabel* Image3 = nullptr;

@@ -1,0 +1,543 @@
+#include "app/gui/Childwin.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "app/ParameterFile.h"
+#include "app/ProjectFile.h"
+#include "app/gui/CurrentProject.h"
+#include "app/gui/DialogService.h"
+#include "app/gui/ProgressForm.h"
+#include "app/gui/RadioGroup.h"
+#include "colour/gui/ColorListDisplay.h"
+#include "core/IoError.h"
+#include "core/NumberText.h"
+
+namespace vantorel::gui {
+
+namespace {
+
+constexpr int kColorsPage = 2;
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString Text(double value) { return QString::fromStdString(FloatToText(value)); }
+
+// Whether a file of that name can be opened for reading.
+bool FileExists(const QString& path) {
+  if (path.isEmpty()) return false;
+  QFile probe(path);
+  return probe.open(QIODevice::ReadOnly);
+}
+
+}  // namespace
+
+TMDIChild::TMDIChild(IProjectHost& host, QWidget* parent) : QWidget(parent), host_(host) { FormCreate(); }
+
+TMDIChild::~TMDIChild() {
+  // A window destroyed without being closed still removes its temporary files.
+  if (!closed_) {
+    dataFile1_.Close();
+    dataFile2_.Close();
+    for (int i = 0; i < 3; ++i) QFile::remove(TempFileName(i));
+  }
+}
+
+QString TMDIChild::TempFileName(int index) const { return tempBase_ + QStringLiteral(".TMP%1").arg(index); }
+
+void TMDIChild::FormCreate() {
+  const QString name = host_.PendingProjectName();
+  setWindowTitle(name);
+  params_ = DefaultCalcParams();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  PageControl1 = new QTabWidget(this);
+  TabSheet1 = BuildFormulaPage();
+  TabSheet2 = BuildCoordinatesPage();
+  ColorPage = new TColorListDisplay;
+  TabSheet3 = ColorPage;
+  TabSheet4 = BuildCalculationPage();
+  PageControl1->addTab(TabSheet1, QStringLiteral("formula"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("coordinates"));
+  PageControl1->addTab(TabSheet3, QStringLiteral("colors"));
+  PageControl1->addTab(TabSheet4, QStringLiteral("calculation"));
+  layout->addWidget(PageControl1);
+
+  ListView1 = ColorPage->ListView1;
+  Shape1 = ColorPage->Shape1;
+  Shape2 = ColorPage->Shape2;
+  Image3 = ColorPage->Image3;
+  Label17 = ColorPage->Label17;
+  Label18 = ColorPage->Label18;
+  Label19 = ColorPage->Label19;
+  Button3 = ColorPage->Button3;
+  Button4 = ColorPage->Button4;
+  Button5 = ColorPage->Button5;
+  Button6 = ColorPage->Button6;
+  Button8 = ColorPage->Button8;
+  Image2 = ColorPage->Image2;
+
+  // The temporary files, named after the project in the working directory.
+  FindTempFileNames(QDir::current().filePath(name));
+  CreateDataFiles();
+
+  pictureInitialised_ = false;
+  calculating_ = false;
+  resize(375, 440);
+
+  FillDemonstrationPreview();
+  ColorPage->SetColors(params_.ColorList, static_cast<uint32_t>(params_.BelowColor),
+                       static_cast<uint32_t>(params_.AboveColor));
+  ColorPage->DrawPreview(preview_);
+
+  ConnectChangeHandlers();
+  firstGather_ = true;
+  changed_ = false;
+  if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();
+}
+
+void TMDIChild::FindTempFileNames(const QString& base) {
+  // Each extension in turn lengthens the base with "_" while its file exists; the later
+  // extensions go on from the base as extended so far, so that all three share one base.
+  QString b = base;
+  for (int i = 0; i < 3; ++i)
+    while (FileExists(b + QStringLiteral(".TMP%1").arg(i))) b += QLatin1Char('_');
+  tempBase_ = b;
+}
+
+void TMDIChild::CreateDataFiles() {
+  try {
+    dataFile1_.Create(LocalPath(TempFileName(1)));
+    dataFile2_.Create(LocalPath(TempFileName(2)));
+  } catch (const std::exception& e) {
+    DialogService::instance().error(
+        this, QStringLiteral("The temporary files of the project could not be created:\n%1").arg(e.what()));
+  }
+}
+
+void TMDIChild::FillDemonstrationPreview() {
+  constexpr double twoPi = 2 * std::numbers::pi;
+  for (int i = 0; i < PreviewGrid::Columns; ++i)
+    for (int j = 0; j < PreviewGrid::Rows; ++j)
+      preview_.At(i, j) = 2.0 * 2.0 * std::tan(twoPi * j / PreviewGrid::Rows) * std::sin(twoPi * i / PreviewGrid::Columns);
+}
+
+void TMDIChild::ConnectChangeHandlers() {
+  auto changed = [this] { setChanged(); };
+  connect(Memo1, &QPlainTextEdit::textChanged, this, changed);
+  for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit8, Edit9, Edit10, Edit11})
+    connect(e, &QLineEdit::textChanged, this, changed);
+  connect(SpinEdit1, &QSpinBox::valueChanged, this, changed);
+  connect(SpinEdit2, &QSpinBox::valueChanged, this, changed);
+  connect(RadioGroup1, &TRadioGroup::itemIndexChanged, this, changed);
+  connect(CheckBox2, &QCheckBox::toggled, this, changed);
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+
+  connect(SpinEdit3, &QSpinBox::valueChanged, this, [this] { SpinEdit3Change(); });
+  connect(Edit7, &QLineEdit::textChanged, this, [this] { SpinEdit3Change(); });
+  connect(CheckBox3, &QCheckBox::toggled, this, [this] { SpinEdit3Change(); });
+  connect(SpinEdit4, &QSpinBox::valueChanged, this, [this] { SpinEdit4Change(); });
+  connect(Edit6, &QLineEdit::textChanged, this, [this] { SpinEdit4Change(); });
+  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+
+  connect(ColorPage, &TColorListDisplay::outerColorChanged, this, changed);
+  connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
+  // FormShow: the colour bar is redrawn whenever the "colors" page comes to the front.
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == kColorsPage) ColorPage->DrawColorPad();
+  });
+}
+
+void TMDIChild::setChanged() {
+  changed_ = true;
+  if (pictureInitialised_) {
+    ToolButton9->setEnabled(true);
+    ToolButton13->setEnabled(true);
+  }
+}
+
+void TMDIChild::FormActivate() {
+  CurrentProjectSlots& current = host_.CurrentProject();
+  current.Window = this;
+  current.Params = &params_;
+  current.DataFile1 = &dataFile1_;
+  current.DataFile2 = &dataFile2_;
+  current.SaveParameters = [this] { SaveParameters(); };
+  current.ParametersLoaded = [this] { ParametersLoaded(); };
+  current.SaveProject = [this] { SaveProject(); };
+  current.ProjectLoaded = [this] { ProjectLoaded(); };
+  params_.IterationsDone = 0;
+}
+
+void TMDIChild::CheckBox1Click() {
+  const bool fixed = CheckBox1->isChecked();
+  GroupBox5->setVisible(fixed);
+  GroupBox1->setVisible(!fixed);
+  setChanged();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Coordinates: the picture keeps the region's ratio when "adjust ratio" is checked.
+
+void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
+                          const QLineEdit* denominator, const QString& numeratorName,
+                          const QString& denominatorName) {
+  if (applying_ || !CheckBox3->isChecked()) {
+    CoordinatesError->hide();
+    return;
+  }
+  const auto num = TextToFloat(numerator->text().toStdString());
+  const auto den = TextToFloat(denominator->text().toStdString());
+  QString problem;
+  if (!num)
+    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(numeratorName, numerator->text());
+  else if (!den)
+    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(denominatorName, denominator->text());
+  else if (*den == 0.0)
+    problem = QStringLiteral("%1 is 0.").arg(denominatorName);
+  if (!problem.isEmpty()) {
+    // Reported beside the fields rather than in a box: the text may be half typed.
+    CoordinatesError->setText(problem + QStringLiteral(" The picture size was not adjusted."));
+    CoordinatesError->show();
+    return;
+  }
+  CoordinatesError->hide();
+  const double wanted = factor * *num / *den;
+  if (std::isnan(wanted)) return;
+  // Halves go to the even neighbour; the spin edit keeps its range.
+  const double clamped = std::clamp(wanted, double(target->minimum()), double(target->maximum()));
+  // Setting one size runs the other's handler in turn; the exchange settles within a step or
+  // two, and the depth bound guards against any rounding ping-pong.
+  if (ratioDepth_ > 4) return;
+  ++ratioDepth_;
+  target->setValue(static_cast<int>(std::nearbyint(clamped)));
+  --ratioDepth_;
+}
+
+void TMDIChild::SpinEdit3Change() {
+  setChanged();
+  KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
+}
+
+void TMDIChild::SpinEdit4Change() {
+  setChanged();
+  KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
+}
+
+void TMDIChild::ShowPictureSize(int width, int height) {
+  picture_ = QImage(width, height, QImage::Format_RGB888);
+  if (picture_.isNull()) {
+    DialogService::instance().error(
+        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(width).arg(height));
+    Image1->clear();
+    return;
+  }
+  picture_.fill(Qt::white);
+  Image1->setPixmap(QPixmap::fromImage(picture_));
+  Image1->resize(width, height);
+}
+
+void TMDIChild::Button11Click() {
+  if (!pictureInitialised_) return;
+  if (DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?")) !=
+      QMessageBox::Yes)
+    return;
+  params_.PictureWidth = SpinEdit3->value();
+  params_.PictureHeight = SpinEdit4->value();
+  try {
+    dataFile1_.Clear();
+    dataFile2_.Clear();
+  } catch (const std::exception& e) {
+    ReportIoError(e);
+  }
+  ToolButton7->setEnabled(false);
+  ToolButton10->setEnabled(true);
+  ToolButton2->setEnabled(true);
+  SetToolButton2Image(0);
+  ToolButton14->setEnabled(false);
+  ToolButton4->setEnabled(true);
+  Button6->setEnabled(false);
+  params_.ProgressColumn = 0;
+  params_.ProgressRow = 0;
+  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
+  params_.State = StateInitialised;
+  WriteTempParameters();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameter block <-> controls
+
+std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
+  auto number = [](const QLineEdit* edit, const QString& field, double& out) -> std::optional<QString> {
+    const auto v = TextToFloat(edit->text().toStdString());
+    if (!v) return QStringLiteral("%1: \"%2\" is not a number.").arg(field, edit->text());
+    out = *v;
+    return std::nullopt;
+  };
+  std::optional<QString> problem;
+  auto read = [&](const QLineEdit* edit, const QString& field, double& out) {
+    if (!problem) problem = number(edit, field, out);
+  };
+
+  // The formula page.
+  if (CheckBox1->isChecked()) {
+    p.FixedFormula = RadioGroup1->ItemIndex();
+    if (p.FixedFormula < 0) return QStringLiteral("fixed formulas: please choose one of the formulas.");
+  } else {
+    p.FixedFormula = -1;
+  }
+  read(Edit8, QStringLiteral("W"), p.W);
+  read(Edit9, QStringLiteral("V"), p.V);
+  read(Edit10, QStringLiteral("U"), p.U);
+  p.SetFormula(Memo1->toPlainText().remove(QLatin1Char('\n')).toLatin1().toStdString());
+  const std::string sequence = Edit1->text().toLatin1().toStdString();
+  if (sequence.empty())
+    return QStringLiteral("AB-sequence: the sequence is empty. Please enter a sequence of the letters A and B.");
+  p.SetSequence(ReadSequence(sequence));
+  read(Edit2, QStringLiteral("start X"), p.StartX);
+  p.CalmDownIterations = RoundIterations(SpinEdit2->value(), p.SequenceLength);
+  p.Iterations = RoundIterations(SpinEdit1->value(), p.SequenceLength);
+  p.SmartIterate = CheckBox2->isChecked();
+  read(Edit11, QStringLiteral("error limit"), p.ErrorLimit);
+  p.ErrorLimit = std::fabs(p.ErrorLimit);
+
+  // The coordinates page.
+  read(Edit3, QStringLiteral("center X"), p.CenterX);
+  read(Edit4, QStringLiteral("center Y"), p.CenterY);
+  read(Edit6, QStringLiteral("width"), p.Width);
+  read(Edit7, QStringLiteral("height"), p.Height);
+  double degrees = 0;
+  read(Edit5, QStringLiteral("orientation"), degrees);
+  p.Angle = DegreesToRadians(degrees);
+  p.PictureWidth = SpinEdit3->value();
+  p.PictureHeight = SpinEdit4->value();
+  p.AdjustRatio = CheckBox3->isChecked();
+
+  // The colour page.
+  p.SetColors(ColorPage->Colors());
+  p.BelowColor = static_cast<int32_t>(ColorPage->BelowColor());
+  p.AboveColor = static_cast<int32_t>(ColorPage->AboveColor());
+  return problem;
+}
+
+bool TMDIChild::GatherParameters() {
+  TCalcParams gathered = params_;
+  if (const auto problem = CollectControls(gathered)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
+    return false;
+  }
+  params_ = std::move(gathered);
+  firstGather_ = false;
+  return true;
+}
+
+void TMDIChild::ApplyParameters() {
+  const TCalcParams p = params_;  // the change handlers must not see a half-shown block
+  applying_ = true;
+  const bool fixed = p.FixedFormula != -1;
+  CheckBox1->setChecked(fixed);
+  GroupBox5->setVisible(fixed);
+  GroupBox1->setVisible(!fixed);
+  if (fixed) RadioGroup1->SetItemIndex(p.FixedFormula);
+  Edit8->setText(Text(p.W));
+  Edit9->setText(Text(p.V));
+  Edit10->setText(Text(p.U));
+  Memo1->setPlainText(QString::fromLatin1(p.FormulaText.data(), static_cast<qsizetype>(p.FormulaText.size())));
+  Edit1->setText(QString::fromStdString(SequenceText(p.Sequence)));
+  Edit2->setText(Text(p.StartX));
+  SpinEdit2->setValue(p.CalmDownIterations);
+  SpinEdit1->setValue(p.Iterations);
+  CheckBox2->setChecked(p.SmartIterate);
+  Edit11->setText(Text(p.ErrorLimit));
+  Edit3->setText(Text(p.CenterX));
+  Edit4->setText(Text(p.CenterY));
+  Edit6->setText(Text(p.Width));
+  Edit7->setText(Text(p.Height));
+  Edit5->setText(Text(RadiansToDegrees(p.Angle)));
+  SpinEdit3->setValue(p.PictureWidth);
+  SpinEdit4->setValue(p.PictureHeight);
+  CheckBox3->setChecked(p.AdjustRatio);
+  ColorPage->SetColors(p.ColorList, static_cast<uint32_t>(p.BelowColor), static_cast<uint32_t>(p.AboveColor));
+  applying_ = false;
+  CoordinatesError->hide();
+}
+
+bool TMDIChild::WriteTempParameters() {
+  try {
+    vantorel::WriteTempParameters(LocalPath(TempFileName(0)), params_);
+    return true;
+  } catch (const std::exception& e) {
+    ReportIoError(e);
+    return false;
+  }
+}
+
+void TMDIChild::ParametersLoaded() { ApplyParameters(); }
+
+void TMDIChild::ReportIoError(const std::exception& e) {
+  DialogService::instance().error(this, QString::fromLocal8Bit(e.what()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving
+
+void TMDIChild::SaveParameters() {
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Save;
+  request.title = QStringLiteral("save parameters");
+  request.filter = QStringLiteral("parameter - file (*.Par);;all files (*)");
+  request.defaultSuffix = QStringLiteral("Par");
+  request.presetFileName = Caption() + QStringLiteral(".Par");
+  const auto path = DialogService::instance().fileName(this, request);
+  if (!path) return;
+  if (ToolButton9->isEnabled() &&
+      DialogService::instance().question(
+          this, QStringLiteral("This will also re-initialize the adjustments\ncontinue anyway?")) != QMessageBox::Yes)
+    return;
+  if (!GatherParameters()) return;
+  try {
+    SaveParameterFile(LocalPath(*path), params_);
+  } catch (const std::exception& e) {
+    DialogService::instance().error(
+        this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
+    return;
+  }
+  // The caption follows the file only once it has been written.
+  setWindowTitle(ProjectNameFromFile(*path));
+}
+
+void TMDIChild::SaveProject() {
+  saved_ = true;
+  TForm7& progress = host_.ProgressWindow();
+  if (calculating_) {
+    // Nothing was written, so nothing may be taken as saved.
+    saved_ = false;
+    DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
+    return;
+  }
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Save;
+  request.title = QStringLiteral("save project");
+  request.filter = QStringLiteral("project file (*.LPr);;all files (*)");
+  request.defaultSuffix = QStringLiteral("LPr");
+  request.presetFileName = Caption() + QStringLiteral(".LPr");
+  const auto path = DialogService::instance().fileName(this, request);
+  if (!path) {
+    saved_ = false;
+    progress.close();
+    return;
+  }
+
+  progress.Label1->setText(QStringLiteral("saving parameters..."));
+  progress.ProgressBar1->setValue(0);
+  progress.show();
+  QApplication::processEvents();
+  if (!GatherParameters()) {
+    saved_ = false;
+    progress.close();
+    return;
+  }
+
+  QProgressBar& mainBar = host_.MainProgressBar();
+  ProjectProgress report;
+  report.Stage = [&progress](const std::string& text) {
+    progress.Label1->setText(QString::fromStdString(text));
+    if (text == "saving data...") progress.ProgressBar1->setValue(progress.ProgressBar1->maximum());
+    QApplication::processEvents();
+  };
+  report.Bar = [&mainBar](int percent) { mainBar.setValue(percent); };
+  try {
+    vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
+  } catch (const std::exception& e) {
+    mainBar.setValue(0);
+    progress.close();
+    saved_ = false;
+    DialogService::instance().error(
+        this, QStringLiteral("The project could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
+    return;
+  }
+  mainBar.setValue(0);
+  setWindowTitle(ProjectNameFromFile(*path));
+  changed_ = false;
+  progress.close();
+}
+
+void TMDIChild::ProjectLoaded() {
+  DialogService::instance().information(this, QStringLiteral("Loading projects is not available in this version yet."));
+}
+
+void TMDIChild::ToolButton7Click() {
+  DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
+}
+
+void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
+
+// ---------------------------------------------------------------------------------------------
+// Closing
+
+bool TMDIChild::FormCloseQuery() {
+  const bool timerWasActive = Timer1->isActive();
+  Timer1->stop();
+  if (!changed_) return true;
+  const auto answer = DialogService::instance().message(
+      this, QMessageBox::Information, QString(),
+      Caption() + QStringLiteral("\n\nYou changed something.\nSave changes?"),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  bool allow = false;
+  if (answer == QMessageBox::Yes) {
+    SaveProject();
+    allow = saved_;
+  } else if (answer == QMessageBox::No) {
+    allow = true;
+  }
+  if (!allow && timerWasActive) Timer1->start();
+  return allow;
+}
+
+void TMDIChild::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  Timer1->stop();
+  dataFile1_.Close();
+  dataFile2_.Close();
+  for (int i = 0; i < 3; ++i) QFile::remove(TempFileName(i));  // failures do not keep the window
+  CurrentProjectSlots& current = host_.CurrentProject();
+  if (current.Window == this) current = CurrentProjectSlots{};
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event) {
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+}  // namespace vantorel::gui

@@ -1,0 +1,327 @@
+#include "colour/gui/ColorListDisplay.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/gui/DialogService.h"
+#include "colour/ColorMapping.h"
+#include "core/NumberText.h"
+#include "core/PixelDataFile.h"
+
+namespace vantorel::gui {
+
+namespace {
+
+constexpr int kImageRole = Qt::UserRole;      // index into ImageList1
+constexpr int kValueRole = Qt::UserRole + 1;  // the value the caption shows
+
+// Items compare by value, so that sorting the list view keeps it in ascending order.
+class ColorItem : public QListWidgetItem {
+ public:
+  using QListWidgetItem::QListWidgetItem;
+  bool operator<(const QListWidgetItem& other) const override {
+    return TColorListDisplay::ListView1Compare(this, &other) < 0;
+  }
+};
+
+QString Text(double value) { return QString::fromStdString(FloatToText(value)); }
+
+}  // namespace
+
+QColor ToQColor(uint32_t color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
+
+uint32_t FromQColor(const QColor& color) {
+  return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
+         (static_cast<uint32_t>(color.blue()) << 16);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TShape
+
+TShape::TShape(QWidget* parent) : QFrame(parent) {
+  setFixedSize(33, 25);
+  setToolTip(QStringLiteral("click to change"));
+  setCursor(Qt::PointingHandCursor);
+}
+
+void TShape::SetBrushColor(uint32_t color) {
+  color_ = color & 0xFFFFFF;
+  update();
+}
+
+void TShape::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setPen(Qt::black);
+  p.setBrush(ToQColor(color_));
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TShape::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) emit clicked();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TColorListDisplay
+
+TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(4, 4, 4, 4);
+  page->setSpacing(6);
+
+  // The list with its buttons and the two outer colours.
+  GroupBox3 = new QGroupBox(QStringLiteral("color- and value-list"), this);
+  auto* listRow = new QHBoxLayout(GroupBox3);
+  ListView1 = new QListWidget(GroupBox3);
+  ListView1->setViewMode(QListView::ListMode);
+  ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ListView1->setIconSize(QSize(16, 16));
+  ListView1->setMinimumHeight(110);
+  ListView1->setSortingEnabled(false);  // sorted explicitly, as after every change
+  listRow->addWidget(ListView1, 1);
+
+  auto* side = new QGridLayout;
+  Button3 = new QPushButton(QStringLiteral("new"), GroupBox3);
+  Button3->setToolTip(QStringLiteral("create new entry"));
+  Button5 = new QPushButton(QStringLiteral("edit"), GroupBox3);
+  Button5->setToolTip(QStringLiteral("edit chosen color and value"));
+  Button4 = new QPushButton(QStringLiteral("delete"), GroupBox3);
+  Button4->setToolTip(QStringLiteral("delete selected entries"));
+  // Editing the list comes with its own dialogs; until then the buttons are off.
+  for (QPushButton* b : {Button3, Button5, Button4}) b->setEnabled(false);
+  side->addWidget(Button3, 0, 0, 1, 2);
+  side->addWidget(Button5, 1, 0, 1, 2);
+  side->addWidget(Button4, 2, 0, 1, 2);
+  Label15 = new QLabel(QStringLiteral("x < xmin:"), GroupBox3);
+  Label16 = new QLabel(QStringLiteral("x > xmax:"), GroupBox3);
+  Shape1 = new TShape(GroupBox3);
+  Shape2 = new TShape(GroupBox3);
+  Shape1->SetBrushColor(0xFFFFFF);
+  Shape2->SetBrushColor(0x000000);
+  side->addWidget(Label15, 3, 0);
+  side->addWidget(Shape1, 3, 1);
+  side->addWidget(Label16, 4, 0);
+  side->addWidget(Shape2, 4, 1);
+  side->setRowStretch(5, 1);
+  listRow->addLayout(side);
+  page->addWidget(GroupBox3);
+
+  // The colour bar with its end labels and the readout between them.
+  ScrollBox4 = new QWidget(this);
+  ScrollBox4->setMouseTracking(true);
+  auto* barBox = new QGridLayout(ScrollBox4);
+  barBox->setContentsMargins(0, 0, 0, 0);
+  barBox->setVerticalSpacing(2);
+  Image3 = new QLabel(ScrollBox4);
+  Image3->setFixedSize(BarWidth, BarHeight);
+  Image3->setMouseTracking(true);
+  Image3->setToolTip(QStringLiteral("click to insert color"));
+  Label17 = new QLabel(QStringLiteral("-2"), ScrollBox4);
+  Label18 = new QLabel(QStringLiteral("2"), ScrollBox4);
+  Label19 = new QLabel(ScrollBox4);
+  Label17->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Label18->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  Label19->setAlignment(Qt::AlignCenter);
+  Label19->hide();
+  Label19->setMinimumWidth(120);
+  barBox->addWidget(Image3, 0, 0, 1, 3, Qt::AlignHCenter);
+  barBox->addWidget(Label17, 1, 0);
+  barBox->addWidget(Label19, 1, 1);
+  barBox->addWidget(Label18, 1, 2);
+  barBox->setColumnStretch(0, 1);
+  barBox->setColumnStretch(2, 1);
+  ScrollBox4->setFixedWidth(BarWidth);
+  page->addWidget(ScrollBox4, 0, Qt::AlignHCenter);
+
+  // The preview with the two "apply" buttons.
+  Panel1 = new QGroupBox(QStringLiteral("Vorschau"), this);
+  auto* previewRow = new QHBoxLayout(Panel1);
+  Image2 = new QLabel(Panel1);
+  Image2->setFixedSize(PreviewGrid::Columns, PreviewGrid::Rows);
+  previewRow->addWidget(Image2, 0, Qt::AlignTop);
+  auto* applyColumn = new QVBoxLayout;
+  Button8 = new QPushButton(QStringLiteral("apply to preview"), Panel1);
+  Button8->setToolTip(QStringLiteral("applies changes to preview"));
+  Button6 = new QPushButton(QStringLiteral("apply to picture"), Panel1);
+  Button6->setToolTip(QStringLiteral("applies changes to picture"));
+  Button6->setEnabled(false);
+  applyColumn->addWidget(Button8);
+  applyColumn->addWidget(Button6);
+  applyColumn->addStretch(1);
+  previewRow->addLayout(applyColumn);
+  page->addWidget(Panel1);
+  page->addStretch(1);
+
+  preview_ = QImage(PreviewGrid::Columns, PreviewGrid::Rows, QImage::Format_RGB888);
+  preview_.fill(Qt::white);
+  Image2->setPixmap(QPixmap::fromImage(preview_));
+
+  // Moving over the page's other parts hides the readout again.
+  for (QWidget* w : std::initializer_list<QWidget*>{this, GroupBox3, ScrollBox4, Label17, Label18, Button3,
+                                                    Button5, Button4}) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+  }
+  Image3->installEventFilter(this);
+
+  connect(Shape1, &TShape::clicked, this, [this] { ShapeMouseDown(Shape1); });
+  connect(Shape2, &TShape::clicked, this, [this] { ShapeMouseDown(Shape2); });
+
+  bar_ = QImage(BarWidth, BarHeight, QImage::Format_RGB888);
+  bar_.fill(Qt::white);
+}
+
+int TColorListDisplay::AddImage(uint32_t color) {
+  QImage image(16, 16, QImage::Format_RGB888);
+  image.fill(ToQColor(color));
+  images_.push_back(image);
+  return static_cast<int>(images_.size()) - 1;
+}
+
+QListWidgetItem* TColorListDisplay::AddItem(int image, double value) {
+  auto* item = new ColorItem(Text(value), ListView1);
+  item->setData(kImageRole, image);
+  item->setData(kValueRole, value);
+  if (image >= 0 && image < static_cast<int>(images_.size()))
+    item->setIcon(QIcon(QPixmap::fromImage(images_[static_cast<size_t>(image)])));
+  return item;
+}
+
+uint32_t TColorListDisplay::ItemColor(const QListWidgetItem* item) const {
+  const int image = ItemImage(item);
+  if (image < 0 || image >= static_cast<int>(images_.size())) return 0;
+  return FromQColor(images_[static_cast<size_t>(image)].pixelColor(1, 1));
+}
+
+double TColorListDisplay::ItemValue(const QListWidgetItem* item) { return item->data(kValueRole).toDouble(); }
+
+int TColorListDisplay::ItemImage(const QListWidgetItem* item) { return item->data(kImageRole).toInt(); }
+
+int TColorListDisplay::ListView1Compare(const QListWidgetItem* a, const QListWidgetItem* b) {
+  const double x = ItemValue(a);
+  const double y = ItemValue(b);
+  if (x < y) return -1;
+  if (x > y) return 1;
+  return 0;
+}
+
+void TColorListDisplay::SortList() { ListView1->sortItems(Qt::AscendingOrder); }
+
+void TColorListDisplay::SetColors(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above) {
+  ListView1->clear();
+  images_.clear();
+  for (const TColorEntry& e : list) AddItem(AddImage(e.Color), e.Value);
+  Shape1->SetBrushColor(below);
+  Shape2->SetBrushColor(above);
+  DrawColorPad();
+}
+
+std::vector<TColorEntry> TColorListDisplay::Colors() const {
+  std::vector<TColorEntry> list;
+  list.reserve(static_cast<size_t>(ListView1->count()));
+  for (int i = 0; i < ListView1->count(); ++i) {
+    const QListWidgetItem* item = ListView1->item(i);
+    list.push_back({ItemColor(item), ItemValue(item)});
+  }
+  return list;
+}
+
+uint32_t TColorListDisplay::BelowColor() const { return Shape1->BrushColor(); }
+uint32_t TColorListDisplay::AboveColor() const { return Shape2->BrushColor(); }
+
+bool TColorListDisplay::EndValues(double& lo, double& hi) const {
+  if (ListView1->count() == 0) return false;
+  lo = ItemValue(ListView1->item(0));
+  hi = ItemValue(ListView1->item(ListView1->count() - 1));
+  return true;
+}
+
+void TColorListDisplay::DrawColorPad() {
+  SortList();
+  const std::vector<TColorEntry> list = Colors();
+  const uint32_t below = BelowColor();
+  const uint32_t above = AboveColor();
+
+  QPainter p(&bar_);
+  p.fillRect(0, 0, 10, BarHeight, ToQColor(below));
+  p.fillRect(300, 0, 11, BarHeight, ToQColor(above));
+  double lo = 0, hi = 0;
+  if (EndValues(lo, hi)) {
+    Label17->setText(ListView1->item(0)->text());
+    Label18->setText(ListView1->item(ListView1->count() - 1)->text());
+    for (int i = 0; i <= 300; ++i) {
+      const long double v = static_cast<long double>(lo) + (static_cast<long double>(hi) - lo) * i / 300;
+      // Rounding may carry the last column just past the last value; it shows the last colour.
+      const uint32_t c = v > hi ? list.back().Color
+                                : ColorForExponent(list, below, above, static_cast<double>(v));
+      p.fillRect(i + 5, 0, 1, BarHeight, ToQColor(c));
+    }
+  } else {
+    Label17->clear();
+    Label18->clear();
+  }
+  p.end();
+  Image3->setPixmap(QPixmap::fromImage(bar_));
+}
+
+QString TColorListDisplay::ReadoutText(int x) const {
+  double lo = 0, hi = 0;
+  if (!EndValues(lo, hi)) return QString();
+  return Text(lo + (hi - lo) * (x - 5) / 300);
+}
+
+void TColorListDisplay::Image3MouseMove(int x) {
+  const QString text = ReadoutText(x);
+  Label19->setText(text);
+  Label19->setVisible(!text.isEmpty());
+}
+
+void TColorListDisplay::ScrollBox4MouseMove() { Label19->hide(); }
+
+void TColorListDisplay::DrawPreview(const PreviewGrid& grid) {
+  SortList();
+  const std::vector<TColorEntry> list = Colors();
+  if (!list.empty()) {
+    const uint32_t below = BelowColor();
+    const uint32_t above = AboveColor();
+    for (int y = 0; y < PreviewGrid::Rows; ++y) {
+      uchar* row = preview_.scanLine(y);
+      for (int x = 0; x < PreviewGrid::Columns; ++x) {
+        const uint32_t c = ColorForExponent(list, below, above, grid.At(x, y));
+        row[3 * x] = c & 0xFF;
+        row[3 * x + 1] = (c >> 8) & 0xFF;
+        row[3 * x + 2] = (c >> 16) & 0xFF;
+      }
+    }
+  }
+  Image2->setPixmap(QPixmap::fromImage(preview_));
+}
+
+void TColorListDisplay::ShapeMouseDown(TShape* shape) {
+  const auto chosen = DialogService::instance().color(this, ToQColor(shape->BrushColor()), QString());
+  if (!chosen) return;
+  shape->SetBrushColor(FromQColor(*chosen));
+  DrawColorPad();
+  emit outerColorChanged();
+}
+
+bool TColorListDisplay::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    if (watched == Image3)
+      Image3MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint().x());
+    else
+      ScrollBox4MouseMove();
+  } else if (event->type() == QEvent::Leave && watched == Image3) {
+    ScrollBox4MouseMove();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace vantorel::gui

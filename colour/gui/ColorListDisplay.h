@@ -1,0 +1,128 @@
+// The "colors" page of a project window: the editable copy of the colour list (value-colour
+// items with 16 x 16 colour squares, kept in ascending order of value), the colours below and
+// above the list, the colour bar with its value readout, and the small preview.
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "core/CalcParams.h"
+
+class QGroupBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace vantorel {
+struct PreviewGrid;
+}
+
+namespace vantorel::gui {
+
+// Colours are kept as 0x00BBGGRR, the form of the parameter block.
+QColor ToQColor(uint32_t color);
+uint32_t FromQColor(const QColor& color);
+
+// A rectangle filled with one colour (its brush colour); clicking it emits clicked().
+class TShape : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TShape(QWidget* parent = nullptr);
+  uint32_t BrushColor() const { return color_; }
+  void SetBrushColor(uint32_t color);
+
+ signals:
+  void clicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  uint32_t color_ = 0xFFFFFF;
+};
+
+class TColorListDisplay : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int BarWidth = 311;
+  static constexpr int BarHeight = 23;
+
+  explicit TColorListDisplay(QWidget* parent = nullptr);
+
+  // Rebuilds the image list and the items from a stored list, sets the outer colours, sorts and
+  // redraws the colour bar.
+  void SetColors(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above);
+  // The items in list order.
+  std::vector<TColorEntry> Colors() const;
+  uint32_t BelowColor() const;
+  uint32_t AboveColor() const;
+
+  // ImageList1: one 16 x 16 solid image per colour; returns the new image's index.
+  int AddImage(uint32_t color);
+  const std::vector<QImage>& ImageList1() const { return images_; }
+  // Adds an item showing image `image` and the value as its caption (not sorted).
+  QListWidgetItem* AddItem(int image, double value);
+  // An item's colour (its image's pixel at (1, 1)) and value.
+  uint32_t ItemColor(const QListWidgetItem* item) const;
+  static double ItemValue(const QListWidgetItem* item);
+  static int ItemImage(const QListWidgetItem* item);
+
+  // The sort comparison of the list: -1, 0 or 1 by value.
+  static int ListView1Compare(const QListWidgetItem* a, const QListWidgetItem* b);
+  void SortList();
+  // Sorts the list, sets the end labels and redraws the colour bar.
+  void DrawColorPad();
+  const QImage& ColorBar() const { return bar_; }
+
+  // The readout over the colour bar at mouse column x, and hiding it again.
+  QString ReadoutText(int x) const;
+  void Image3MouseMove(int x);
+  void ScrollBox4MouseMove();
+
+  // Colours the preview grid through the list as it stands (the items, not the stored list).
+  void DrawPreview(const PreviewGrid& grid);
+  const QImage& PreviewImage() const { return preview_; }
+
+  // Controls.
+  QGroupBox* GroupBox3 = nullptr;  // "color- and value-list"
+  QListWidget* ListView1 = nullptr;
+  QPushButton* Button3 = nullptr;  // "new"
+  QPushButton* Button5 = nullptr;  // "edit"
+  QPushButton* Button4 = nullptr;  // "delete"
+  QLabel* Label15 = nullptr;       // "x < xmin:"
+  QLabel* Label16 = nullptr;       // "x > xmax:"
+  TShape* Shape1 = nullptr;        // BelowColor
+  TShape* Shape2 = nullptr;        // AboveColor
+  QWidget* ScrollBox4 = nullptr;   // the colour bar's box
+  QLabel* Image3 = nullptr;        // the colour bar, 311 x 23
+  QLabel* Label17 = nullptr;       // first value
+  QLabel* Label18 = nullptr;       // last value
+  QLabel* Label19 = nullptr;       // readout
+  QGroupBox* Panel1 = nullptr;     // "Vorschau"
+  QLabel* Image2 = nullptr;        // the preview, 175 x 119
+  QPushButton* Button8 = nullptr;  // "apply to preview"
+  QPushButton* Button6 = nullptr;  // "apply to picture"
+
+ signals:
+  // The outer colours were changed by the user.
+  void outerColorChanged();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ShapeMouseDown(TShape* shape);
+  // The end values lo and hi as the end labels show them; false for an empty list.
+  bool EndValues(double& lo, double& hi) const;
+
+  std::vector<QImage> images_;
+  QImage bar_;
+  QImage preview_;
+};
+
+}  // namespace vantorel::gui
