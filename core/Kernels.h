@@ -1,0 +1,265 @@
+// The iteration kernels: for one pixel, iterate X <- F(X, AB) along the AB-sequence and return
+// the Lyapunov exponent and the last X.
+//
+// One frame serves every map. A Map supplies
+//   static constexpr bool CanFault;                  // fixed formulas: check for inf/NaN
+//   void Begin(double a, double b);                  // once per pixel, before any pass
+//   double Next(double x, double ab, double ba);     // calm-down step: the new X
+//   double Step(double x, double ab, double ba, double& d);  // new X, and d = dF/dX at x
+// The fixed formulas are FixedMap<0..5>; a user formula plugs in through IUserMap (UserMap.h).
+#pragma once
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "core/CalcParams.h"
+
+namespace vantorel {
+
+// The fields of the parameter block the kernels read, taken once per run (and again when a
+// paused run continues).
+struct KernelParams {
+  std::vector<uint8_t> Sequence;  // SequenceSteps letters, each 0 (A) or 1 (B)
+  double StartX = 0.5;
+  int32_t CalmDownIterations = 0;  // C
+  int32_t Iterations = 0;          // N
+  int32_t IterationsDone = 0;      // P
+  double W = 0.0, V = 0.0, U = 0.0;
+  int32_t FixedFormula = 0;  // -1: user formula
+  bool SmartIterate = false;
+  double EpsX = 0.0;  // ErrorLimit
+  double EpsS = 0.0;  // SequenceLength * ErrorLimit
+  double Q = 1.0;     // 1 / SequenceLength
+  bool operator==(const KernelParams&) const = default;
+};
+
+// Takes the kernel fields from a block. Throws FormatError for a block no kernel can run:
+// an empty AB-sequence, sequence lengths that disagree, an unknown fixed formula.
+KernelParams KernelParamsFrom(const TCalcParams& params);
+
+struct PixelInput {
+  double A = 0.0, B = 0.0;
+  bool Fresh = true;       // false: continue from the stored values
+  double StoredX = 0.0;    // from TMP2
+  double StoredE = 0.0;    // from TMP1
+};
+
+struct PixelResult {
+  double E = 0.0;  // the exponent
+  double X = 0.0;  // the last X completed
+};
+
+// The summand of one step: ln|d|, or the penalty -100 for a zero (or undefined) derivative.
+inline double StepTerm(double d) {
+  const double a = std::fabs(d);
+  return a > 0.0 ? std::log(a) : -100.0;
+}
+
+constexpr double kInvPi = 0.3183098861837907;
+
+// Fixed formula 1..6 (index 0..5) with its hand-written derivative.
+template <int F>
+struct FixedMap {
+  static_assert(F >= 0 && F <= 5);
+  static constexpr bool CanFault = true;
+  double W = 0.0, V = 0.0, U = 0.0;
+
+  explicit FixedMap(const KernelParams& p) : W(p.W), V(p.V), U(p.U) {}
+  void Begin(double, double) {}
+
+  double Next(double x, double ab, double ba) const {
+    if constexpr (F == 0) {
+      return ab * x * (1.0 - x);
+    } else if constexpr (F == 1) {
+      const double s = std::sin(x + ab);
+      return W * (s * s);
+    } else if constexpr (F == 2) {
+      if (x > 0.5) return ab * x * std::fabs(1.0 - x);
+      return ab * x * (1.0 - x) + (ab - 2.0) * U * 0.25;
+    } else if constexpr (F == 3) {
+      double t = x * kInvPi;
+      t -= std::trunc(t);
+      const double s = std::sin(x + ab);
+      const double base = W * (s * s);
+      return t > 0.5 ? base : base + U * ab;
+    } else if constexpr (F == 4) {
+      return ab * (W * std::sin(x + ab) + V * std::cos(x + ba));
+    } else {
+      return W * ab * std::cos(x - ab) + V * ba * x;
+    }
+  }
+
+  double Step(double x, double ab, double ba, double& d) const {
+    if constexpr (F == 0) {
+      d = (1.0 - 2.0 * x) * ab;
+    } else if constexpr (F == 1 || F == 3) {
+      d = W * std::sin(2.0 * (x + ab));
+    } else if constexpr (F == 2) {
+      d = std::fabs(1.0 - 2.0 * x) * ab;
+    } else if constexpr (F == 4) {
+      d = ab * (W * std::cos(x + ab) - V * std::sin(x + ba));
+    } else {
+      d = V * ba - W * ab * std::sin(x - ab);
+    }
+    return Next(x, ab, ba);
+  }
+};
+
+namespace kernel_detail {
+
+inline bool Cancelled(const std::atomic<bool>* cancel) {
+  return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+// Starts the pixel: X and S from the start value or the stored data.
+inline void Start(const KernelParams& p, const PixelInput& in, double& x, double& sum) {
+  if (in.Fresh) {
+    x = p.StartX;
+    sum = 0.0;
+  } else {
+    x = in.StoredX;
+    sum = p.IterationsDone * in.StoredE * 0.5;
+  }
+}
+
+inline double Divisor(const KernelParams& p) { return p.Iterations + p.IterationsDone * 0.5; }
+
+// One pass through the sequence without summing. False: the map faulted (x keeps the last
+// completed value).
+template <class Map>
+inline bool CalmPass(Map& map, const KernelParams& p, const double* letter, double& x) {
+  const uint8_t* seq = p.Sequence.data();
+  const size_t steps = p.Sequence.size();
+  for (size_t k = 0; k < steps; ++k) {
+    const double nx = map.Next(x, letter[seq[k]], letter[seq[k] ^ 1]);
+    if constexpr (Map::CanFault) {
+      if (!std::isfinite(nx)) return false;
+    }
+    x = nx;
+  }
+  return true;
+}
+
+// One summed pass: adds the terms to sum. False: the map faulted; sum holds the terms of
+// the steps before the fault and x the last completed value.
+template <class Map>
+inline bool SumPass(Map& map, const KernelParams& p, const double* letter, double& x, double& sum) {
+  const uint8_t* seq = p.Sequence.data();
+  const size_t steps = p.Sequence.size();
+  for (size_t k = 0; k < steps; ++k) {
+    double d;
+    const double nx = map.Step(x, letter[seq[k]], letter[seq[k] ^ 1], d);
+    if constexpr (Map::CanFault) {
+      if (!std::isfinite(nx) || !std::isfinite(d)) return false;
+    }
+    sum += StepTerm(d);
+    x = nx;
+  }
+  return true;
+}
+
+}  // namespace kernel_detail
+
+// The plain kernel. Returns false (and leaves out alone) only when cancel was set between
+// two passes; the pixel then has to be computed again.
+template <class Map>
+bool RunPlainKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
+                    const std::atomic<bool>* cancel = nullptr) {
+  using namespace kernel_detail;
+  const double letter[2] = {in.A, in.B};
+  map.Begin(in.A, in.B);
+  double x, sum;
+  Start(p, in, x, sum);
+  bool ok = true;
+  if (in.Fresh) {
+    const int32_t passes = p.CalmDownIterations / static_cast<int32_t>(p.Sequence.size()) + 1;
+    for (int32_t pass = 0; ok && pass < passes; ++pass) {
+      if (Cancelled(cancel)) return false;
+      ok = CalmPass(map, p, letter, x);
+    }
+  }
+  const int32_t passes = p.Iterations / static_cast<int32_t>(p.Sequence.size()) + 1;
+  for (int32_t pass = 0; ok && pass < passes; ++pass) {
+    if (Cancelled(cancel)) return false;
+    ok = SumPass(map, p, letter, x, sum);
+  }
+  out.E = sum / Divisor(p);
+  out.X = x;
+  return true;
+}
+
+// The smart-iterate kernel: stops once six passes in a row ended close to each other (in X or
+// in their sums) and lets the next pass stand for all passes left.
+template <class Map>
+bool RunSmartKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
+                    const std::atomic<bool>* cancel = nullptr) {
+  using namespace kernel_detail;
+  const double letter[2] = {in.A, in.B};
+  map.Begin(in.A, in.B);
+  double x, sum;
+  Start(p, in, x, sum);
+  int cx = 0, cs = 0;
+  double xp = 0.0, sp = 0.0;
+  bool ok = true;
+  if (in.Fresh) {
+    const int32_t passes = p.CalmDownIterations / static_cast<int32_t>(p.Sequence.size()) + 1;
+    for (int32_t pass = 0; ok && pass < passes; ++pass) {
+      if (Cancelled(cancel)) return false;
+      ok = CalmPass(map, p, letter, x);
+      if (!ok) break;
+      cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+      xp = x;
+      if (cx > 5) break;
+    }
+  }
+  const int32_t passes = p.Iterations / static_cast<int32_t>(p.Sequence.size()) + 1;
+  for (int32_t r = 0; ok && r < passes; ++r) {
+    if (Cancelled(cancel)) return false;
+    double s = 0.0;
+    ok = SumPass(map, p, letter, x, s);
+    if (!ok) break;  // the terms of this pass are lost
+    if (cx > 5 || cs > 5) {
+      sum += (p.Iterations * p.Q - r) * s;
+      break;
+    }
+    cs = std::fabs(s - sp) < p.EpsS ? cs + 1 : 0;
+    cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+    xp = x;
+    sp = s;
+    sum += s;
+  }
+  out.E = sum / Divisor(p);
+  out.X = x;
+  return true;
+}
+
+template <class Map>
+bool RunKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
+               const std::atomic<bool>* cancel = nullptr) {
+  return p.SmartIterate ? RunSmartKernel(map, p, in, out, cancel) : RunPlainKernel(map, p, in, out, cancel);
+}
+
+class IUserMap;
+
+// The kernel of one run, chosen once by FixedFormula and SmartIterate so that the fixed
+// formula is compiled into the loop. user must be given when FixedFormula is -1; it is used by
+// this kernel alone (one per worker thread).
+class PixelKernel {
+ public:
+  PixelKernel(const KernelParams& params, IUserMap* user);
+  // False only when cancel was set before the pixel was done.
+  bool Compute(const PixelInput& in, PixelResult& out, const std::atomic<bool>* cancel = nullptr) const {
+    return fn_(*params_, user_, in, out, cancel);
+  }
+
+ private:
+  using Fn = bool (*)(const KernelParams&, IUserMap*, const PixelInput&, PixelResult&,
+                      const std::atomic<bool>*);
+  Fn fn_ = nullptr;
+  const KernelParams* params_ = nullptr;
+  IUserMap* user_ = nullptr;
+};
+
+}  // namespace vantorel
