@@ -1,0 +1,230 @@
+#include "cli/Options.h"
+
+#include <cmath>
+#include <functional>
+#include <map>
+
+#include "app/PictureFile.h"
+#include "core/NumberText.h"
+
+namespace vantorel::cli {
+
+namespace {
+
+int32_t IntValue(const std::string& option, const std::string& text) {
+  const std::optional<int> v = TextToInt(text);
+  if (!v) throw UsageError("the value of " + option + " is not a whole number: '" + text + "'");
+  return *v;
+}
+
+double RealValue(const std::string& option, const std::string& text) {
+  const std::optional<double> v = TextToFloatLenient(text);
+  if (!v || !std::isfinite(*v))
+    throw UsageError("the value of " + option + " is not a number: '" + text + "'");
+  return *v;
+}
+
+void ParseSize(const std::string& text, Overrides& o) {
+  const size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, e.g. 800x600: '" + text + "'");
+  o.PictureWidth = IntValue("--size", text.substr(0, x));
+  o.PictureHeight = IntValue("--size", text.substr(x + 1));
+}
+
+}  // namespace
+
+bool Overrides::Any() const {
+  return PictureWidth || PictureHeight || Iterations || CalmDownIterations || FixedFormula ||
+         FormulaText || W || V || U || Sequence || StartX || SmartIterate || ErrorLimit ||
+         CenterX || CenterY || Width || Height || AngleDegrees;
+}
+
+void Overrides::ApplyTo(TCalcParams& p) const {
+  if (FormulaText) p.SetFormula(*FormulaText);
+  if (FixedFormula) p.FixedFormula = *FixedFormula;
+  if (W) p.W = *W;
+  if (V) p.V = *V;
+  if (U) p.U = *U;
+  if (Sequence) p.SetSequence(ReadSequence(*Sequence));
+  if (StartX) p.StartX = *StartX;
+  if (SmartIterate) p.SmartIterate = *SmartIterate;
+  if (ErrorLimit) p.ErrorLimit = std::fabs(*ErrorLimit);
+  if (CenterX) p.CenterX = *CenterX;
+  if (CenterY) p.CenterY = *CenterY;
+  if (Width) p.Width = *Width;
+  if (Height) p.Height = *Height;
+  if (AngleDegrees) p.Angle = DegreesToRadians(*AngleDegrees);
+  if (PictureWidth) p.PictureWidth = *PictureWidth;
+  if (PictureHeight) p.PictureHeight = *PictureHeight;
+  // Counts are rounded with the sequence length in force, as the desktop program gathers them;
+  // a count that cannot be rounded (no sequence, count <= 0) is kept and refused later.
+  if (Iterations)
+    p.Iterations = (p.SequenceLength > 0 && *Iterations > 0) ? RoundIterations(*Iterations, p.SequenceLength)
+                                                            : *Iterations;
+  if (CalmDownIterations)
+    p.CalmDownIterations = (p.SequenceLength > 0 && *CalmDownIterations > 0)
+                               ? RoundIterations(*CalmDownIterations, p.SequenceLength)
+                               : *CalmDownIterations;
+}
+
+Options ParseOptions(const std::vector<std::string>& args) {
+  Options o;
+  Overrides& c = o.Changes;
+  using Setter = std::function<void(const std::string& option, const std::string& value)>;
+  const std::map<std::string, Setter> valued = {
+      {"-o", [&](auto&, auto& v) { o.Picture = v; }},
+      {"--output", [&](auto&, auto& v) { o.Picture = v; }},
+      {"--project", [&](auto&, auto& v) { o.Project = v; }},
+      {"--data", [&](auto&, auto& v) { o.DataBase = v; }},
+      {"--threads",
+       [&](auto& n, auto& v) {
+         o.Threads = IntValue(n, v);
+         if (o.Threads < 1 || o.Threads > 1024) throw UsageError("--threads must lie in 1..1024");
+       }},
+      {"--check-formula", [&](auto&, auto& v) { o.CheckFormula = v; }},
+      {"--size", [&](auto&, auto& v) { ParseSize(v, c); }},
+      {"--width", [&](auto& n, auto& v) { c.PictureWidth = IntValue(n, v); }},
+      {"--height", [&](auto& n, auto& v) { c.PictureHeight = IntValue(n, v); }},
+      {"--iterations", [&](auto& n, auto& v) { c.Iterations = IntValue(n, v); }},
+      {"--calm-down", [&](auto& n, auto& v) { c.CalmDownIterations = IntValue(n, v); }},
+      {"--fixed",
+       [&](auto& n, auto& v) {
+         const int32_t k = IntValue(n, v);
+         if (k < 1 || k > 6) throw UsageError("--fixed takes a formula number 1..6, not " + v);
+         c.FixedFormula = k - 1;
+         c.FormulaText.reset();
+       }},
+      {"--formula",
+       [&](auto&, auto& v) {
+         c.FormulaText = v;
+         c.FixedFormula = -1;
+       }},
+      {"--w", [&](auto& n, auto& v) { c.W = RealValue(n, v); }},
+      {"--v", [&](auto& n, auto& v) { c.V = RealValue(n, v); }},
+      {"--u", [&](auto& n, auto& v) { c.U = RealValue(n, v); }},
+      {"--sequence", [&](auto&, auto& v) { c.Sequence = v; }},
+      {"--start-x", [&](auto& n, auto& v) { c.StartX = RealValue(n, v); }},
+      {"--error-limit", [&](auto& n, auto& v) { c.ErrorLimit = RealValue(n, v); }},
+      {"--center-x", [&](auto& n, auto& v) { c.CenterX = RealValue(n, v); }},
+      {"--center-y", [&](auto& n, auto& v) { c.CenterY = RealValue(n, v); }},
+      {"--region-width", [&](auto& n, auto& v) { c.Width = RealValue(n, v); }},
+      {"--region-height", [&](auto& n, auto& v) { c.Height = RealValue(n, v); }},
+      {"--angle", [&](auto& n, auto& v) { c.AngleDegrees = RealValue(n, v); }},
+  };
+  const std::map<std::string, std::function<void()>> flags = {
+      {"-h", [&] { o.Help = true; }},
+      {"--help", [&] { o.Help = true; }},
+      {"--quiet", [&] { o.Quiet = true; }},
+      {"-q", [&] { o.Quiet = true; }},
+      {"--more", [&] { o.More = true; }},
+      {"--smart", [&] { c.SmartIterate = true; }},
+      {"--no-smart", [&] { c.SmartIterate = false; }},
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (arg.size() > 1 && arg[0] == '-') {
+      std::optional<std::string> inlineValue;
+      const size_t eq = arg.find('=');
+      if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+        inlineValue = arg.substr(eq + 1);
+        arg.resize(eq);
+      }
+      if (auto f = flags.find(arg); f != flags.end()) {
+        if (inlineValue) throw UsageError(arg + " takes no value");
+        f->second();
+        continue;
+      }
+      auto s = valued.find(arg);
+      if (s == valued.end()) throw UsageError("unknown option " + arg);
+      if (!inlineValue && i + 1 >= args.size()) throw UsageError(arg + " needs a value");
+      s->second(arg, inlineValue ? *inlineValue : args[++i]);
+      continue;
+    }
+    if (o.Input) throw UsageError("only one input file can be given ('" + *o.Input + "', '" + arg + "')");
+    o.Input = arg;
+  }
+
+  if (o.Help || o.CheckFormula) return o;
+  // Values typed on the command line are checked here, with the desktop program's limits.
+  const auto inRange = [](const std::optional<int32_t>& v, int32_t lo, int32_t hi) {
+    return !v || (*v >= lo && *v <= hi);
+  };
+  if (!inRange(c.PictureWidth, kMinPictureSide, kMaxPictureSide) ||
+      !inRange(c.PictureHeight, kMinPictureSide, kMaxPictureSide))
+    throw UsageError("the picture size must lie in " + std::to_string(kMinPictureSide) + ".." +
+                     std::to_string(kMaxPictureSide) + " pixels each way");
+  if (!inRange(c.Iterations, 1, INT32_MAX)) throw UsageError("--iterations must be at least 1");
+  if (!inRange(c.CalmDownIterations, 0, INT32_MAX)) throw UsageError("--calm-down must not be negative");
+  if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
+  PictureType type;
+  if (o.Picture && !PictureTypeForPath(*o.Picture, type))
+    throw UsageError("the picture name must end in .bmp, .jpg or .jpeg: '" + *o.Picture + "'");
+  if (o.More && c.Any())
+    throw UsageError("--more derives more iterations from the stored data and cannot be combined "
+                     "with changed parameters");
+  return o;
+}
+
+std::string DefaultPictureName(const std::optional<std::string>& input) {
+  if (!input) return "vantorel.bmp";
+  std::string name = *input;
+  if (const size_t slash = name.find_last_of('/'); slash != std::string::npos) name.erase(0, slash + 1);
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  if (name.empty()) name = "vantorel";
+  return name + ".bmp";
+}
+
+std::string HelpText() {
+  return R"HELP(Usage: vantorel-render [FILE] [OPTIONS]
+Computes a Lyapunov picture from a parameter file (*.Par), a project file (*.LPr)
+or, without FILE, the default project of the desktop program.
+
+A project file whose calculation was interrupted continues where it stopped; the pixels
+computed before are coloured from their stored exponents. A finished project is only
+coloured, unless --more is given.
+
+Output (existing files are replaced only once the new file is complete):
+  -o, --output PICTURE   write the picture; the extension chooses the type:
+                         .bmp (24-bit Windows bitmap) or .jpg/.jpeg (JPEG, quality 90)
+      --project OUT.LPr  write a project file (parameters and pixel data) for the
+                         desktop program
+      --data BASE        write the parameters and pixel data as BASE.TMP0 (parameters),
+                         BASE.TMP1 (exponents) and BASE.TMP2 (orbit values)
+  Without -o, --project and --data the picture is written to NAME.bmp in the current
+  directory, NAME being FILE's name without directory and extension ("vantorel"
+  without FILE).
+
+Calculation:
+      --threads N        computing threads, 1..1024 (default: all hardware threads)
+      --more             derive more iterations of a finished project (whole picture)
+  -q, --quiet            no progress display and no summary on stderr
+
+Changes to the parameters (numbers with decimal point or comma; any change starts the
+picture afresh, stored pixel data are not used):
+      --size WxH         picture size in pixels, each 10..100000 (also --width, --height)
+      --iterations N     iterations; rounded as the desktop program does: N - N mod S + S
+                         for the AB-sequence length S
+      --calm-down N      calm-down iterations, rounded the same way
+      --fixed N          iterate fixed formula N (1..6)
+      --formula TEXT     iterate the user formula TEXT, e.g. "2,5*sqr(sin(X+AB))"
+      --w X, --v X, --u X  parameters W, V and U of the fixed formulas
+      --sequence TEXT    AB-sequence: A (or a) for A, any other character for B
+      --start-x X        start value of X
+      --smart, --no-smart  smart-iterate on or off
+      --error-limit X    error limit of smart-iterate (its absolute value is used)
+      --center-x X, --center-y Y  centre of the region
+      --region-width X, --region-height Y  extent of the region
+      --angle DEGREES    rotation of the region, counter-clockwise
+
+Other:
+      --check-formula TEXT  say whether TEXT is a usable formula and exit (0: usable)
+  -h, --help             show this text
+
+Progress and remaining time are shown on stderr when it is a terminal. Ctrl-C stops the
+calculation; nothing is written then.
+Exit status: 0 success, 1 failure (with a message), 2 bad command line.
+)HELP";
+}
+
+}  // namespace vantorel::cli
