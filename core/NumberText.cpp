@@ -7,7 +7,9 @@
 
 namespace vantorel {
 
-std::string FloatToText(double value) {
+namespace {
+
+std::string GeneralText(double value, bool allowExponent) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0.0) return "0";
@@ -34,7 +36,7 @@ std::string FloatToText(double value) {
   const int point = exp10 + 1;
   std::string out;
   if (negative) out.push_back('-');
-  if (point > 15 || point < -3) {
+  if (allowExponent && (point > 15 || point < -3)) {
     out.push_back(digits[0]);
     if (digits.size() > 1) {
       out.push_back(kDecimalSeparator);
@@ -59,6 +61,11 @@ std::string FloatToText(double value) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string FloatToText(double value) { return GeneralText(value, true); }
+std::string FloatToPlainText(double value) { return GeneralText(value, false); }
 
 namespace {
 
@@ -103,7 +110,10 @@ std::optional<double> Parse(std::string_view text, bool acceptPoint) {
     bool bigExponent = false;
     const size_t e = norm.find('e');
     if (e != std::string::npos && norm.find('-', e) == std::string::npos) bigExponent = true;
-    if (bigExponent || e == std::string::npos) return std::nullopt;
+    // Without an exponent part, a value too small for a double has no non-zero digit before
+    // the decimal point.
+    if (e == std::string::npos) bigExponent = norm.find_first_of("123456789") < norm.find('.');
+    if (bigExponent) return std::nullopt;
     return (norm[0] == '-') ? -0.0 : 0.0;
   }
   if (ec != std::errc() || end != norm.data() + norm.size()) return std::nullopt;

@@ -15,6 +15,10 @@ constexpr char kDecimalSeparator = ',';
 // decimal comma. 0.01 gives "0,01".
 std::string FloatToText(double value);
 
+// As FloatToText, but never with an exponent part ("0,00001", "100000000000000000000"): the
+// form that formula texts use, since the formula parser reads no exponents.
+std::string FloatToPlainText(double value);
+
 // Text to number with the decimal comma only ("0,5", "-1,5E-3", " 2 "). A point is refused.
 // Returns nothing when the text is not a number.
 std::optional<double> TextToFloat(std::string_view text);
