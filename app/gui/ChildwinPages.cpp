@@ -178,6 +178,7 @@ QWidget* TMDIChild::BuildFormulaPage() {
   parser->addWidget(Button2, 2, 1);
   parser->addWidget(Button7, 3, 0);
   parser->addWidget(Button12, 3, 1);
+  parser->setColumnStretch(1, 1);  // the long caption of Button12 takes the room
   column->addWidget(GroupBox1);
 
   // ... or one of the fixed formulas.

@@ -119,8 +119,13 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   auto* barBox = new QGridLayout(ScrollBox4);
   barBox->setContentsMargins(0, 0, 0, 0);
   barBox->setVerticalSpacing(2);
-  Image3 = new QLabel(ScrollBox4);
-  Image3->setFixedSize(BarWidth, BarHeight);
+  auto* barFrame = new QFrame(ScrollBox4);  // an outline, so that white ends stay visible
+  barFrame->setFrameShape(QFrame::Box);
+  barFrame->setLineWidth(1);
+  barFrame->setFixedSize(BarWidth + 2, BarHeight + 2);
+  barFrame->setMouseTracking(true);
+  Image3 = new QLabel(barFrame);
+  Image3->setGeometry(1, 1, BarWidth, BarHeight);
   Image3->setMouseTracking(true);
   Image3->setToolTip(QStringLiteral("click to insert color"));
   Label17 = new QLabel(QStringLiteral("-2"), ScrollBox4);
@@ -131,13 +136,13 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Label19->setAlignment(Qt::AlignCenter);
   Label19->hide();
   Label19->setMinimumWidth(120);
-  barBox->addWidget(Image3, 0, 0, 1, 3, Qt::AlignHCenter);
+  barBox->addWidget(barFrame, 0, 0, 1, 3, Qt::AlignHCenter);
   barBox->addWidget(Label17, 1, 0);
   barBox->addWidget(Label19, 1, 1);
   barBox->addWidget(Label18, 1, 2);
   barBox->setColumnStretch(0, 1);
   barBox->setColumnStretch(2, 1);
-  ScrollBox4->setFixedWidth(BarWidth);
+  ScrollBox4->setFixedWidth(BarWidth + 2);
   page->addWidget(ScrollBox4, 0, Qt::AlignHCenter);
 
   // The preview with the two "apply" buttons.
@@ -189,8 +194,15 @@ QListWidgetItem* TColorListDisplay::AddItem(int image, double value) {
   auto* item = new ColorItem(Text(value), ListView1);
   item->setData(kImageRole, image);
   item->setData(kValueRole, value);
-  if (image >= 0 && image < static_cast<int>(images_.size()))
-    item->setIcon(QIcon(QPixmap::fromImage(images_[static_cast<size_t>(image)])));
+  if (image >= 0 && image < static_cast<int>(images_.size())) {
+    // The icon carries a thin outline so that a white square shows on the white list.
+    QPixmap icon = QPixmap::fromImage(images_[static_cast<size_t>(image)]);
+    QPainter p(&icon);
+    p.setPen(QColor(128, 128, 128));
+    p.drawRect(0, 0, 15, 15);
+    p.end();
+    item->setIcon(QIcon(icon));
+  }
   return item;
 }
 
@@ -314,10 +326,11 @@ void TColorListDisplay::ShapeMouseDown(TShape* shape) {
 
 bool TColorListDisplay::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove) {
-    if (watched == Image3)
+    if (watched == Image3) {
       Image3MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint().x());
-    else
-      ScrollBox4MouseMove();
+      return true;  // the box around the bar must not see it and hide the readout again
+    }
+    ScrollBox4MouseMove();
   } else if (event->type() == QEvent::Leave && watched == Image3) {
     ScrollBox4MouseMove();
   }

@@ -1,0 +1,161 @@
+// The colour list display: items in value order with their colour squares, the colour bar and
+// its readout, the outer colours and the preview.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "colour/gui/ColorListDisplay.h"
+#include "core/CalcParams.h"
+#include "core/NumberText.h"
+#include "core/PixelDataFile.h"
+#include "gui/ScriptedDialogs.h"
+
+namespace vantorel::gui {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kOrange = 0x0080FF, kRed = 0x0000FF, kBlack = 0;
+
+uint32_t BarColumn(const TColorListDisplay& d, int x) { return FromQColor(d.ColorBar().pixelColor(x, 11)); }
+
+class ColorListDisplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override { display.SetColors(DefaultColorList(), kWhite, kBlack); }
+  TColorListDisplay display;
+};
+
+TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquares) {
+  ASSERT_EQ(display.ListView1->count(), 5);
+  const char* captions[5] = {"-1", "-0,1", "0", "0,01", "0,1"};
+  const uint32_t colours[5] = {kWhite, kYellow, kOrange, kRed, kBlack};
+  for (int i = 0; i < 5; ++i) {
+    const QListWidgetItem* item = display.ListView1->item(i);
+    EXPECT_EQ(item->text(), captions[i]);
+    EXPECT_EQ(display.ItemColor(item), colours[i]);
+    EXPECT_EQ(TColorListDisplay::ItemImage(item), i);
+    EXPECT_FALSE(item->icon().isNull());
+  }
+  ASSERT_EQ(display.ImageList1().size(), 5u);
+  EXPECT_EQ(display.ImageList1()[2].size(), QSize(16, 16));
+  EXPECT_EQ(display.Colors(), DefaultColorList());
+  EXPECT_EQ(display.Shape1->BrushColor(), kWhite);
+  EXPECT_EQ(display.Shape2->BrushColor(), kBlack);
+  EXPECT_EQ(display.Shape1->toolTip(), "click to change");
+}
+
+TEST_F(ColorListDisplayTest, ColourBarOfTheDefaultList) {
+  EXPECT_EQ(display.Label17->text(), "-1");
+  EXPECT_EQ(display.Label18->text(), "0,1");
+  EXPECT_EQ(display.ColorBar().size(), QSize(311, 23));
+  EXPECT_EQ(display.Image3->toolTip(), "click to insert color");
+  EXPECT_EQ(BarColumn(display, 5), kWhite);
+  EXPECT_EQ(BarColumn(display, 305), kBlack);
+  // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
+  // from yellow (-0,1): green 255 + (128 - 255) * 0,9733 = 131,4, truncated.
+  EXPECT_EQ(BarColumn(display, 277), 0x0083FFu);
+  // The outer colours fill the ends (with the default list: white and black).
+  display.SetColors(DefaultColorList(), 0x112233, 0x445566);
+  for (int x : {0, 4}) EXPECT_EQ(BarColumn(display, x), 0x112233u);
+  for (int x : {306, 310}) EXPECT_EQ(BarColumn(display, x), 0x445566u);
+  EXPECT_EQ(BarColumn(display, 5), kWhite);
+  EXPECT_EQ(BarColumn(display, 305), kBlack);
+}
+
+TEST_F(ColorListDisplayTest, ListIsKeptInValueOrder) {
+  display.SetColors({{kRed, 0.5}, {kYellow, -3}, {kBlack, 0.01}, {kWhite, -3}}, kWhite, kBlack);
+  ASSERT_EQ(display.ListView1->count(), 4);
+  EXPECT_EQ(display.ListView1->item(0)->text(), "-3");
+  EXPECT_EQ(display.ListView1->item(1)->text(), "-3");
+  EXPECT_EQ(display.ListView1->item(2)->text(), "0,01");
+  EXPECT_EQ(display.ListView1->item(3)->text(), "0,5");
+  EXPECT_EQ(display.Label17->text(), "-3");
+  EXPECT_EQ(display.Label18->text(), "0,5");
+  EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(0), display.ListView1->item(1)), 0);
+  EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(1), display.ListView1->item(2)), -1);
+  EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(3), display.ListView1->item(2)), 1);
+  // Equal values keep the order they came in.
+  EXPECT_EQ(display.ItemColor(display.ListView1->item(0)), kYellow);
+
+  // An item added later finds its place when the list is sorted again.
+  display.AddItem(display.AddImage(kOrange), 0.1);
+  display.DrawColorPad();
+  EXPECT_EQ(display.ListView1->item(3)->text(), "0,1");
+  EXPECT_EQ(display.ImageList1().size(), 5u);
+}
+
+TEST_F(ColorListDisplayTest, OneEntryFillsTheMappedRange) {
+  display.SetColors({{kOrange, 0.25}}, kWhite, kBlack);
+  EXPECT_EQ(display.Label17->text(), "0,25");
+  EXPECT_EQ(display.Label18->text(), "0,25");
+  for (int x : {5, 100, 305}) EXPECT_EQ(BarColumn(display, x), kOrange) << x;
+  EXPECT_EQ(BarColumn(display, 2), kWhite);
+  EXPECT_EQ(BarColumn(display, 308), kBlack);
+}
+
+TEST_F(ColorListDisplayTest, EmptyListShowsOnlyTheOuterColours) {
+  display.SetColors({}, kRed, kYellow);
+  EXPECT_EQ(display.ListView1->count(), 0);
+  EXPECT_TRUE(display.Label17->text().isEmpty());
+  EXPECT_EQ(BarColumn(display, 0), kRed);
+  EXPECT_EQ(display.ReadoutText(100), QString());
+}
+
+TEST_F(ColorListDisplayTest, ReadoutFollowsTheMouse) {
+  EXPECT_EQ(display.ReadoutText(5), "-1");
+  EXPECT_EQ(display.ReadoutText(305), "0,1");
+  EXPECT_EQ(display.ReadoutText(155), QString::fromStdString(FloatToText(-1 + 1.1 * 150 / 300)));
+  EXPECT_TRUE(display.Label19->isHidden());
+
+  QMouseEvent over(QEvent::MouseMove, QPointF(5, 10), QPointF(5, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(display.Image3, &over);
+  EXPECT_FALSE(display.Label19->isHidden());
+  EXPECT_EQ(display.Label19->text(), "-1");
+
+  QMouseEvent away(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(display.ScrollBox4, &away);
+  EXPECT_TRUE(display.Label19->isHidden());
+}
+
+TEST_F(ColorListDisplayTest, ClickingAnOuterColourAsksForANewOne) {
+  test::ScriptedDialogs dialogs;
+  QSignalSpy changed(&display, &TColorListDisplay::outerColorChanged);
+  dialogs.answerColor(QColor(0, 0, 255));
+  QTest::mouseClick(display.Shape1, Qt::LeftButton);
+  ASSERT_EQ(dialogs.colorRequests.size(), 1u);
+  EXPECT_EQ(dialogs.colorRequests[0].first, QColor(255, 255, 255));
+  EXPECT_EQ(display.BelowColor(), 0xFF0000u);  // blue in 0x00BBGGRR
+  EXPECT_EQ(BarColumn(display, 0), 0xFF0000u);
+  EXPECT_EQ(changed.count(), 1);
+
+  QTest::mouseClick(display.Shape2, Qt::LeftButton);  // cancelled: nothing changes
+  EXPECT_EQ(display.AboveColor(), kBlack);
+  EXPECT_EQ(changed.count(), 1);
+}
+
+TEST_F(ColorListDisplayTest, PreviewMapsTheGridThroughTheList) {
+  auto grid = std::make_unique<PreviewGrid>();
+  grid->At(0, 0) = -1;     // the first value: its colour
+  grid->At(1, 0) = -5;     // below
+  grid->At(2, 0) = 7;      // above
+  grid->At(3, 0) = 0.005;  // between orange and red
+  display.SetColors(DefaultColorList(), 0x010203, 0x040506);
+  display.DrawPreview(*grid);
+  const QImage& img = display.PreviewImage();
+  ASSERT_EQ(img.size(), QSize(175, 119));
+  EXPECT_EQ(FromQColor(img.pixelColor(0, 0)), kWhite);
+  EXPECT_EQ(FromQColor(img.pixelColor(1, 0)), 0x010203u);
+  EXPECT_EQ(FromQColor(img.pixelColor(2, 0)), 0x040506u);
+  EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);  // green halfway from 128 to 0
+  EXPECT_EQ(FromQColor(img.pixelColor(100, 100)), kOrange);  // the rest of the grid holds 0
+}
+
+TEST(ColorConversion, BlockColoursAndToolkitColours) {
+  EXPECT_EQ(ToQColor(0x0080FF), QColor(255, 128, 0));
+  EXPECT_EQ(FromQColor(QColor(255, 128, 0)), 0x0080FFu);
+}
+
+}  // namespace
+}  // namespace vantorel::gui
