@@ -50,6 +50,18 @@ bool FileExists(const QString& path) {
   return probe.open(QIODevice::ReadOnly);
 }
 
+// The save dialogs of the project window; the file name starts as the caption.
+FileDialogRequest SaveRequest(const QString& title, const QString& filter, const QString& suffix,
+                              const QString& caption) {
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Save;
+  request.title = title;
+  request.filter = filter;
+  request.defaultSuffix = suffix;
+  request.presetFileName = caption + QLatin1Char('.') + suffix;
+  return request;
+}
+
 }  // namespace
 
 TMDIChild::TMDIChild(IProjectHost& host, QWidget* parent) : QWidget(parent), host_(host) { FormCreate(); }
@@ -404,13 +416,9 @@ void TMDIChild::ReportIoError(const std::exception& e) {
 // Saving
 
 void TMDIChild::SaveParameters() {
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Save;
-  request.title = QStringLiteral("save parameters");
-  request.filter = QStringLiteral("parameter - file (*.Par);;all files (*)");
-  request.defaultSuffix = QStringLiteral("Par");
-  request.presetFileName = Caption() + QStringLiteral(".Par");
-  const auto path = DialogService::instance().fileName(this, request);
+  const auto path = DialogService::instance().fileName(
+      this, SaveRequest(QStringLiteral("save parameters"), QStringLiteral("parameter - file (*.Par);;all files (*)"),
+                        QStringLiteral("Par"), Caption()));
   if (!path) return;
   if (ToolButton9->isEnabled() &&
       DialogService::instance().question(
@@ -437,13 +445,9 @@ void TMDIChild::SaveProject() {
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
     return;
   }
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Save;
-  request.title = QStringLiteral("save project");
-  request.filter = QStringLiteral("project file (*.LPr);;all files (*)");
-  request.defaultSuffix = QStringLiteral("LPr");
-  request.presetFileName = Caption() + QStringLiteral(".LPr");
-  const auto path = DialogService::instance().fileName(this, request);
+  const auto path = DialogService::instance().fileName(
+      this, SaveRequest(QStringLiteral("save project"), QStringLiteral("project file (*.LPr);;all files (*)"),
+                        QStringLiteral("LPr"), Caption()));
   if (!path) {
     saved_ = false;
     progress.close();

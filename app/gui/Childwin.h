@@ -192,9 +192,6 @@ class TMDIChild : public QWidget {
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;
-  // "Saves" one file through the safe-write API: the caption and flags change only on success.
-  bool SaveFileChecked(const QString& title, const QString& filter, const QString& suffix,
-                       const QString& extension, bool project);
   void ShowPictureSize(int width, int height);
   void ReportIoError(const std::exception& e);
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,

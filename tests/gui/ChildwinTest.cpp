@@ -526,6 +526,55 @@ TEST_F(ChildwinTest, FailedParameterSaveKeepsTheOldFileAndTheCaption) {
   EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved"));
 }
 
+TEST_F(ChildwinTest, PendingAdjustmentsAskBeforeSavingParameters) {
+  TMDIChild* child = Open("x");
+  child->ToolButton9->setEnabled(true);  // as after an edit of an initialised picture's settings
+  const std::string path = InDir("asked.Par");
+  dialogs_.answerFile(QString::fromStdString(path));
+  dialogs_.answerMessage(QMessageBox::No);
+  child->SaveParameters();
+  EXPECT_EQ(dialogs_.lastMessage(), "This will also re-initialize the adjustments\ncontinue anyway?");
+  EXPECT_FALSE(Exists("asked.Par"));
+  EXPECT_EQ(child->Caption(), "x");
+
+  dialogs_.answerFile(QString::fromStdString(path));
+  dialogs_.answerMessage(QMessageBox::Yes);
+  child->SaveParameters();
+  EXPECT_TRUE(Exists("asked.Par"));
+  EXPECT_EQ(child->Caption(), "asked");
+}
+
+TEST_F(ChildwinTest, SavesIntoAMissingFolderFailClearly) {
+  TMDIChild* child = Open("x");
+  child->setChanged();
+  const QString missing = QString::fromStdString(InDir("no such folder/p.Par"));
+  dialogs_.answerFile(missing);
+  child->SaveParameters();
+  EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved"));
+  EXPECT_TRUE(dialogs_.lastMessage().contains(missing));
+  EXPECT_EQ(child->Caption(), "x");
+
+  dialogs_.answerFile(QString::fromStdString(InDir("no such folder/p.LPr")));
+  child->SaveProject();
+  EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved"));
+  EXPECT_FALSE(child->Saved());
+  EXPECT_TRUE(child->Changed());
+  EXPECT_EQ(child->Caption(), "x");
+  EXPECT_EQ(frame_->MainProgressBar().value(), 0);
+  EXPECT_FALSE(frame_->ProgressWindow().isVisible());
+}
+
+TEST_F(ChildwinTest, SavingOverAFolderLeavesItAlone) {
+  TMDIChild* child = Open("x");
+  fs::create_directory(dir_.path() / "taken.Par");
+  test::WriteBytes(InDir("taken.Par/inside"), {5});
+  dialogs_.answerFile(QString::fromStdString(InDir("taken.Par")));
+  child->SaveParameters();
+  EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved"));
+  EXPECT_EQ(ReadBytes(InDir("taken.Par/inside")), (std::vector<unsigned char>{5}));
+  EXPECT_EQ(child->Caption(), "x");
+}
+
 TEST_F(ChildwinTest, BadInputStopsAParameterSave) {
   TMDIChild* child = Open("x");
   child->Edit1->setText("");
