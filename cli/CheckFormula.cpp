@@ -1,10 +1,37 @@
 #include "cli/CheckFormula.h"
 
+#include <algorithm>
+
+#include "formula/FormulaCheck.h"
+#include "formula/MessageSink.h"
+
 namespace vantorel::cli {
 
+namespace {
+
+// One message per paragraph; its carriage returns become line breaks.
+class PrintingSink final : public IMessageSink {
+ public:
+  explicit PrintingSink(std::ostream& out) : out_(out) {}
+  void Show(const std::string& text) override {
+    std::string lines = text;
+    std::replace(lines.begin(), lines.end(), '\r', '\n');
+    out_ << lines << "\n\n";
+  }
+
+ private:
+  std::ostream& out_;
+};
+
+}  // namespace
+
 int RunCheckFormula(const std::string& text, std::ostream& out) {
-  out << "cannot check \"" << text << "\": the formula engine is not built in\n";
-  return 1;
+  PrintingSink sink(out);
+  if (!TestFormula(text, sink)) return 1;
+  const std::string derivative = DerivativeFormula(text, sink);
+  if (derivative.empty()) return 1;
+  out << "derivative dF/dX, internal used formula:\n\n" << derivative << "\n";
+  return 0;
 }
 
 }  // namespace vantorel::cli

@@ -34,6 +34,38 @@ inline double LimitAbove(double v, double hi) { return v <= hi ? v : hi; }
 // Sine and cosine give 0 beyond the range of the processor's sine instruction.
 constexpr long double kTrigRange = 9223372036854775808.0L;  // 2^63
 
+// Sine and cosine in extended precision. On x86-64 the processor's own instructions, as the
+// program has always computed them; elsewhere the library's long double functions.
+inline long double ExtendedSin(long double x) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+  long double r;
+  asm("fsin" : "=t"(r) : "0"(x));
+  return r;
+#else
+  return sinl(x);
+#endif
+}
+
+inline long double ExtendedCos(long double x) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+  long double r;
+  asm("fcos" : "=t"(r) : "0"(x));
+  return r;
+#else
+  return cosl(x);
+#endif
+}
+
+// Both at once; the same values as ExtendedSin and ExtendedCos.
+inline void ExtendedSinCos(long double x, long double& s, long double& c) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+  asm("fsincos" : "=t"(c), "=u"(s) : "0"(x));
+#else
+  s = sinl(x);
+  c = cosl(x);
+#endif
+}
+
 // t! * x^(x - t) for t the integer part of x; -1 for x < 0 and 1 for x = 0. The product
 // stops growing once it exceeds 1e300, so huge arguments return at once.
 inline long double FactorialValue(long double x) {
@@ -48,8 +80,8 @@ inline long double FactorialValue(long double x) {
 // A function of one argument, without operand limits (folding constants uses these too).
 inline long double FunctionValue(int32_t kind, long double x) {
   switch (kind) {
-    case kNodeSin: return fabsl(x) >= kTrigRange ? 0.0L : sinl(x);
-    case kNodeCos: return fabsl(x) >= kTrigRange ? 0.0L : cosl(x);
+    case kNodeSin: return fabsl(x) >= kTrigRange ? 0.0L : ExtendedSin(x);
+    case kNodeCos: return fabsl(x) >= kTrigRange ? 0.0L : ExtendedCos(x);
     case kNodeTan: return tanl(x);
     case kNodeExp: return expl(x);
     case kNodeLog: return logl(x);
@@ -74,6 +106,9 @@ inline long double PowerValue(long double l, long double r) { return expl(r * lo
 // The value of an operator or function node from its operands' values, with every operand
 // limit and substitute of evaluation. r is used by the binary kinds only. fault reports a
 // substitution; the result may still overflow to infinity, which the caller treats as a fault.
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
 inline double EvaluateOperation(int32_t kind, double l, double r, MathFault& fault) {
   using LD = long double;
   switch (kind) {
