@@ -14,19 +14,14 @@
 namespace vantorel::gui {
 
 QString StartupNoteText() {
-  return "Welcome to Vantorel, a program that computes Lyapunov fractals.\n"
-         "\n"
-         "- \"create new project\" (Ctrl+N) opens a project window with a working example.\n"
-         "- Its pages: \"formula\" (the map, the AB-sequence, the iterations), \"coordinates\" "
-         "(the region and the picture size), \"colors\" (the colour list) and \"calculation\" "
-         "(the picture).\n"
-         "- Numbers are written with a decimal comma: 0,5 - not 0.5.\n"
-         "- The save button (Ctrl+S) stores the parameters or the whole project; the open "
-         "button (Ctrl+O) loads them into a new project window.\n"
-         "- Each project keeps three temporary files (.TMP0, .TMP1, .TMP2) in the folder the "
-         "program was started in; they are deleted when its window closes.\n"
-         "\n"
-         "\"HELP !!!\" in the help menu explains everything, the formula syntax included.";
+  return QString::fromUtf8(
+      "\u2022 \"create new project\" (Ctrl+N) opens a project with a working example; its "
+      "pages: formula, coordinates, colors, calculation.\n"
+      "\u2022 Decimals take a comma: 0,5 - not 0.5.\n"
+      "\u2022 Ctrl+S saves the parameters or the whole project, Ctrl+O opens them.\n"
+      "\u2022 An open project keeps its temporary files (.TMP0 to .TMP2) in the folder the "
+      "program was started in.\n"
+      "\u2022 \"HELP !!!\" (F1) explains everything, the formula syntax too.");
 }
 
 namespace {
@@ -55,6 +50,7 @@ TForm5::TForm5(QWidget* parent)
   black.setColor(QPalette::WindowText, Qt::white);
   black.setColor(QPalette::Base, Qt::black);
   black.setColor(QPalette::Text, QColor(220, 220, 220));
+  black.setColor(QPalette::Button, QColor(40, 40, 48));
   setPalette(black);
 
   Image3 = ImageLabel(this, "Image3", ":/vantorel/images/logo.png", QRect(8, 8, 64, 64));
@@ -71,7 +67,11 @@ TForm5::TForm5(QWidget* parent)
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
   Memo1->setFrameShape(QFrame::NoFrame);
-  Memo1->setGeometry(8, 80, 344, 132);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QFont small = Memo1->font();
+  small.setPointSizeF(small.pointSizeF() * 0.9);
+  Memo1->setFont(small);
+  Memo1->setGeometry(8, 80, 344, 134);
 
   Image1 = ImageLabel(this, "Image1", ":/vantorel/images/button.png", QRect(120, 221, 120, 32));
   Image2 = ImageLabel(this, "Image2", ":/vantorel/images/button-hot.png", QRect(120, 221, 120, 32));
@@ -103,10 +103,12 @@ void TForm5::ImageClick() {
 
 bool TForm5::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove) {
-    if (watched == Image1)
-      Image1MouseMove();
-    else if (watched != Image2)
-      FormMouseMove();
+    // Consumed over the button images, so that the move does not reach the window as well.
+    if (watched == Image1 || watched == Image2) {
+      if (watched == Image1) Image1MouseMove();
+      return true;
+    }
+    FormMouseMove();
   } else if (event->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     if (watched == Image1 || watched == Image2) {

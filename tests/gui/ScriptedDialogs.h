@@ -33,7 +33,8 @@ class ScriptedDialogs final : public gui::DialogService {
 
   // Answers for the next dialogs of each kind, in order.
   void answerMessage(QMessageBox::StandardButton b) { buttonAnswers.push_back(b); }
-  void answerFile(std::optional<QString> path) { fileAnswers.push_back(std::move(path)); }
+  void answerFile(const QString& path) { fileAnswers.push_back({true, path}); }
+  void answerFile(std::nullopt_t) { fileAnswers.push_back({false, QString()}); }
   void answerColor(std::optional<QColor> c) { colorAnswers.push_back(c); }
 
   QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text,
@@ -58,9 +59,10 @@ class ScriptedDialogs final : public gui::DialogService {
       ++unexpected;
       return std::nullopt;
     }
-    auto a = fileAnswers.front();
+    const auto [chosen, path] = fileAnswers.front();
     fileAnswers.pop_front();
-    return a;
+    if (!chosen) return std::nullopt;
+    return path;
   }
 
   std::optional<QColor> color(QWidget*, const QColor& initial, const QString& title) override {
@@ -89,7 +91,7 @@ class ScriptedDialogs final : public gui::DialogService {
 
  private:
   std::deque<QMessageBox::StandardButton> buttonAnswers;
-  std::deque<std::optional<QString>> fileAnswers;
+  std::deque<std::pair<bool, QString>> fileAnswers;  // false: cancelled
   std::deque<std::optional<QColor>> colorAnswers;
 };
 

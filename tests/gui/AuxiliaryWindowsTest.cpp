@@ -1,0 +1,184 @@
+// The small windows of the frame (about box, startup note, progress window), the
+// dispatcher that hands work to the event loop, and screenshots of the frame.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "app/gui/About.h"
+#include "app/gui/Childwin.h"
+#include "app/gui/Main.h"
+#include "app/gui/ProgressForm.h"
+#include "app/gui/QtDispatcher.h"
+#include "app/gui/StartupNote.h"
+#include "gui/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+namespace vantorel::gui {
+namespace {
+
+TEST(AboutBox, ShowsNameVersionDateAndClosesWithOk) {
+  TAboutBox about;
+  EXPECT_EQ(about.windowTitle(), "common information");
+  EXPECT_EQ(about.ProductName->text(), "Vantorel");
+  EXPECT_EQ(about.Version->text(), "Version 2.1");
+  EXPECT_EQ(about.Copyright->text(), "29.7.2001");
+  EXPECT_FALSE(about.ProgramIcon->pixmap().isNull());
+  EXPECT_TRUE(about.isModal());
+  about.show();
+  about.OKButton->click();
+  EXPECT_EQ(about.result(), QDialog::Accepted);
+  EXPECT_FALSE(about.isVisible());
+}
+
+TEST(StartupNote, IsABorderlessBlackWindowOnTop) {
+  TForm5 note;
+  EXPECT_EQ(note.windowTitle(), "important note");
+  EXPECT_EQ(note.size(), QSize(360, 261));
+  EXPECT_TRUE(note.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_TRUE(note.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(note.palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(note.Label1->text(), "Vantorel V2.1");
+  EXPECT_EQ(note.Image3->size(), QSize(64, 64));
+  EXPECT_FALSE(note.Image3->pixmap().isNull());
+  EXPECT_TRUE(note.Memo1->isReadOnly());
+  EXPECT_EQ(note.Memo1->toPlainText(), StartupNoteText());
+}
+
+void MoveMouseOver(QWidget* w, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(w, &move);
+}
+
+TEST(StartupNote, TheButtonImageLightsUpUnderTheMouseOnly) {
+  TForm5 note;
+  note.show();
+  EXPECT_FALSE(note.Image2->isVisible());
+  MoveMouseOver(note.Image1, QPoint(10, 10));
+  EXPECT_TRUE(note.Image2->isVisible());
+  EXPECT_EQ(note.Image2->geometry(), note.Image1->geometry());
+  MoveMouseOver(note.Image2, QPoint(12, 10));  // still over the button
+  EXPECT_TRUE(note.Image2->isVisible());
+  MoveMouseOver(note.Memo1->viewport(), QPoint(20, 20));
+  EXPECT_FALSE(note.Image2->isVisible());
+  MoveMouseOver(note.Image1, QPoint(10, 10));
+  MoveMouseOver(&note, QPoint(300, 240));
+  EXPECT_FALSE(note.Image2->isVisible());
+}
+
+TEST(StartupNote, ClickingTheLogoMovesItAcrossAndBack) {
+  TForm5 note;
+  note.show();
+  const int start = note.Image3->x();
+  QTest::mouseClick(note.Image3, Qt::LeftButton);
+  EXPECT_EQ(note.Image3->x(), (start + 280) % 560);
+  EXPECT_LE(note.Image3->geometry().right(), note.width());
+  QTest::mouseClick(note.Image3, Qt::LeftButton);
+  EXPECT_EQ(note.Image3->x(), ((start + 280) % 560 + 280) % 560);
+  EXPECT_TRUE(note.isVisible());
+}
+
+TEST(StartupNote, ClickingTheButtonImageClosesIt) {
+  TForm5 note;
+  note.show();
+  QTest::mouseClick(note.Image1, Qt::LeftButton);
+  EXPECT_FALSE(note.isVisible());
+  note.show();
+  note.Image1MouseMove();
+  QTest::mouseClick(note.Image2, Qt::LeftButton);
+  EXPECT_FALSE(note.isVisible());
+}
+
+TEST(ProgressWindow, HasItsCaptionBarAndText) {
+  TForm7 progress;
+  EXPECT_EQ(progress.windowTitle(), "progress");
+  EXPECT_EQ(progress.size(), QSize(233, 63));
+  EXPECT_TRUE(progress.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(progress.ProgressBar1->maximum(), 100);
+  EXPECT_EQ(progress.Label1->text(), "Fortschrittstyp...");
+  EXPECT_EQ(progress.Label1->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+}
+
+TEST(QtDispatcher, RunsWorkOfOtherThreadsOnTheEventLoopInOrder) {
+  QtDispatcher dispatcher;
+  std::vector<int> order;
+  std::atomic<bool> wrongThread{false};
+  QThread* uiThread = QThread::currentThread();
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i)
+      dispatcher.Post([&, i] {
+        if (QThread::currentThread() != uiThread) wrongThread = true;
+        order.push_back(i);
+      });
+  });
+  worker.join();
+  EXPECT_TRUE(order.empty());  // nothing runs before the event loop gets to it
+  QCoreApplication::sendPostedEvents();
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+  EXPECT_FALSE(wrongThread);
+}
+
+TEST(QtDispatcher, WorkPostedOnTheEventLoopThreadWaitsForTheLoop) {
+  QtDispatcher dispatcher;
+  bool ran = false;
+  dispatcher.Post([&] { ran = true; });
+  EXPECT_FALSE(ran);
+  QCoreApplication::sendPostedEvents();
+  EXPECT_TRUE(ran);
+}
+
+// Grabs the windows; with VANTOREL_GRAB_DIR set, the pictures are saved there to look at.
+TEST(Screenshots, FrameWithTwoProjectsAndTheSmallWindows) {
+  test::TempDir dir;
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path().string())));
+  test::ScriptedDialogs dialogs;
+  const QString out = qEnvironmentVariable("VANTOREL_GRAB_DIR");
+  auto save = [&](QWidget& w, const QString& name) {
+    const QPixmap picture = w.grab();
+    EXPECT_FALSE(picture.isNull()) << name.toStdString();
+    if (!out.isEmpty()) picture.save(QDir(out).filePath(name + ".png"));
+  };
+  {
+    TMainForm form;
+    form.show();
+    form.FileNew1Execute();
+    form.FileNew1Execute();
+    form.TileWindows(TileDirection::Vertical);
+    QCoreApplication::processEvents();
+    save(form, "main-two-projects");
+    form.CascadeWindows();
+    QCoreApplication::processEvents();
+    save(form, "main-cascaded");
+    TAboutBox about;
+    about.show();
+    save(about, "about");
+    TForm5 note;
+    note.show();
+    save(note, "startup-note");
+    note.Image1MouseMove();
+    save(note, "startup-note-hot");
+    TForm7& progress = form.ProgressWindow();
+    progress.ProgressBar1->setValue(40);
+    progress.show();
+    save(progress, "progress");
+  }
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QDir::setCurrent(previous);
+}
+
+}  // namespace
+}  // namespace vantorel::gui

@@ -1,0 +1,400 @@
+// The frame window: project windows and their names, the current-project slots, the popup
+// menus, loading parameter files, closing, tiling and the help document.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolButton>
+#include <QUrl>
+
+#include "app/ParameterFile.h"
+#include "app/gui/Childwin.h"
+#include "app/gui/Main.h"
+#include "core/CalcParams.h"
+#include "gui/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+namespace vantorel::gui {
+namespace {
+
+using test::ScriptedDialogs;
+using test::TempDir;
+
+// A frame in a fresh working directory (project windows put their temporary files there),
+// with scripted dialogs and a popup menu that only records where it would appear.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousDir_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir_.path().string())));
+    form_ = std::make_unique<TMainForm>();
+    form_->PopupShower = [this](QMenu& menu, QPoint at) { popups_.emplace_back(&menu, at); };
+    form_->show();
+  }
+  void TearDown() override {
+    form_.reset();
+    QDir::setCurrent(previousDir_);
+  }
+  QString Path(const QString& name) const { return QDir(QString::fromStdString(dir_.path().string())).filePath(name); }
+  bool Exists(const QString& name) const { return QFile::exists(Path(name)); }
+
+  TempDir dir_;
+  QString previousDir_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<TMainForm> form_;
+  std::vector<std::pair<QMenu*, QPoint>> popups_;
+};
+
+TEST_F(MainFormTest, FrameShowsItsCaptionSizeAndControls) {
+  EXPECT_EQ(form_->windowTitle(), "Vantorel V2.1");
+  EXPECT_EQ(form_->size(), QSize(700, 619));
+  EXPECT_EQ(form_->ProgressBar1->minimum(), 0);
+  EXPECT_EQ(form_->ProgressBar1->maximum(), 100);
+  EXPECT_EQ(form_->ProgressBar1->width(), 100);
+  EXPECT_EQ(&form_->MainProgressBar(), form_->ProgressBar1);
+  EXPECT_EQ(form_->ToolButton9->toolTip(), "create new project");
+  EXPECT_EQ(form_->ToolButton5->statusTip(), "HELP !!!");
+  EXPECT_EQ(form_->FileNew1->shortcut(), QKeySequence(QKeySequence::New));
+  EXPECT_EQ(form_->FileOpen1->shortcut(), QKeySequence(QKeySequence::Open));
+  EXPECT_EQ(form_->FileSave1->shortcut(), QKeySequence(QKeySequence::Save));
+  // Commands of later versions are there but do nothing yet.
+  EXPECT_FALSE(form_->ToolButton6->isEnabled());
+  EXPECT_FALSE(form_->Daten1->isEnabled());
+  EXPECT_TRUE(form_->Parameter1->isEnabled());
+  EXPECT_TRUE(form_->ProjectWindows().isEmpty());
+  EXPECT_EQ(form_->CurrentProject().Window, nullptr);
+}
+
+TEST_F(MainFormTest, StatusBarShowsTheHintOfTheItemUnderTheMouse) {
+  form_->FileNew1->showStatusText(form_->menuBar());  // as the menu does for the item under the mouse
+  EXPECT_EQ(form_->statusBar()->currentMessage(), "create new file");
+  QStatusTipEvent tip(form_->ToolButton2->statusTip());
+  QApplication::sendEvent(form_->ToolButton2, &tip);
+  EXPECT_EQ(form_->statusBar()->currentMessage(), "save file");
+}
+
+TEST_F(MainFormTest, NewProjectsAreNumberedAndGetTheirOwnTemporaryFiles) {
+  form_->FileNew1Execute();
+  form_->FileNew1Execute();
+  const QList<TMDIChild*> windows = form_->ProjectWindows();
+  ASSERT_EQ(windows.size(), 2);
+  EXPECT_EQ(windows[0]->windowTitle(), "new project 1");
+  EXPECT_EQ(windows[1]->windowTitle(), "new project 2");
+  EXPECT_EQ(form_->ProjectCounter(), 3);
+  EXPECT_TRUE(Exists("new project 1.TMP1"));
+  EXPECT_TRUE(Exists("new project 2.TMP2"));
+  // The window created last is the current project.
+  EXPECT_EQ(form_->CurrentProject().Window, windows[1]);
+  EXPECT_EQ(form_->CurrentProject().Params, &windows[1]->Params());
+  EXPECT_EQ(form_->CurrentProject().DataFile1, &windows[1]->DataFile1());
+  EXPECT_EQ(form_->ActiveProjectWindow(), windows[1]);
+}
+
+TEST_F(MainFormTest, ProjectWindowsStartAtTheirDefaultSize) {
+  TMDIChild* child = form_->OpenProjectWindow("sized");
+  EXPECT_EQ(child->parentWidget()->size(), QSize(375, 440));
+}
+
+TEST_F(MainFormTest, TwoWindowsWithOneNameUseDifferentTemporaryFiles) {
+  TMDIChild* first = form_->OpenProjectWindow("same");
+  TMDIChild* second = form_->OpenProjectWindow("same");
+  EXPECT_NE(first->TempBaseName(), second->TempBaseName());
+  EXPECT_TRUE(Exists("same_.TMP1"));
+  EXPECT_EQ(first->windowTitle(), "same");
+  EXPECT_EQ(second->windowTitle(), "same");
+}
+
+TEST_F(MainFormTest, ActivatingAWindowPointsTheSlotsAtIt) {
+  TMDIChild* first = form_->OpenProjectWindow("first");
+  TMDIChild* second = form_->OpenProjectWindow("second");
+  ASSERT_EQ(form_->CurrentProject().Window, second);
+  first->Params().IterationsDone = 77;
+  form_->WorkSpace()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+  EXPECT_EQ(form_->CurrentProject().Window, first);
+  EXPECT_EQ(form_->CurrentProject().Params, &first->Params());
+  EXPECT_EQ(first->Params().IterationsDone, 0);
+}
+
+TEST_F(MainFormTest, ClosingTheLastWindowEmptiesTheSlotsAndDeletesItsFiles) {
+  form_->FileNew1Execute();
+  ASSERT_TRUE(Exists("new project 1.TMP1"));
+  form_->FileClose1->trigger();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(form_->ProjectWindows().isEmpty());
+  EXPECT_EQ(form_->CurrentProject().Window, nullptr);
+  EXPECT_FALSE(form_->CurrentProject().SaveParameters);
+  EXPECT_FALSE(Exists("new project 1.TMP1"));
+  EXPECT_EQ(dialogs_.messages.size(), 0u);  // an unchanged project closes without a question
+}
+
+TEST_F(MainFormTest, PopupsAppearAtFixedOffsetsFromTheFrame) {
+  form_->move(250, 140);
+  form_->FileOpen1Execute();
+  ASSERT_EQ(popups_.size(), 1u);
+  EXPECT_EQ(popups_[0].first, form_->PopupMenu1);
+  EXPECT_EQ(popups_[0].second, form_->frameGeometry().topLeft() + QPoint(37, 70));
+
+  form_->ToolButton2Click();  // no project window: nothing to save, no popup
+  EXPECT_EQ(popups_.size(), 1u);
+
+  form_->FileNew1Execute();
+  form_->FileSave1->trigger();
+  ASSERT_EQ(popups_.size(), 2u);
+  EXPECT_EQ(popups_[1].first, form_->PopupMenu2);
+  EXPECT_EQ(popups_[1].second, form_->frameGeometry().topLeft() + QPoint(60, 70));
+}
+
+TEST_F(MainFormTest, OpenDialogsCarryTheirTitlesAndFilters) {
+  EXPECT_EQ(TMainForm::OpenDialog().title, "load parameter file");
+  EXPECT_EQ(TMainForm::OpenDialog().defaultSuffix, "Par");
+  EXPECT_TRUE(TMainForm::OpenDialog().filter.startsWith("parameter files (*.Par);;project files (*.LPr)"));
+  EXPECT_EQ(TMainForm::OpenDialog1().title, "Projekt laden");
+  EXPECT_EQ(TMainForm::OpenDialog1().defaultSuffix, "LPr");
+  EXPECT_EQ(TMainForm::RestoreDialog().title, "restore data from temp-files");
+  EXPECT_TRUE(TMainForm::RestoreDialog().defaultSuffix.isEmpty());
+}
+
+// --- loading parameter files ---
+
+TCalcParams SampleParams() {
+  TCalcParams p = DefaultCalcParams();
+  p.SetFormula("A*X*(1-X)");
+  p.SetSequence(ReadSequence("ABBA"));
+  p.Iterations = 404;
+  p.CalmDownIterations = 52;
+  p.CenterX = 3.25;
+  p.Angle = 0.5235987755982988;
+  p.PictureWidth = 320;
+  p.PictureHeight = 200;
+  p.SetColors({{0x0000FF, -0.5}, {0x00FF00, 0.0}, {0xFF0000, 0.25}});
+  p.Reserved[3] = 9;
+  return p;
+}
+
+TEST_F(MainFormTest, LoadingAParameterFileOpensANamedWindowShowingIt) {
+  const TCalcParams saved = SampleParams();
+  SaveParameterFile(Path("Zircon.Par").toStdString(), saved);
+  dialogs_.answerFile(Path("Zircon.Par"));
+  form_->Parameter1Click();
+
+  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+  EXPECT_EQ(dialogs_.fileRequests[0].title, "load parameter file");
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
+  const QList<TMDIChild*> windows = form_->ProjectWindows();
+  ASSERT_EQ(windows.size(), 1);
+  TMDIChild* child = windows[0];
+  EXPECT_EQ(child->windowTitle(), "Zircon");
+  EXPECT_TRUE(Exists("Zircon.TMP1"));
+  EXPECT_EQ(child->Params(), saved);
+  EXPECT_EQ(child->Edit1->text(), "ABBA");
+  // A loaded window counts like a new one.
+  form_->FileNew1Execute();
+  EXPECT_EQ(form_->ProjectWindows().last()->windowTitle(), "new project 2");
+}
+
+TEST_F(MainFormTest, ALoadedFileSavedAgainMatchesTheCoreWriter) {
+  const TCalcParams p = SampleParams();
+  SaveParameterFile(Path("a.Par").toStdString(), p);
+  dialogs_.answerFile(Path("a.Par"));
+  form_->Parameter1Click();
+  ASSERT_EQ(form_->ProjectWindows().size(), 1);
+  dialogs_.answerFile(Path("b.Par"));
+  form_->Parameter2Click();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
+  // Gathering rounds the iteration counts up to whole passes of the sequence; all else stays.
+  TCalcParams expected = p;
+  expected.Iterations = RoundIterations(p.Iterations, p.SequenceLength);
+  expected.CalmDownIterations = RoundIterations(p.CalmDownIterations, p.SequenceLength);
+  SaveParameterFile(Path("expected.Par").toStdString(), expected);
+  EXPECT_EQ(test::ReadBytes(Path("b.Par").toStdString()), test::ReadBytes(Path("expected.Par").toStdString()));
+  EXPECT_EQ(form_->CurrentProject().Window->windowTitle(), "b");
+}
+
+TEST_F(MainFormTest, ProgressInAProjectFileOpenedAsParametersIsNotTakenOver) {
+  TCalcParams p = SampleParams();
+  p.ProgressColumn = 17;
+  p.ProgressRow = 5;
+  p.State = StatePaused;
+  p.IterationsDone = 40;
+  const std::vector<uint8_t> head = EncodeParameterBlock(p, BlockForm::Project, 0);
+  test::WriteBytes(Path("run.LPr").toStdString(), {head.begin(), head.end()});
+  dialogs_.answerFile(Path("run.LPr"));
+  form_->Parameter1Click();
+  ASSERT_EQ(form_->ProjectWindows().size(), 1);
+  const TCalcParams& loaded = form_->ProjectWindows()[0]->Params();
+  EXPECT_EQ(loaded.ProgressColumn, 0);
+  EXPECT_EQ(loaded.ProgressRow, 0);
+  EXPECT_EQ(loaded.State, StateInitialised);
+  EXPECT_EQ(loaded.Iterations, p.Iterations);
+}
+
+TEST_F(MainFormTest, AFileThatFailsToLoadLeavesANewProjectAndSaysWhy) {
+  test::WriteBytes(Path("broken.Par").toStdString(), {1, 2, 3, 4, 5});
+  dialogs_.answerFile(Path("broken.Par"));
+  form_->Parameter1Click();
+  ASSERT_EQ(form_->ProjectWindows().size(), 1);
+  TMDIChild* child = form_->ProjectWindows()[0];
+  EXPECT_EQ(child->windowTitle(), "broken");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("broken.Par"));
+  TCalcParams fresh = DefaultCalcParams();
+  fresh.IterationsDone = 0;
+  EXPECT_EQ(child->Params(), fresh);
+  EXPECT_EQ(child->Edit1->text(), QString::fromStdString(SequenceText(fresh.Sequence)));
+  EXPECT_EQ(test::ReadBytes(Path("broken.Par").toStdString()), (std::vector<unsigned char>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(MainFormTest, AMissingFileIsReportedToo) {
+  dialogs_.answerFile(Path("gone.Par"));
+  form_->Parameter1Click();
+  EXPECT_EQ(form_->ProjectWindows().size(), 1);
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+}
+
+TEST_F(MainFormTest, CancellingTheOpenDialogCreatesNoWindow) {
+  dialogs_.answerFile(std::nullopt);
+  form_->Parameter1Click();
+  EXPECT_TRUE(form_->ProjectWindows().isEmpty());
+  EXPECT_EQ(form_->ProjectCounter(), 1);
+}
+
+// --- closing the program ---
+
+TEST_F(MainFormTest, ClosingTheProgramAsksEveryChangedProjectAndStopsAtCancel) {
+  TMDIChild* first = form_->OpenProjectWindow("one");
+  TMDIChild* second = form_->OpenProjectWindow("two");
+  first->setChanged();
+  second->setChanged();
+  dialogs_.answerMessage(QMessageBox::Cancel);
+  EXPECT_FALSE(form_->close());
+  EXPECT_EQ(dialogs_.messages.size(), 1u);  // the first refusal ends the round
+  EXPECT_EQ(form_->ProjectWindows().size(), 2);
+  EXPECT_TRUE(form_->isVisible());
+
+  dialogs_.answerMessage(QMessageBox::No);
+  dialogs_.answerMessage(QMessageBox::No);
+  EXPECT_TRUE(form_->close());
+  EXPECT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_TRUE(dialogs_.messages[1].text.contains("You changed something."));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(Exists("one.TMP1"));
+  EXPECT_FALSE(Exists("two.TMP1"));
+}
+
+TEST_F(MainFormTest, ExitClosesTheFrame) {
+  form_->FileNew1Execute();
+  form_->FileExit1->trigger();
+  EXPECT_FALSE(form_->isVisible());
+}
+
+// --- window arrangement ---
+
+TEST(TileRects, StackOrPlaceSideBySideWithoutGaps) {
+  const QRect area(0, 0, 700, 500);
+  const auto stacked = TileRects(3, area, TileDirection::Horizontal);
+  ASSERT_EQ(stacked.size(), 3u);
+  EXPECT_EQ(stacked[0], QRect(0, 0, 700, 166));
+  EXPECT_EQ(stacked[1], QRect(0, 166, 700, 166));
+  EXPECT_EQ(stacked[2], QRect(0, 332, 700, 168));  // the rest of the rounding
+  const auto side = TileRects(2, area, TileDirection::Vertical);
+  ASSERT_EQ(side.size(), 2u);
+  EXPECT_EQ(side[0], QRect(0, 0, 350, 500));
+  EXPECT_EQ(side[1], QRect(350, 0, 350, 500));
+  EXPECT_TRUE(TileRects(0, area, TileDirection::Vertical).empty());
+  EXPECT_TRUE(TileRects(2, QRect(), TileDirection::Vertical).empty());
+}
+
+TEST_F(MainFormTest, ArrangingMovesTheVisibleWindows) {
+  form_->FileNew1Execute();
+  form_->FileNew1Execute();
+  form_->TileWindows(TileDirection::Vertical);
+  const QList<TMDIChild*> windows = form_->ProjectWindows();
+  const QRect area = form_->WorkSpace()->viewport()->rect();
+  EXPECT_EQ(windows[0]->parentWidget()->geometry(), TileRects(2, area, TileDirection::Vertical)[0]);
+  EXPECT_EQ(windows[1]->parentWidget()->geometry(), TileRects(2, area, TileDirection::Vertical)[1]);
+  form_->MinimizeAll();
+  EXPECT_TRUE(windows[0]->parentWidget()->isMinimized());
+  form_->MaximizeAll();
+  EXPECT_TRUE(windows[1]->parentWidget()->isMaximized());
+  form_->CascadeWindows();
+  EXPECT_FALSE(windows[1]->parentWidget()->isMaximized());
+}
+
+TEST_F(MainFormTest, WindowMenuListsTheProjects) {
+  form_->OpenProjectWindow("alpha");
+  form_->OpenProjectWindow("beta");
+  emit form_->Window1->aboutToShow();
+  QStringList texts;
+  for (QAction* a : form_->Window1->actions()) texts << a->text();
+  EXPECT_TRUE(texts.contains("&1 alpha"));
+  EXPECT_TRUE(texts.contains("&2 beta"));
+  QAction* alpha = form_->Window1->actions()[texts.indexOf("&1 alpha")];
+  EXPECT_FALSE(alpha->isChecked());
+  alpha->trigger();
+  EXPECT_EQ(form_->CurrentProject().Window->windowTitle(), "alpha");
+  emit form_->Window1->aboutToShow();  // rebuilt, not appended
+  int count = 0;
+  for (QAction* a : form_->Window1->actions()) count += a->text().endsWith("alpha");
+  EXPECT_EQ(count, 1);
+}
+
+// --- help ---
+
+TEST(HelpDocument, FoundBesideAnInstalledProgram) {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.path().string());
+  QDir(root).mkpath("bin");
+  QDir(root).mkpath("share/vantorel/help");
+  EXPECT_TRUE(FindHelpDocument(root + "/bin").isEmpty());
+  test::WriteBytes((dir.path() / "share/vantorel/help/index.html").string(), {'<', 'p', '>'});
+  EXPECT_EQ(FindHelpDocument(root + "/bin"), QFileInfo(root + "/share/vantorel/help/index.html").canonicalFilePath());
+}
+
+TEST(HelpDocument, FoundInTheSourceTreeAboveABuildFolder) {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.path().string());
+  QDir(root).mkpath("build/app");
+  QDir(root).mkpath("docs/help");
+  test::WriteBytes((dir.path() / "docs/help/index.html").string(), {'<', 'p', '>'});
+  EXPECT_EQ(FindHelpDocument(root + "/build/app"), QFileInfo(root + "/docs/help/index.html").canonicalFilePath());
+}
+
+TEST(HelpDocument, ShipsWithTheSources) {
+  const QString path = QString(VANTOREL_SOURCE_DIR) + "/docs/help/index.html";
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  const QString text = QString::fromUtf8(file.readAll());
+  for (const char* topic : {"formula", "AB-sequence", "*.Par", "*.LPr", "TMP0", "TMP1"})
+    EXPECT_TRUE(text.contains(topic)) << topic;
+}
+
+TEST_F(MainFormTest, HelpOpensTheDocumentInTheViewer) {
+  std::vector<QUrl> opened;
+  form_->UrlOpener = [&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  };
+  form_->ToolButton5Click();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened[0].isLocalFile());
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith("help/index.html"));
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  form_->UrlOpener = [](const QUrl&) { return false; };
+  form_->ToolButton5Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("index.html"));
+}
+
+}  // namespace
+}  // namespace vantorel::gui
