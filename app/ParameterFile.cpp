@@ -37,6 +37,7 @@ class Writer {
  public:
   explicit Writer(size_t reserve) { bytes_.reserve(reserve); }
   void Raw(const void* p, size_t n) {
+    if (n == 0) return;  // empty containers may have no storage at all
     const auto* b = static_cast<const uint8_t*>(p);
     bytes_.insert(bytes_.end(), b, b + n);
   }
@@ -56,6 +57,7 @@ class Reader {
  public:
   explicit Reader(const uint8_t* p) : p_(p) {}
   void Raw(void* out, size_t n) {
+    if (n == 0) return;
     std::memcpy(out, p_, n);
     p_ += n;
   }
