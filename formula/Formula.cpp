@@ -333,7 +333,12 @@ void TFormula::Simplify() {
   std::string t = text_;
   for (int pass = 0; pass < kMaxSimplifyPasses; ++pass) {
     const std::string previous = std::move(t);
-    t = SimplifyText(root_.get());
+    try {
+      t = SimplifyText(root_.get());
+    } catch (...) {
+      ok_ = false;  // a fold that cannot be computed: the formula cannot be used
+      throw;
+    }
     SetFormula(t);
     if (!ok_ || t == previous) break;
   }

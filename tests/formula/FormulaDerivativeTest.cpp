@@ -88,6 +88,7 @@ TEST(FormulaText, FoldsThatCannotBeComputedRaiseTypedErrors) {
   f.ShowMessages = false;
   EXPECT_THROW(f.Load("X/0"), FormulaError);
   EXPECT_THROW(f.Load("X/(1-1)"), FormulaError);
+  EXPECT_FALSE(f.Ok());
   EXPECT_THROW(f.Load("exp(1000)*X"), FormulaError);
   EXPECT_THROW(f.Load("fak(10000000000,9)+X"), FormulaError);
   EXPECT_THROW(f.Load("sqr(10^200)+X"), FormulaError);
