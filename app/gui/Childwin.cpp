@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,9 +44,12 @@ std::string LocalPath(const QString& path) { return QFile::encodeName(path).toSt
 
 QString Text(double value) { return QString::fromStdString(FloatToText(value)); }
 
-// Whether a file of that name can be opened for reading.
+// Whether a name is taken: a file that opens for reading, and also any other entry of that
+// name (an unreadable file, a folder, a dangling link), which a new data file must not replace.
 bool FileExists(const QString& path) {
   if (path.isEmpty()) return false;
+  const QFileInfo info(path);
+  if (info.exists() || info.isSymLink()) return true;
   QFile probe(path);
   return probe.open(QIODevice::ReadOnly);
 }
@@ -454,15 +458,17 @@ void TMDIChild::SaveProject() {
     return;
   }
 
-  progress.Label1->setText(QStringLiteral("saving parameters..."));
-  progress.ProgressBar1->setValue(0);
-  progress.show();
-  QApplication::processEvents();
+  // The settings are checked before the progress window comes up, so that a refusal is not
+  // hidden behind it.
   if (!GatherParameters()) {
     saved_ = false;
     progress.close();
     return;
   }
+  progress.Label1->setText(QStringLiteral("saving parameters..."));
+  progress.ProgressBar1->setValue(0);
+  progress.show();
+  QApplication::processEvents();
 
   QProgressBar& mainBar = host_.MainProgressBar();
   ProjectProgress report;

@@ -115,6 +115,15 @@ TEST_F(ChildwinTest, ExistingFilesOfLaterExtensionsExtendTheBaseFurther) {
   EXPECT_EQ(QFileInfo(child->TempBaseName()).fileName(), "x__");
 }
 
+TEST_F(ChildwinTest, FoldersAndDanglingLinksAreTakenNames) {
+  fs::create_directory(dir_.path() / "y.TMP0");
+  fs::create_symlink(dir_.path() / "nowhere", dir_.path() / "y_.TMP2");
+  TMDIChild* child = Open("y");
+  EXPECT_EQ(QFileInfo(child->TempBaseName()).fileName(), "y__");
+  EXPECT_FALSE(Exists("nowhere"));
+  EXPECT_TRUE(child->DataFile1().IsOpen());
+}
+
 TEST_F(ChildwinTest, WriteTempParametersStoresTheBlockInParameterForm) {
   TMDIChild* child = Open("x");
   child->Params().State = StateFinished;
@@ -264,6 +273,18 @@ TEST_F(ChildwinTest, DemonstrationPreviewData) {
   const double twoPi = 2 * kPi;
   for (auto [i, j] : {std::pair{0, 0}, {43, 10}, {174, 118}, {100, 60}})
     EXPECT_DOUBLE_EQ(child->Preview().At(i, j), 4 * std::tan(twoPi * j / 119) * std::sin(twoPi * i / 175));
+}
+
+TEST_F(ChildwinTest, ApplyToPreviewColoursTheGridThroughTheEditedList) {
+  TMDIChild* child = Open("x");
+  // Column 0 of the demonstration data holds 0, which the default list shows orange.
+  EXPECT_EQ(FromQColor(child->ColorPage->PreviewImage().pixelColor(0, 50)), 0x0080FFu);
+  TCalcParams p = child->Params();
+  p.SetColors({{0x00FF00, -1}, {0xFF0000, 1}});
+  child->Params() = p;
+  child->ApplyParameters();
+  child->Button8->click();
+  EXPECT_EQ(FromQColor(child->ColorPage->PreviewImage().pixelColor(0, 50)), 0x7F7F00u);
 }
 
 TEST_F(ChildwinTest, UseFixedSwapsTheGroupsAndMarksChanged) {
