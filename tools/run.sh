@@ -7,7 +7,6 @@ if [ -x "$build/app/vantorel" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DI
   exec "$build/app/vantorel"
 fi
 out="$build/default-project.bmp"
-# The default project iterates its formula "2,5*sqr(sin(X+AB))", which is fixed formula 2 with
-# W = 2,5: the same map, computed without the formula parser.
-"$build/cli/vantorel-render" --fixed 2 -o "$out"
+# The default project iterates its user formula "2,5*sqr(sin(X+AB))".
+"$build/cli/vantorel-render" -o "$out"
 echo "No display: rendered the default project to $out"
