@@ -34,29 +34,9 @@ inline double LimitAbove(double v, double hi) { return v <= hi ? v : hi; }
 // Sine and cosine give 0 beyond the range of the processor's sine instruction.
 constexpr long double kTrigRange = 9223372036854775808.0L;  // 2^63
 
-// Sine and cosine in extended precision. On x86-64 the processor's own instructions, as the
-// program has always computed them; elsewhere the library's long double functions.
-inline long double ExtendedSin(long double x) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-  long double r;
-  asm("fsin" : "=t"(r) : "0"(x));
-  return r;
-#else
-  return sinl(x);
-#endif
-}
-
-inline long double ExtendedCos(long double x) {
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-  long double r;
-  asm("fcos" : "=t"(r) : "0"(x));
-  return r;
-#else
-  return cosl(x);
-#endif
-}
-
-// Both at once; the same values as ExtendedSin and ExtendedCos.
+// Sine and cosine in extended precision, both at once. On x86-64 the processor's own
+// instruction, as the program has always computed them; elsewhere the library's long double
+// functions.
 inline void ExtendedSinCos(long double x, long double& s, long double& c) {
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
   asm("fsincos" : "=t"(c), "=u"(s) : "0"(x));
@@ -64,6 +44,18 @@ inline void ExtendedSinCos(long double x, long double& s, long double& c) {
   s = sinl(x);
   c = cosl(x);
 #endif
+}
+
+inline long double ExtendedSin(long double x) {
+  long double s, c;
+  ExtendedSinCos(x, s, c);
+  return s;
+}
+
+inline long double ExtendedCos(long double x) {
+  long double s, c;
+  ExtendedSinCos(x, s, c);
+  return c;
 }
 
 // t! * x^(x - t) for t the integer part of x; -1 for x < 0 and 1 for x = 0. The product

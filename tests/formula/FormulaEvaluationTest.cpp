@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <functional>
 #include <thread>
 
 #include "formula/Formula.h"
@@ -153,22 +154,16 @@ TEST(FormulaEvaluation, TwoObjectsEvaluateOnTwoThreads) {
   f1.Load("X*(1-X)*4");
   f2.Load("X*(1-X)*4");
   double r1 = 0, r2 = 0;
-  std::thread t1([&] {
+  auto iterate = [](TFormula& f, double& result) {
     double x = 0.2;
     for (int i = 0; i < 10000; ++i) {
-      f1.SetVariable("X", x);
-      x = f1.Evaluate();
+      f.SetVariable("X", x);
+      x = f.Evaluate();
     }
-    r1 = x;
-  });
-  std::thread t2([&] {
-    double x = 0.2;
-    for (int i = 0; i < 10000; ++i) {
-      f2.SetVariable("X", x);
-      x = f2.Evaluate();
-    }
-    r2 = x;
-  });
+    result = x;
+  };
+  std::thread t1(iterate, std::ref(f1), std::ref(r1));
+  std::thread t2(iterate, std::ref(f2), std::ref(r2));
   t1.join();
   t2.join();
   EXPECT_EQ(r1, r2);
