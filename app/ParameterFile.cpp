@@ -1,11 +1,6 @@
 #include "app/ParameterFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -232,14 +227,14 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
   return out;
 }
 
-DecodedBlock ReadParameterBlock(int fd, const std::string& path, uint64_t fileSize) {
+DecodedBlock ReadParameterBlock(const InputFile& file) {
   uint8_t head[kHeadBytes];
-  if (fileSize < kHeadBytes || ReadFully(fd, path, 0, head, kHeadBytes) < kHeadBytes)
-    throw FormatError("The file is too short for a parameter block (" + std::to_string(fileSize) +
+  if (file.Size() < kHeadBytes || file.ReadAt(0, head, kHeadBytes) < kHeadBytes)
+    throw FormatError("The file is too short for a parameter block (" + std::to_string(file.Size()) +
                       " bytes).");
-  const uint64_t length = CheckedUnpaddedLength(head, fileSize);
+  const uint64_t length = CheckedUnpaddedLength(head, file.Size());
   std::vector<uint8_t> block(static_cast<size_t>(length));
-  if (ReadFully(fd, path, 0, block.data(), block.size()) < block.size())
+  if (file.ReadAt(0, block.data(), block.size()) < block.size())
     throw FormatError("The file ended while it was being read.");
   return DecodeParameterBlock(block.data(), block.size());
 }
@@ -250,17 +245,9 @@ void SaveParameterFile(const std::string& path, const TCalcParams& params) {
 }
 
 TCalcParams LoadParameterFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowIoError("Cannot open", path, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0) ThrowIoError("Cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) ThrowIoError("Cannot read", path, EISDIR);
+  const InputFile file(path);
   try {
-    return ReadParameterBlock(fd, path, static_cast<uint64_t>(st.st_size)).Params;
+    return ReadParameterBlock(file).Params;
   } catch (const FormatError& e) {
     throw FormatError("'" + path + "' is not a usable parameter file. " + e.what());
   }

@@ -23,6 +23,8 @@
 
 namespace vantorel {
 
+class InputFile;  // core/SafeFile.h
+
 // Parameters: parameter files and TMP0. ProgressColumn, ProgressRow, State, IterationsDone and
 //   the record count are written as 0.
 // Project: the head of a project file. Progress, state and IterationsDone as they stand, and
@@ -52,9 +54,9 @@ struct DecodedBlock {
 // lengths have been checked against size.
 DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size);
 
-// Reads the block at the start of an open file of fileSize bytes, reading only the block's own
-// bytes. Throws IoError (with the system's message) or FormatError.
-DecodedBlock ReadParameterBlock(int fd, const std::string& path, uint64_t fileSize);
+// Reads the block at the start of an open file, reading only the block's own bytes.
+// Throws IoError (with the system's message) or FormatError.
+DecodedBlock ReadParameterBlock(const InputFile& file);
 
 // Writes a parameter file (BlockForm::Parameters) through a temporary file beside path that
 // is renamed into place; a failed save leaves an existing file as it was. Throws IoError.

@@ -1,12 +1,7 @@
 #include "app/PictureFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -184,17 +179,10 @@ void SavePicture(const std::string& path, const TPicture& picture, PictureType t
 }
 
 TPicture LoadBitmap(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowIoError("Cannot open", path, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0) ThrowIoError("Cannot read", path, errno);
-  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  const InputFile file(path);
+  const uint64_t size = file.Size();
   uint8_t header[kBitmapHeaderBytes];
-  if (ReadFully(fd, path, 0, header, sizeof header) != sizeof header || header[0] != 'B' ||
+  if (file.ReadAt(0, header, sizeof header) != sizeof header || header[0] != 'B' ||
       header[1] != 'M')
     throw FormatError("'" + path + "' is not a Windows bitmap.");
   const int32_t width = static_cast<int32_t>(Get32(header + 18));
@@ -212,7 +200,7 @@ TPicture LoadBitmap(const std::string& path) {
   picture.Resize(width, height);
   for (int32_t y = 0; y < height; ++y) {
     const int32_t row = topDown ? y : height - 1 - y;
-    ReadFully(fd, path, offset + stride * uint64_t(y), picture.Row(row), stride);
+    file.ReadAt(offset + stride * uint64_t(y), picture.Row(row), stride);
   }
   return picture;
 }

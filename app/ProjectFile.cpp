@@ -1,11 +1,6 @@
 #include "app/ProjectFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -46,14 +41,14 @@ void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target,
 }
 
 // Copies `records` records starting at byte `offset` of the project file into a data file.
-void CopyFromProject(int fd, const std::string& path, uint64_t offset, int64_t records,
+void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records,
                      PixelDataFile& target, std::vector<double>& buffer, uint64_t fileRecords,
                      const ProjectProgress& progress) {
   int64_t done = 0;
   while (done < records) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(records - done, buffer.size()));
-    if (ReadFully(fd, path, offset, buffer.data(), n * kRecordBytes) != n * kRecordBytes)
-      throw FormatError("The file '" + path + "' ended while its data were being read.");
+    if (file.ReadAt(offset, buffer.data(), n * kRecordBytes) != n * kRecordBytes)
+      throw FormatError("The file '" + file.Path() + "' ended while its data were being read.");
     target.Write(buffer.data(), n);
     done += static_cast<int64_t>(n);
     offset += n * kRecordBytes;
@@ -91,26 +86,16 @@ void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFi
 
 TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataFile& tmp2,
                         const ProjectProgress& progress) {
-  struct Closer {
-    int fd = -1;
-    ~Closer() {
-      if (fd >= 0) close(fd);
-    }
-  } file;
   try {
     tmp1.Clear();
     tmp2.Clear();
     Report(progress, "lade Parameter...");
-    file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file.fd < 0) ThrowIoError("Cannot open", path, errno);
-    struct stat st;
-    if (fstat(file.fd, &st) != 0) ThrowIoError("Cannot read", path, errno);
-    if (S_ISDIR(st.st_mode)) ThrowIoError("Cannot read", path, EISDIR);
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    const InputFile file(path);
+    const uint64_t size = file.Size();
 
     DecodedBlock block;
     try {
-      block = ReadParameterBlock(file.fd, path, size);
+      block = ReadParameterBlock(file);
     } catch (const FormatError& e) {
       throw FormatError("'" + path + "' is not a usable project file. " + e.what());
     }
@@ -127,8 +112,8 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
       Report(progress, "lade Daten...");
       const uint64_t start = (fileRecords - 2 * uint64_t(n)) * kRecordBytes;
       std::vector<double> buffer(kProjectChunkRecords);
-      CopyFromProject(file.fd, path, start, n, tmp1, buffer, fileRecords, progress);
-      CopyFromProject(file.fd, path, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer,
+      CopyFromProject(file, start, n, tmp1, buffer, fileRecords, progress);
+      CopyFromProject(file, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer,
                       fileRecords, progress);
       tmp1.Rewind();
       tmp2.Rewind();

@@ -107,14 +107,32 @@ void WriteFileSafely(const std::string& path, const void* data, size_t size) {
   file.Commit();
 }
 
-size_t ReadFully(int fd, const std::string& path, uint64_t offset, void* data, size_t size) {
+InputFile::InputFile(std::string path) : path_(std::move(path)) {
+  fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) ThrowIoError("Cannot open", path_, errno);
+  struct stat st;
+  if (fstat(fd_, &st) != 0) {
+    const int err = errno;
+    close(fd_);
+    ThrowIoError("Cannot read", path_, err);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd_);
+    ThrowIoError("Cannot read", path_, EISDIR);
+  }
+  size_ = static_cast<uint64_t>(st.st_size);
+}
+
+InputFile::~InputFile() { close(fd_); }
+
+size_t InputFile::ReadAt(uint64_t offset, void* data, size_t size) const {
   char* p = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = pread(fd, p + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n = pread(fd_, p + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowIoError("Cannot read", path, errno);
+      ThrowIoError("Cannot read", path_, errno);
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);

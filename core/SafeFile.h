@@ -39,8 +39,24 @@ class SafeFile {
 // Writes a whole file through SafeFile.
 void WriteFileSafely(const std::string& path, const void* data, size_t size);
 
-// Reads up to size bytes at offset; fewer only at the end of the file. Retries interrupted
-// reads; throws IoError on failure.
-size_t ReadFully(int fd, const std::string& path, uint64_t offset, void* data, size_t size);
+// A file opened for reading, closed with the object. Throws IoError with the system's message
+// when the file cannot be opened, is a directory, or a read fails.
+class InputFile {
+ public:
+  explicit InputFile(std::string path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  uint64_t Size() const { return size_; }
+  // Reads up to size bytes at offset; fewer only at the end of the file.
+  size_t ReadAt(uint64_t offset, void* data, size_t size) const;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
 
 }  // namespace vantorel
