@@ -1,7 +1,9 @@
 #include "cli/Render.h"
 
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -42,6 +44,18 @@ class WorkDirectory {
     std::filesystem::remove_all(path_, ignored);
   }
   std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+  // Refuses a calculation whose two data files would not fit on the directory's disk.
+  void CheckRoomFor(int64_t pixels) const {
+    const uint64_t needed = uint64_t(pixels) * 16;
+    struct statvfs fs;
+    if (statvfs(path_.c_str(), &fs) != 0) return;  // unknown: the writes themselves are checked
+    const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
+    if (needed > free)
+      throw FormatError("Cannot render: the pixel data need " + std::to_string(needed >> 20) +
+                        " MB, but the temporary directory '" + path_.parent_path().string() + "' has " +
+                        std::to_string(free >> 20) + " MB free (TMPDIR chooses another place).");
+  }
 
  private:
   std::filesystem::path path_;
@@ -228,6 +242,7 @@ int Render(const Options& o, std::ostream& err) {
   if (picturePath) CheckOutputDirectory(*picturePath);
   if (o.Project) CheckOutputDirectory(*o.Project);
   if (o.DataBase) CheckOutputDirectory(*o.DataBase + ".TMP1");
+  work.CheckRoomFor(int64_t(p.PictureWidth) * p.PictureHeight);
 
   TPicture picture;
   try {

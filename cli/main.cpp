@@ -18,6 +18,7 @@ void InstallSignalHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
   // A file-size limit or a closed pipe shows as a failed write with its reason, not as a kill.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
