@@ -37,30 +37,13 @@ std::vector<PixelInput> SamplePoints() {
   return points;
 }
 
-// Counts the steps a map really takes (an orbit that faults ends early).
-template <class Map>
-struct StepCounter {
-  static constexpr bool CanFault = Map::CanFault;
-  Map map;
-  int64_t steps = 0;
-  void Begin(double a, double b) { map.Begin(a, b); }
-  double Next(double x, double ab, double ba) {
-    ++steps;
-    return map.Next(x, ab, ba);
-  }
-  double Step(double x, double ab, double ba, double& d) {
-    ++steps;
-    return map.Step(x, ab, ba, d);
-  }
-};
-
 template <int F>
 void BM_FixedFormulaStep(benchmark::State& state) {
   TCalcParams block = DefaultCalcParams();
   block.FixedFormula = F;
   const KernelParams p = KernelParamsFrom(block);
   const std::vector<PixelInput> points = SamplePoints();
-  StepCounter<FixedMap<F>> counter{FixedMap<F>(p)};
+  StepCountingMap<FixedMap<F>> counter{FixedMap<F>(p)};  // an orbit that faults ends early
   PixelResult out;
   for (const PixelInput& in : points) RunPlainKernel(counter, p, in, out);
   FixedMap<F> map(p);
@@ -72,7 +55,7 @@ void BM_FixedFormulaStep(benchmark::State& state) {
     }
   }
   benchmark::DoNotOptimize(sink);
-  const double steps = double(counter.steps) * double(state.iterations());
+  const double steps = double(counter.calmSteps + counter.sumSteps) * double(state.iterations());
   state.counters["steps/s"] = benchmark::Counter(steps, benchmark::Counter::kIsRate);
   // Shown as a time: the CPU time of one step.
   state.counters["time/step"] =

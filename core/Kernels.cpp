@@ -33,27 +33,18 @@ KernelParams KernelParamsFrom(const TCalcParams& params) {
 
 namespace {
 
-template <class Map, bool Smart>
-bool Run(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
-         const std::atomic<bool>* cancel) {
-  if constexpr (Smart)
-    return RunSmartKernel(map, p, in, out, cancel);
-  else
-    return RunPlainKernel(map, p, in, out, cancel);
-}
-
 template <int F, bool Smart>
 bool RunFixed(const KernelParams& p, IUserMap*, const PixelInput& in, PixelResult& out,
               const std::atomic<bool>* cancel) {
   FixedMap<F> map(p);
-  return Run<FixedMap<F>, Smart>(map, p, in, out, cancel);
+  return RunKernelFrame<Smart>(map, p, in, out, cancel);
 }
 
 template <bool Smart>
 bool RunUser(const KernelParams& p, IUserMap* user, const PixelInput& in, PixelResult& out,
              const std::atomic<bool>* cancel) {
   UserMap map{user};
-  return Run<UserMap, Smart>(map, p, in, out, cancel);
+  return RunKernelFrame<Smart>(map, p, in, out, cancel);
 }
 
 template <bool Smart>

@@ -162,78 +162,88 @@ inline bool SumPass(Map& map, const KernelParams& p, const double* letter, doubl
 
 }  // namespace kernel_detail
 
-// The plain kernel. Returns false (and leaves out alone) only when cancel was set between
-// two passes; the pixel then has to be computed again.
-template <class Map>
-bool RunPlainKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
-                    const std::atomic<bool>* cancel = nullptr) {
+// The frame of both kernels. Returns false (and leaves out alone) only when cancel was set
+// between two passes; the pixel then has to be computed again.
+// Smart: stop once six passes in a row ended close to each other (in X or in their sums) and
+// let the next pass stand for all passes left.
+template <bool Smart, class Map>
+bool RunKernelFrame(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
+                    const std::atomic<bool>* cancel) {
   using namespace kernel_detail;
   const double letter[2] = {in.A, in.B};
+  const int32_t steps = static_cast<int32_t>(p.Sequence.size());
   map.Begin(in.A, in.B);
   double x, sum;
   Start(p, in, x, sum);
+  int cx = 0, cs = 0;         // smart: passes in a row that ended close in X / in their sums
+  double xp = 0.0, sp = 0.0;  // smart: X and sum at the end of the previous pass
   bool ok = true;
   if (in.Fresh) {
-    const int32_t passes = p.CalmDownIterations / static_cast<int32_t>(p.Sequence.size()) + 1;
+    const int32_t passes = p.CalmDownIterations / steps + 1;
     for (int32_t pass = 0; ok && pass < passes; ++pass) {
       if (Cancelled(cancel)) return false;
       ok = CalmPass(map, p, letter, x);
+      if constexpr (Smart) {
+        if (!ok) break;
+        cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+        xp = x;
+        if (cx > 5) break;
+      }
     }
   }
-  const int32_t passes = p.Iterations / static_cast<int32_t>(p.Sequence.size()) + 1;
-  for (int32_t pass = 0; ok && pass < passes; ++pass) {
+  const int32_t passes = p.Iterations / steps + 1;
+  for (int32_t r = 0; ok && r < passes; ++r) {
     if (Cancelled(cancel)) return false;
-    ok = SumPass(map, p, letter, x, sum);
+    if constexpr (Smart) {
+      double s = 0.0;
+      ok = SumPass(map, p, letter, x, s);
+      if (!ok) break;  // the terms of this pass are lost
+      if (cx > 5 || cs > 5) {
+        sum += (p.Iterations * p.Q - r) * s;
+        break;
+      }
+      cs = std::fabs(s - sp) < p.EpsS ? cs + 1 : 0;
+      cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+      xp = x;
+      sp = s;
+      sum += s;
+    } else {
+      ok = SumPass(map, p, letter, x, sum);
+    }
   }
   out.E = sum / Divisor(p);
   out.X = x;
   return true;
 }
 
-// The smart-iterate kernel: stops once six passes in a row ended close to each other (in X or
-// in their sums) and lets the next pass stand for all passes left.
+template <class Map>
+bool RunPlainKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
+                    const std::atomic<bool>* cancel = nullptr) {
+  return RunKernelFrame<false>(map, p, in, out, cancel);
+}
+
 template <class Map>
 bool RunSmartKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
                     const std::atomic<bool>* cancel = nullptr) {
-  using namespace kernel_detail;
-  const double letter[2] = {in.A, in.B};
-  map.Begin(in.A, in.B);
-  double x, sum;
-  Start(p, in, x, sum);
-  int cx = 0, cs = 0;
-  double xp = 0.0, sp = 0.0;
-  bool ok = true;
-  if (in.Fresh) {
-    const int32_t passes = p.CalmDownIterations / static_cast<int32_t>(p.Sequence.size()) + 1;
-    for (int32_t pass = 0; ok && pass < passes; ++pass) {
-      if (Cancelled(cancel)) return false;
-      ok = CalmPass(map, p, letter, x);
-      if (!ok) break;
-      cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
-      xp = x;
-      if (cx > 5) break;
-    }
-  }
-  const int32_t passes = p.Iterations / static_cast<int32_t>(p.Sequence.size()) + 1;
-  for (int32_t r = 0; ok && r < passes; ++r) {
-    if (Cancelled(cancel)) return false;
-    double s = 0.0;
-    ok = SumPass(map, p, letter, x, s);
-    if (!ok) break;  // the terms of this pass are lost
-    if (cx > 5 || cs > 5) {
-      sum += (p.Iterations * p.Q - r) * s;
-      break;
-    }
-    cs = std::fabs(s - sp) < p.EpsS ? cs + 1 : 0;
-    cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
-    xp = x;
-    sp = s;
-    sum += s;
-  }
-  out.E = sum / Divisor(p);
-  out.X = x;
-  return true;
+  return RunKernelFrame<true>(map, p, in, out, cancel);
 }
+
+// Counts the steps a map takes, for tests and benchmarks.
+template <class Map>
+struct StepCountingMap {
+  static constexpr bool CanFault = Map::CanFault;
+  Map map;
+  int64_t calmSteps = 0, sumSteps = 0;
+  void Begin(double a, double b) { map.Begin(a, b); }
+  double Next(double x, double ab, double ba) {
+    ++calmSteps;
+    return map.Next(x, ab, ba);
+  }
+  double Step(double x, double ab, double ba, double& d) {
+    ++sumSteps;
+    return map.Step(x, ab, ba, d);
+  }
+};
 
 template <class Map>
 bool RunKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,

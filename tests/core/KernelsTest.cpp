@@ -32,22 +32,8 @@ PixelResult RunFixed(const KernelParams& p, const PixelInput& in) {
   return out;
 }
 
-// Wraps a map and counts its calm-down and summation steps.
 template <class Map>
-struct Counted {
-  static constexpr bool CanFault = Map::CanFault;
-  Map map;
-  int calm = 0, summed = 0;
-  void Begin(double a, double b) { map.Begin(a, b); }
-  double Next(double x, double ab, double ba) {
-    ++calm;
-    return map.Next(x, ab, ba);
-  }
-  double Step(double x, double ab, double ba, double& d) {
-    ++summed;
-    return map.Step(x, ab, ba, d);
-  }
-};
+using Counted = StepCountingMap<Map>;
 
 // A map whose every step adds the term 1 (d = e) and moves X on by one.
 struct DriftMap {
@@ -98,8 +84,8 @@ TEST(Kernels, NonFreshPixelWithoutExtraIterationsIgnoresItsStoredExponent) {
   Counted<FixedMap<0>> counted{FixedMap<0>(p)};
   PixelResult out;
   RunKernel(counted, p, Stored(3.3, 3.6, 0.42, 1000.0), out);
-  EXPECT_EQ(counted.calm, 0);
-  EXPECT_EQ(counted.summed, 24);
+  EXPECT_EQ(counted.calmSteps, 0);
+  EXPECT_EQ(counted.sumSteps, 24);
   EXPECT_EQ(out.E, a.E);
 }
 
@@ -109,8 +95,8 @@ TEST(Kernels, CalmDownRunsCDivLPlusOnePasses) {
     Counted<FixedMap<0>> counted{FixedMap<0>(p)};
     PixelResult out;
     RunKernel(counted, p, Fresh(3.5, 3.5), out);
-    EXPECT_EQ(counted.calm, steps) << "C = " << c;
-    EXPECT_EQ(counted.summed, 24);
+    EXPECT_EQ(counted.calmSteps, steps) << "C = " << c;
+    EXPECT_EQ(counted.sumSteps, 24);
   }
 }
 
@@ -147,9 +133,9 @@ TEST(Kernels, SmartIterateStopsAtAFixedPoint) {
   PixelResult out;
   RunKernel(counted, p, Fresh(2.5, 2.5), out);
   // The first pass compares with 0, the next six count up to 6 > 5: seven passes.
-  EXPECT_EQ(counted.calm, 7 * 12);
+  EXPECT_EQ(counted.calmSteps, 7 * 12);
   // One summation pass, standing for N / L = 10 passes.
-  EXPECT_EQ(counted.summed, 12);
+  EXPECT_EQ(counted.sumSteps, 12);
   EXPECT_NEAR(out.E, -kLn2, 1e-9);
   EXPECT_NEAR(out.X, 0.6, 1e-9);
 }
@@ -169,7 +155,7 @@ TEST(Kernels, SmartIterateStopsOnEqualPassSums) {
   Counted<DriftMap> counted;
   PixelResult out;
   RunKernel(counted, p, Stored(1, 1, 0.0, 0.0), out);
-  EXPECT_EQ(counted.summed, 8 * 12);
+  EXPECT_EQ(counted.sumSteps, 8 * 12);
   EXPECT_NEAR(out.E, 1.0, 1e-12);
 
   // A negative error limit never stops early.
@@ -177,7 +163,7 @@ TEST(Kernels, SmartIterateStopsOnEqualPassSums) {
   p.EpsS = -0.012;
   Counted<DriftMap> all;
   RunKernel(all, p, Stored(1, 1, 0.0, 0.0), out);
-  EXPECT_EQ(all.summed, 101 * 12);
+  EXPECT_EQ(all.sumSteps, 101 * 12);
   EXPECT_NEAR(out.E, 1212.0 / 1200.0, 1e-12);
 }
 
