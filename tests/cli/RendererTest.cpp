@@ -143,11 +143,15 @@ TEST(RendererCommandLine, BadUsageExitsWithTwoAndSaysWhy) {
   EXPECT_TRUE(Files(dir).empty());
 }
 
-TEST(RendererCommandLine, CheckFormulaPrintsAReport) {
+TEST(RendererCommandLine, CheckFormulaReportsOnStdoutAndInItsStatus) {
   TempDir dir;
-  const Result r = Render(dir, {"--check-formula", "X*(1-X)"});
-  EXPECT_TRUE(r.status == 0 || r.status == 1);
+  Result r = Render(dir, {"--check-formula", "X*(1-X)"});
+  EXPECT_EQ(r.status, 0);
   EXPECT_FALSE(r.out.empty());
+  r = Render(dir, {"--check-formula", "X*("});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.out.empty());
+  EXPECT_TRUE(Files(dir).empty());
 }
 
 TEST(RendererFiles, ParameterFileWrittenByTheLibraryRendersToABitmap) {
@@ -182,14 +186,21 @@ TEST(RendererFiles, JpegPictureAndQuietRun) {
 
 TEST(RendererFiles, LogisticMapAtFourHasExponentLnTwo) {
   TempDir dir;
-  const Result r = Render(dir, {"--fixed", "1", "--sequence", "AB", "--center-x", "3,9999999",
-                             "--center-y", "3.9999999", "--region-width", "1e-9", "--region-height",
-                             "1e-9", "--size", "10x10", "--start-x", "0.3", "--iterations", "20000",
+  // Fixed formula 1 and the same map typed as a user formula.
+  const std::vector<std::vector<std::string>> maps = {{"--fixed", "1"},
+                                                      {"--formula", "AB*X*(1-X)"}};
+  for (const std::vector<std::string>& map : maps) {
+    std::vector<std::string> args = map;
+    args.insert(args.end(), {"--sequence", "AB", "--center-x", "3,9999999", "--center-y",
+                             "3.9999999", "--region-width", "1e-9", "--region-height", "1e-9",
+                             "--size", "10x10", "--start-x", "0.3", "--iterations", "20000",
                              "--data", "log", "-q"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<double> e = Doubles(dir.file("log.TMP1"));
-  ASSERT_EQ(e.size(), 100u);
-  for (double x : e) EXPECT_NEAR(x, std::log(2.0), 0.05);
+    const Result r = Render(dir, args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> e = Doubles(dir.file("log.TMP1"));
+    ASSERT_EQ(e.size(), 100u);
+    for (double x : e) EXPECT_NEAR(x, std::log(2.0), 0.05) << map[0];
+  }
 }
 
 TEST(RendererFiles, ProjectLoadsBackFinished) {
@@ -241,6 +252,34 @@ TEST(RendererContinuation, InterruptedProjectEndsLikeAnUninterruptedRun) {
     EXPECT_EQ(ReadBytes(dir.file("cont.bmp")), ReadBytes(dir.file("full.bmp")));
     EXPECT_EQ(ReadBytes(dir.file("cont.LPr")), ReadBytes(dir.file("full.LPr")));
   }
+}
+
+TEST(RendererContinuation, InterruptedDerivingEndsLikeAnUninterruptedOne) {
+  TempDir dir;
+  SaveParameterFile(dir.file("s.Par"), SmallBlock());
+  ASSERT_EQ(Render(dir, {"s.Par", "--project", "full.LPr", "-q"}).status, 0);
+  ASSERT_EQ(Render(dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-q"}).status, 0);
+  // Deriving paused at record `at`: the records before it are derived, the others not yet.
+  const int64_t records = 37 * 23, at = 11 * 37 + 20;
+  const auto full = ReadBytes(dir.file("full.LPr")), more = ReadBytes(dir.file("more.LPr"));
+  const DecodedBlock d = DecodeParameterBlock(full.data(), full.size());
+  TCalcParams p = d.Params;
+  p.State = StateDerivingPaused;
+  p.ProgressColumn = static_cast<int32_t>(at % 37);
+  p.ProgressRow = static_cast<int32_t>(at / 37);
+  std::vector<uint8_t> cut = EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(records));
+  const size_t fullData = full.size() - 16 * records, moreData = more.size() - 16 * records;
+  for (size_t file = 0; file < 2; ++file) {
+    const size_t base = 8 * records * file;
+    cut.insert(cut.end(), more.begin() + moreData + base, more.begin() + moreData + base + 8 * at);
+    cut.insert(cut.end(), full.begin() + fullData + base + 8 * at, full.begin() + fullData + base + 8 * records);
+  }
+  WriteBytes(dir.file("cut.LPr"), cut);
+  const Result r = Render(dir, {"cut.LPr", "--data", "cont", "--project", "cont.LPr", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(dir.file("cont.TMP1")), ReadBytes(dir.file("more.TMP1")));
+  EXPECT_EQ(ReadBytes(dir.file("cont.TMP2")), ReadBytes(dir.file("more.TMP2")));
+  EXPECT_EQ(ReadBytes(dir.file("cont.LPr")), more);
 }
 
 TEST(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputing) {
