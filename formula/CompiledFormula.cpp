@@ -22,20 +22,22 @@ TCompiledFormula::TCompiledFormula() = default;
 
 TCompiledFormula::TCompiledFormula(const TFormula& formula) {
   AddVariables(formula);
-  results_[0] = Compile(formula.Root(), formula, 1);
+  results_[0] = Compile(formula.Root(), 1);
   firstLength_ = code_.size();
   FuseSinCos();
   registers_.resize(code_.size());
+  emitted_.clear();
 }
 
 TCompiledFormula::TCompiledFormula(const TFormula& first, const TFormula& second) {
   AddVariables(first);
   AddVariables(second);
-  results_[0] = Compile(first.Root(), first, 1);
+  results_[0] = Compile(first.Root(), 1);
   firstLength_ = code_.size();
-  results_[1] = Compile(second.Root(), second, 2);
+  results_[1] = Compile(second.Root(), 2);
   FuseSinCos();
   registers_.resize(code_.size());
+  emitted_.clear();
 }
 
 void TCompiledFormula::AddVariables(const TFormula& formula) {
@@ -56,8 +58,7 @@ int32_t TCompiledFormula::IndexOfVariable(std::string_view name) const {
 // Emits the operations of a subtree in evaluation order; an operation that is already in the
 // program (the same kind on the same operands) is used again. Leaves are not emitted: they
 // become operands. Returns where the subtree's value is found.
-TCompiledFormula::Operand TCompiledFormula::Compile(const TFormulaNode* node, const TFormula& formula,
-                                                    uint8_t output) {
+TCompiledFormula::Operand TCompiledFormula::Compile(const TFormulaNode* node, uint8_t output) {
   Operand o;
   const int32_t kind = node ? node->Kind : kNodeUnfilled;
   if (kind == kNodeVariable) {
@@ -72,44 +73,49 @@ TCompiledFormula::Operand TCompiledFormula::Compile(const TFormulaNode* node, co
   if (!IsOperatorKind(kind) && !IsFunctionKind(kind)) return o;  // unknown kind: 1.0, as the tree walk
   Instruction in;
   in.Kind = kind;
-  in.Left = Compile(node->Left.get(), formula, output);
-  if (IsBinaryKind(kind)) in.Right = Compile(node->Right.get(), formula, output);
-  auto same = [](const Operand& a, const Operand& b) {
-    return a.From == b.From && a.Index == b.Index && std::bit_cast<uint64_t>(a.Value) == std::bit_cast<uint64_t>(b.Value);
-  };
+  in.Left = Compile(node->Left.get(), output);
+  if (IsBinaryKind(kind)) in.Right = Compile(node->Right.get(), output);
   o.From = kRegister;
-  for (Instruction& done : code_)
-    if (done.Kind == in.Kind && same(done.Left, in.Left) && same(done.Right, in.Right)) {
-      done.Outputs |= output;
-      o.Index = done.Out;
-      return o;
-    }
-  in.Out = in.Out2 = static_cast<int32_t>(code_.size());
+  const auto [it, added] = emitted_.try_emplace(KeyOf(in), static_cast<int32_t>(code_.size()));
+  if (!added) {
+    code_[static_cast<size_t>(it->second)].Outputs |= output;
+    o.Index = it->second;
+    return o;
+  }
+  in.Out = in.Out2 = it->second;
   in.Outputs = output;
   code_.push_back(in);
   o.Index = in.Out;
   return o;
 }
 
+TCompiledFormula::OperandKey TCompiledFormula::KeyOf(const Operand& o) {
+  return {static_cast<int>(o.From), o.Index, std::bit_cast<uint64_t>(o.Value)};
+}
+
+TCompiledFormula::Key TCompiledFormula::KeyOf(const Instruction& in) {
+  return std::tuple_cat(std::tuple(in.Kind), KeyOf(in.Left), KeyOf(in.Right));
+}
+
 // A sine and a cosine of the same operand become one instruction at the place of the earlier.
+// (There is at most one of each per operand: equal instructions are emitted once.)
 void TCompiledFormula::FuseSinCos() {
-  for (size_t i = 0; i < code_.size(); ++i) {
-    Instruction& a = code_[i];
-    if (a.Kind != kNodeSin && a.Kind != kNodeCos) continue;
-    for (size_t j = i + 1; j < code_.size(); ++j) {
-      Instruction& b = code_[j];
-      const bool pair = (a.Kind == kNodeSin && b.Kind == kNodeCos) || (a.Kind == kNodeCos && b.Kind == kNodeSin);
-      if (!pair || b.Left.From != a.Left.From || b.Left.Index != a.Left.Index ||
-          std::bit_cast<uint64_t>(b.Left.Value) != std::bit_cast<uint64_t>(a.Left.Value))
-        continue;
-      const bool sineFirst = a.Kind == kNodeSin;
-      a.Out = sineFirst ? a.Out : b.Out;
-      a.Out2 = sineFirst ? b.Out : a.Out2;
-      a.Kind = kSinCos;
-      a.Outputs |= b.Outputs;
-      b.Kind = kNothing;
-      break;
+  std::map<OperandKey, size_t> first;
+  for (size_t j = 0; j < code_.size(); ++j) {
+    Instruction& b = code_[j];
+    if (b.Kind != kNodeSin && b.Kind != kNodeCos) continue;
+    const auto [it, added] = first.try_emplace(KeyOf(b.Left), j);
+    if (added) continue;
+    Instruction& a = code_[it->second];
+    if (a.Kind == kNodeSin) {
+      a.Out2 = b.Out;
+    } else {
+      a.Out2 = a.Out;
+      a.Out = b.Out;
     }
+    a.Kind = kSinCos;
+    a.Outputs |= b.Outputs;
+    b.Kind = kNothing;
   }
 }
 

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 #include <string_view>
 #include <vector>
 
@@ -54,8 +56,14 @@ class TCompiledFormula {
     uint8_t Outputs = 0;           // bit i: formula i needs this result
   };
 
+  // Operations are told apart by kind and operands (constants by their bits).
+  using OperandKey = std::tuple<int, int32_t, uint64_t>;
+  using Key = std::tuple<int32_t, int, int32_t, uint64_t, int, int32_t, uint64_t>;
+  static OperandKey KeyOf(const Operand& o);
+  static Key KeyOf(const Instruction& in);
+
   void AddVariables(const TFormula& formula);
-  Operand Compile(const TFormulaNode* node, const TFormula& formula, uint8_t output);
+  Operand Compile(const TFormulaNode* node, uint8_t output);
   void FuseSinCos();
   unsigned Run(size_t count);
   double Fetch(const Operand& o) const;
@@ -66,6 +74,7 @@ class TCompiledFormula {
   std::vector<std::string> names_;
   std::vector<double> values_;
   std::vector<double> registers_;
+  std::map<Key, int32_t> emitted_;  // while compiling: the register of each operation
 };
 
 }  // namespace vantorel
