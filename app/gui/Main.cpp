@@ -404,30 +404,30 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------------------------------
 // The open dialogs
 
-FileDialogRequest TMainForm::OpenDialog() {
+namespace {
+
+FileDialogRequest OpenRequest(const QString& title, const QString& filter, const QString& defaultSuffix) {
   FileDialogRequest r;
   r.kind = FileDialogRequest::Open;
-  r.title = "load parameter file";
-  r.filter = "parameter files (*.Par);;project files (*.LPr);;show all files (*)";
-  r.defaultSuffix = "Par";
+  r.title = title;
+  r.filter = filter;
+  r.defaultSuffix = defaultSuffix;
   return r;
+}
+
+}  // namespace
+
+FileDialogRequest TMainForm::OpenDialog() {
+  return OpenRequest("load parameter file",
+                     "parameter files (*.Par);;project files (*.LPr);;show all files (*)", "Par");
 }
 
 FileDialogRequest TMainForm::OpenDialog1() {
-  FileDialogRequest r;
-  r.kind = FileDialogRequest::Open;
-  r.title = "Projekt laden";
-  r.filter = "project files (*.LPr);;parameter files (*.Par);;show all files (*)";
-  r.defaultSuffix = "LPr";
-  return r;
+  return OpenRequest("Projekt laden", "project files (*.LPr);;parameter files (*.Par);;show all files (*)", "LPr");
 }
 
 FileDialogRequest TMainForm::RestoreDialog() {
-  FileDialogRequest r;
-  r.kind = FileDialogRequest::Open;
-  r.title = "restore data from temp-files";
-  r.filter = "temporary files (*.TMP0);;al files (*)";
-  return r;
+  return OpenRequest("restore data from temp-files", "temporary files (*.TMP0);;al files (*)", QString());
 }
 
 }  // namespace vantorel::gui

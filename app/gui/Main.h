@@ -102,7 +102,6 @@ class TMainForm : public QMainWindow, public IProjectHost {
   static FileDialogRequest RestoreDialog();  // recovery from temporary files
 
   // --- controls ---
-  QMdiArea* mdiArea_ = nullptr;
   QToolBar* ToolBar1 = nullptr;
   QToolButton* ToolButton9 = nullptr;   // create new project
   QToolButton* ToolButton1 = nullptr;   // open file
@@ -143,6 +142,7 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void SubWindowActivated(QMdiSubWindow* window);
   QList<QMdiSubWindow*> ProjectSubWindows() const;
 
+  QMdiArea* mdiArea_ = nullptr;  // the work space holding the project windows
   CurrentProjectSlots current_;
   QString pendingProjectName_;
   int projectCounter_ = 1;
