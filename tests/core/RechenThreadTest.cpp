@@ -531,3 +531,26 @@ TEST(RechenThread, WorkerCountZeroMeansEveryHardwareThread) {
   EXPECT_EQ(t.WorkerCount(), int(std::max(1u, std::thread::hardware_concurrency())));
   EXPECT_EQ(TRechenThread(direct, 3).WorkerCount(), 3);
 }
+
+TEST(RechenThread, UserFormulaRunsOnEveryWorkerWithItsOwnEvaluator) {
+  auto prepare = [](Project& p, int32_t formula) {
+    p.params.FixedFormula = formula;
+    p.params.SetFormula("AB*X*(1-X)");
+    p.params.CenterX = p.params.CenterY = 3.0;
+    p.params.Width = p.params.Height = 1.0;  // A and B in 2.5 .. 3.5: bounded, periodic orbits
+  };
+  Project one(40, 30), four(40, 30), fixed(40, 30);
+  prepare(one, -1);
+  prepare(four, -1);
+  prepare(fixed, 0);
+  ASSERT_TRUE(RunDirect(one, 1));
+  ASSERT_TRUE(RunDirect(four, 4));
+  ASSERT_TRUE(RunDirect(fixed, 2));
+  EXPECT_EQ(one.Bytes1(), four.Bytes1());
+  EXPECT_EQ(one.Bytes2(), four.Bytes2());
+  const std::vector<double> user = one.Records1(), builtIn = fixed.Records1();
+  ASSERT_EQ(user.size(), builtIn.size());
+  int close = 0;
+  for (size_t k = 0; k < user.size(); ++k) close += std::fabs(user[k] - builtIn[k]) < 1e-6;
+  EXPECT_GE(close, int(user.size() * 95 / 100));
+}
