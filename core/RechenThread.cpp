@@ -586,6 +586,8 @@ void TRechenThread::Resume() {
   }
   if (m.pendingWork) m.RunPending(lk);  // the hand-over that arrived while paused
   if (m.stopping) return;
+  // A driver released by that hand-over parks again at its next pixel.
+  m.idleCv.wait(lk, [&] { return m.running == 0; });
   m.RestartLookAhead();
   m.paused = false;
   m.interrupt = false;
