@@ -271,8 +271,11 @@ TMDIChild* TMainForm::ActiveProjectWindow() const {
 }
 
 void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
+  // The work space also deactivates and reactivates its window when the program loses and
+  // regains the focus (a dialog, another program); only a change of project window counts.
   if (!window) return;
-  if (auto* child = qobject_cast<TMDIChild*>(window->widget())) child->FormActivate();
+  auto* child = qobject_cast<TMDIChild*>(window->widget());
+  if (child && child != current_.Window) child->FormActivate();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -124,6 +124,16 @@ TEST_F(MainFormTest, ActivatingAWindowPointsTheSlotsAtIt) {
   EXPECT_EQ(first->Params().IterationsDone, 0);
 }
 
+TEST_F(MainFormTest, RegainingTheFocusIsNoNewActivation) {
+  TMDIChild* child = form_->OpenProjectWindow("kept");
+  child->Params().IterationsDone = 12;
+  auto* window = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+  emit form_->WorkSpace()->subWindowActivated(nullptr);  // the program lost the focus
+  emit form_->WorkSpace()->subWindowActivated(window);   // and got it back
+  EXPECT_EQ(form_->CurrentProject().Window, child);
+  EXPECT_EQ(child->Params().IterationsDone, 12);
+}
+
 TEST_F(MainFormTest, ClosingTheLastWindowEmptiesTheSlotsAndDeletesItsFiles) {
   form_->FileNew1Execute();
   ASSERT_TRUE(Exists("new project 1.TMP1"));
