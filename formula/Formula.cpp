@@ -143,12 +143,13 @@ std::string FormulaUpperCase(std::string_view text) {
 TFormula::TFormula() = default;
 TFormula::~TFormula() = default;
 
-void TFormula::Show(const std::string& text) const {
-  if (ShowMessages && Messages) Messages->Show(text);
+// The text becomes a string only when it is shown: evaluation allocates nothing otherwise.
+void TFormula::Show(std::string_view text) const {
+  if (ShowMessages && Messages) Messages->Show(std::string(text));
 }
 
-void TFormula::ReportMath(const std::string& text) const {
-  if (ReportMathErrors && Messages) Messages->Show(text);
+void TFormula::ReportMath(std::string_view text) const {
+  if (ReportMathErrors && Messages) Messages->Show(std::string(text));
 }
 
 void TFormula::AddPi() {

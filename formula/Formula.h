@@ -95,8 +95,8 @@ class TFormula {
   static double Factorial(double x);
 
  private:
-  void Show(const std::string& text) const;
-  void ReportMath(const std::string& text) const;
+  void Show(std::string_view text) const;
+  void ReportMath(std::string_view text) const;
   void Parse(std::string s, TFormulaNode& node, int depth);
   double Walk(const TFormulaNode* node, bool& fault);
   TFormulaVariable& VariableFor(const std::string& name);
