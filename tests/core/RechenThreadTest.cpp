@@ -554,3 +554,27 @@ TEST(RechenThread, UserFormulaRunsOnEveryWorkerWithItsOwnEvaluator) {
   for (size_t k = 0; k < user.size(); ++k) close += std::fabs(user[k] - builtIn[k]) < 1e-6;
   EXPECT_GE(close, int(user.size() * 95 / 100));
 }
+
+TEST(RechenThread, ManyQuickPausesStillGiveTheUninterruptedPicture) {
+  Project reference(90, 70, 4, 240, 480);
+  ASSERT_TRUE(RunDirect(reference, 1));
+
+  Project p(90, 70, 4, 240, 480);
+  TestUiThread ui;
+  std::atomic<bool> finished{false};
+  TRechenThread t(ui, 3);
+  p.Prepare(t);
+  t.SetFinishedHandler([&] { finished = true; });
+  ui.Run([&] { t.Resume(); });
+  for (int i = 0; i < 200 && !finished; ++i) {
+    ui.Run([&] { t.Suspend(); });
+    if (i % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 7)));
+    ui.Run([&] { t.Resume(); });
+    std::this_thread::sleep_for(std::chrono::microseconds(300 * (i % 5)));
+  }
+  while (!finished) std::this_thread::sleep_for(1ms);
+  ui.Run([&] { t.WaitFor(); });
+  EXPECT_EQ(p.Bytes1(), reference.Bytes1());
+  EXPECT_EQ(p.Bytes2(), reference.Bytes2());
+  EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
+}
