@@ -59,6 +59,8 @@ class ChildwinTest : public ::testing::Test {
   void TearDown() override {
     // Close what is still open without questions.
     for (TMDIChild* child : frame_->ProjectWindows()) child->FormClose();
+    // Windows closed by a test are deleted later; let that happen while the frame still lives.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     frame_.reset();
     QDir::setCurrent(previousDir_);
   }
