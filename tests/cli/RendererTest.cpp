@@ -39,7 +39,8 @@ std::string Slurp(const std::string& path) {
 }
 
 // Starts the renderer in `cwd`; output and errors go to files there.
-pid_t Start(const TempDir& dir, const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
+pid_t Start(const TempDir& dir, const std::vector<std::string>& args, rlim_t fileSizeLimit = 0,
+            const std::string& tmpdir = "") {
   const std::string out = dir.file(".stdout"), err = dir.file(".stderr");
   const pid_t pid = fork();
   if (pid == 0) {
@@ -48,6 +49,7 @@ pid_t Start(const TempDir& dir, const std::vector<std::string>& args, rlim_t fil
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(o, 1);
     dup2(e, 2);
+    if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
     if (fileSizeLimit > 0) {
       rlimit limit{fileSizeLimit, fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
@@ -386,10 +388,19 @@ TEST(RendererFailures, FailedWriteLeavesTheOldFileIntact) {
 }
 
 TEST(RendererFailures, InterruptWritesNothing) {
-  TempDir dir;
+  TempDir dir, work;
   const pid_t pid = Start(dir, {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000",
-                                "-o", "big.bmp", "--project", "big.LPr", "--data", "big"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                                "-o", "big.bmp", "--project", "big.LPr", "--data", "big"},
+                          0, work.path().string());
+  // Wait until the renderer has created its data files (its signal handlers are in place then).
+  bool computing = false;
+  for (int k = 0; k < 600 && !computing; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (const auto& e : std::filesystem::recursive_directory_iterator(work.path()))
+      if (e.path().filename() == "data.TMP1") computing = true;
+  }
+  EXPECT_TRUE(computing);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   kill(pid, SIGINT);
   const auto start = std::chrono::steady_clock::now();
   const Result r = Finish(dir, pid);
@@ -397,6 +408,7 @@ TEST(RendererFailures, InterruptWritesNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r.err;
   EXPECT_TRUE(Files(dir).empty());
+  EXPECT_TRUE(std::filesystem::is_empty(work.path()));  // the private data are removed too
 }
 
 }  // namespace
