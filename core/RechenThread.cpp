@@ -77,9 +77,11 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   // The region (right and bottom exclusive, at least one column and row, inside the picture)
   // and the position of the next pixel to hand over.
   std::atomic<int32_t> left{0}, top{0}, right{0}, bottom{0};
-  std::atomic<int32_t> column{0}, row{0};
+  // Written by the driver at every pixel: on a cache line of their own.
+  alignas(64) std::atomic<int32_t> column{0};
+  std::atomic<int32_t> row{0};
 
-  std::mutex mu;
+  alignas(64) std::mutex mu;
   std::condition_variable workCv, driverCv, idleCv;
   bool started = false;
   bool paused = false;
@@ -89,9 +91,13 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   bool driverDone = false;
   int running = 0;  // engine threads that are not parked
   int workersWaiting = 0;
-  bool driverWaiting = false;
-  std::atomic<bool> interrupt{false};  // paused or stopping: leave the current pixel
-  std::atomic<bool> ended{false};
+  // The driver waits until the chunks from driverWaitsFor on hold driverNeeds pixels: the
+  // rest of its batch. Waking it once per batch rather than per chunk keeps switches rare.
+  int64_t driverWaitsFor = -1;
+  int32_t driverNeeds = 0;
+  // Read by the workers between every two passes: on a cache line of its own.
+  alignas(64) std::atomic<bool> interrupt{false};  // paused or stopping: leave the current pixel
+  alignas(64) std::atomic<bool> ended{false};
 
   uint64_t generation = 0;
   std::shared_ptr<const KernelParams> kernelParams;
@@ -142,6 +148,19 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
       ++r;
       c = left;
     }
+  }
+
+  // True when the chunks from k on hold at least `pixels` computed pixels in a row, or a chunk
+  // that failed on the way (the driver has to see it). Called with mu held.
+  bool PixelsReady(int64_t k, int32_t pixels) const {
+    for (int64_t j = k; j < nextChunk; ++j) {
+      const Chunk& slot = ring[j % ring.size()];
+      if (!slot.ready || slot.index != j) return false;
+      if (slot.failed) return true;
+      pixels -= slot.count;
+      if (pixels <= 0) return true;
+    }
+    return false;
   }
 
   // Starts a new look-ahead generation at the driver's position. All threads are parked.
@@ -325,15 +344,14 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
         }
         if (!chunk) {
           std::unique_lock lk(mu);
-          driverWaiting = true;
+          driverWaitsFor = k;
+          driverNeeds = std::min(kBatchSize - batchCount, re - c);
           Park(lk, driverCv, [&] {
             if (stopping) return true;
             if (paused) return false;
-            if (gen != generation) return true;
-            const Chunk& slot = ring[k % ring.size()];
-            return slot.ready && slot.index == k;
+            return gen != generation || PixelsReady(k, driverNeeds);
           });
-          driverWaiting = false;
+          driverWaitsFor = -1;
           if (stopping) return;
           if (gen != generation) {
             checkGeneration();
@@ -359,7 +377,8 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
           std::lock_guard lk(mu);
           chunk = nullptr;
           consumedChunks = ++k;
-          if (workersWaiting > 0) workCv.notify_all();
+          // Workers waiting for room are woken once half the ring is free again.
+          if (workersWaiting > 0 && nextChunk - consumedChunks <= int64_t(ring.size() / 2)) workCv.notify_all();
         }
         if (batchCount == kBatchSize && !handOverBatch()) return;
       }
@@ -424,7 +443,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
       lk.lock();
       if (complete && gen == generation) {
         chunk.ready = true;
-        if (driverWaiting) driverCv.notify_all();
+        if (driverWaitsFor >= 0 && PixelsReady(driverWaitsFor, driverNeeds)) driverCv.notify_all();
       }
     }
     if (--running == 0) idleCv.notify_all();
