@@ -114,11 +114,12 @@ uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
 
 size_t ParameterBlockLength(const TCalcParams& params) {
   CheckConsistent(params);
-  return static_cast<size_t>(
-      PaddedLength(UnpaddedLength(params.FormulaText.size(), params.Sequence.size(), params.ColorList.size())));
+  return static_cast<size_t>(PaddedLength(
+      UnpaddedLength(params.FormulaText.size(), params.Sequence.size(), params.ColorList.size())));
 }
 
-std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& p, BlockForm form, int32_t recordCount) {
+std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& p, BlockForm form,
+                                          int32_t recordCount) {
   const size_t length = ParameterBlockLength(p);
   const bool project = form == BlockForm::Project;
   if (recordCount < 0) throw FormatError("A negative record count cannot be stored.");
@@ -230,8 +231,8 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
 DecodedBlock ReadParameterBlock(const InputFile& file) {
   uint8_t head[kHeadBytes];
   if (file.Size() < kHeadBytes || file.ReadAt(0, head, kHeadBytes) < kHeadBytes)
-    throw FormatError("The file is too short for a parameter block (" + std::to_string(file.Size()) +
-                      " bytes).");
+    throw FormatError("The file is too short for a parameter block (" +
+                      std::to_string(file.Size()) + " bytes).");
   const uint64_t length = CheckedUnpaddedLength(head, file.Size());
   std::vector<uint8_t> block(static_cast<size_t>(length));
   if (file.ReadAt(0, block.data(), block.size()) < block.size())

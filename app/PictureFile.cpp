@@ -1,5 +1,7 @@
 #include "app/PictureFile.h"
 
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <csetjmp>
@@ -8,8 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "core/IoError.h"
 #include "core/SafeFile.h"
@@ -35,7 +35,8 @@ uint32_t Get32(const uint8_t* p) {
 
 void CheckPicture(const TPicture& picture) {
   if (picture.Width <= 0 || picture.Height <= 0 || picture.Stride < picture.Width * 3 ||
-      picture.Bits.size() < static_cast<size_t>(picture.Stride) * static_cast<size_t>(picture.Height))
+      picture.Bits.size() <
+          static_cast<size_t>(picture.Stride) * static_cast<size_t>(picture.Height))
     throw FormatError("There is no picture to save.");
 }
 
@@ -126,8 +127,8 @@ void SaveBitmap(const std::string& path, const TPicture& picture) {
   header[0] = 'B';
   header[1] = 'M';
   Put32(header + 2, static_cast<uint32_t>(imageBytes + kBitmapHeaderBytes));  // file size
-  Put32(header + 10, kBitmapHeaderBytes);                                      // pixel offset
-  Put32(header + 14, 40);                                                      // info size
+  Put32(header + 10, kBitmapHeaderBytes);                                     // pixel offset
+  Put32(header + 14, 40);                                                     // info size
   Put32(header + 18, static_cast<uint32_t>(picture.Width));
   Put32(header + 22, static_cast<uint32_t>(picture.Height));  // positive: bottom-up rows
   Put16(header + 26, 1);                                      // planes

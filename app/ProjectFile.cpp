@@ -41,8 +41,8 @@ void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target,
 }
 
 // Copies `records` records starting at byte `offset` of the project file into a data file.
-void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records,
-                     PixelDataFile& target, std::vector<double>& buffer, uint64_t fileRecords,
+void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records, PixelDataFile& target,
+                     std::vector<double>& buffer, uint64_t fileRecords,
                      const ProjectProgress& progress) {
   int64_t done = 0;
   while (done < records) {
@@ -52,8 +52,8 @@ void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records,
     target.Write(buffer.data(), n);
     done += static_cast<int64_t>(n);
     offset += n * kRecordBytes;
-    Bar(progress, 200.0 * static_cast<double>(offset / kRecordBytes) /
-                      static_cast<double>(fileRecords));
+    Bar(progress,
+        200.0 * static_cast<double>(offset / kRecordBytes) / static_cast<double>(fileRecords));
   }
 }
 
@@ -113,8 +113,8 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
       const uint64_t start = (fileRecords - 2 * uint64_t(n)) * kRecordBytes;
       std::vector<double> buffer(kProjectChunkRecords);
       CopyFromProject(file, start, n, tmp1, buffer, fileRecords, progress);
-      CopyFromProject(file, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer,
-                      fileRecords, progress);
+      CopyFromProject(file, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer, fileRecords,
+                      progress);
       tmp1.Rewind();
       tmp2.Rewind();
     }

@@ -26,7 +26,8 @@ double RealValue(const std::string& option, const std::string& text) {
 
 void ParseSize(const std::string& text, Overrides& o) {
   const size_t x = text.find_first_of("xX");
-  if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, e.g. 800x600: '" + text + "'");
+  if (x == std::string::npos)
+    throw UsageError("--size needs WIDTHxHEIGHT, e.g. 800x600: '" + text + "'");
   o.PictureWidth = IntValue("--size", text.substr(0, x));
   o.PictureHeight = IntValue("--size", text.substr(x + 1));
 }
@@ -58,13 +59,11 @@ void Overrides::ApplyTo(TCalcParams& p) const {
   if (PictureHeight) p.PictureHeight = *PictureHeight;
   // Counts are rounded with the sequence length in force, as the desktop program gathers them;
   // a count that cannot be rounded (no sequence, count <= 0) is kept and refused later.
-  if (Iterations)
-    p.Iterations = (p.SequenceLength > 0 && *Iterations > 0) ? RoundIterations(*Iterations, p.SequenceLength)
-                                                            : *Iterations;
-  if (CalmDownIterations)
-    p.CalmDownIterations = (p.SequenceLength > 0 && *CalmDownIterations > 0)
-                               ? RoundIterations(*CalmDownIterations, p.SequenceLength)
-                               : *CalmDownIterations;
+  const auto rounded = [&p](int32_t v) {
+    return (p.SequenceLength > 0 && v > 0) ? RoundIterations(v, p.SequenceLength) : v;
+  };
+  if (Iterations) p.Iterations = rounded(*Iterations);
+  if (CalmDownIterations) p.CalmDownIterations = rounded(*CalmDownIterations);
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -141,7 +140,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       s->second(arg, inlineValue ? *inlineValue : args[++i]);
       continue;
     }
-    if (o.Input) throw UsageError("only one input file can be given ('" + *o.Input + "', '" + arg + "')");
+    if (o.Input)
+      throw UsageError("only one input file can be given ('" + *o.Input + "', '" + arg + "')");
     o.Input = arg;
   }
 
@@ -155,22 +155,26 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw UsageError("the picture size must lie in " + std::to_string(kMinPictureSide) + ".." +
                      std::to_string(kMaxPictureSide) + " pixels each way");
   if (!inRange(c.Iterations, 1, INT32_MAX)) throw UsageError("--iterations must be at least 1");
-  if (!inRange(c.CalmDownIterations, 0, INT32_MAX)) throw UsageError("--calm-down must not be negative");
+  if (!inRange(c.CalmDownIterations, 0, INT32_MAX))
+    throw UsageError("--calm-down must not be negative");
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   PictureType type;
   if (o.Picture && !PictureTypeForPath(*o.Picture, type))
     throw UsageError("the picture name must end in .bmp, .jpg or .jpeg: '" + *o.Picture + "'");
   if (o.More && c.Any())
-    throw UsageError("--more derives more iterations from the stored data and cannot be combined "
-                     "with changed parameters");
+    throw UsageError(
+        "--more derives more iterations from the stored data and cannot be combined "
+        "with changed parameters");
   return o;
 }
 
 std::string DefaultPictureName(const std::optional<std::string>& input) {
   if (!input) return "vantorel.bmp";
   std::string name = *input;
-  if (const size_t slash = name.find_last_of('/'); slash != std::string::npos) name.erase(0, slash + 1);
-  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  if (const size_t slash = name.find_last_of('/'); slash != std::string::npos)
+    name.erase(0, slash + 1);
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+    name.resize(dot);
   if (name.empty()) name = "vantorel";
   return name + ".bmp";
 }

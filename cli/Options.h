@@ -43,11 +43,11 @@ struct Overrides {
 struct Options {
   bool Help = false;
   std::optional<std::string> CheckFormula;
-  std::optional<std::string> Input;    // parameter or project file
-  std::optional<std::string> Picture;  // -o
-  std::optional<std::string> Project;  // --project
-  std::optional<std::string> DataBase; // --data
-  int Threads = 0;                     // 0: all hardware threads
+  std::optional<std::string> Input;     // parameter or project file
+  std::optional<std::string> Picture;   // -o
+  std::optional<std::string> Project;   // --project
+  std::optional<std::string> DataBase;  // --data
+  int Threads = 0;                      // 0: all hardware threads
   bool Quiet = false;
   bool More = false;
   Overrides Changes;

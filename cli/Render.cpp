@@ -35,8 +35,10 @@ constexpr size_t kChunkRecords = 10000;
 class WorkDirectory {
  public:
   WorkDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantorel-render-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) ThrowIoError("Cannot create a temporary directory", pattern, errno);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "vantorel-render-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+      ThrowIoError("Cannot create a temporary directory", pattern, errno);
     path_ = pattern;
   }
   ~WorkDirectory() {
@@ -53,8 +55,9 @@ class WorkDirectory {
     const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
     if (needed > free)
       throw FormatError("Cannot render: the pixel data need " + std::to_string(needed >> 20) +
-                        " MB, but the temporary directory '" + path_.parent_path().string() + "' has " +
-                        std::to_string(free >> 20) + " MB free (TMPDIR chooses another place).");
+                        " MB, but the temporary directory '" + path_.parent_path().string() +
+                        "' has " + std::to_string(free >> 20) +
+                        " MB free (TMPDIR chooses another place).");
   }
 
  private:
@@ -63,12 +66,16 @@ class WorkDirectory {
 
 // Refuses a block that cannot be computed or pictured, with the reason.
 void CheckComputable(const TCalcParams& p) {
-  const auto fail = [](const std::string& why) { throw FormatError("Cannot render: " + why + "."); };
+  const auto fail = [](const std::string& why) {
+    throw FormatError("Cannot render: " + why + ".");
+  };
   if (p.PictureWidth < kMinPictureSide || p.PictureWidth > kMaxPictureSide ||
       p.PictureHeight < kMinPictureSide || p.PictureHeight > kMaxPictureSide)
-    fail("the picture size " + std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
-         " lies outside " + std::to_string(kMinPictureSide) + ".." + std::to_string(kMaxPictureSide));
-  if (p.Iterations <= 0) fail("the iteration count " + std::to_string(p.Iterations) + " is not positive");
+    fail("the picture size " + std::to_string(p.PictureWidth) + " x " +
+         std::to_string(p.PictureHeight) + " lies outside " + std::to_string(kMinPictureSide) +
+         ".." + std::to_string(kMaxPictureSide));
+  if (p.Iterations <= 0)
+    fail("the iteration count " + std::to_string(p.Iterations) + " is not positive");
   if (p.CalmDownIterations < 0) fail("the calm-down count is negative");
   if (p.Sequence.empty()) fail("the AB-sequence is empty");
   if (p.ColorList.empty()) fail("the colour list is empty");
@@ -99,7 +106,8 @@ void CheckPictureFits(const TCalcParams& p, const std::optional<std::string>& pi
   if (type == PictureType::Jpeg && (p.PictureWidth > 65500 || p.PictureHeight > 65500))
     throw FormatError("Cannot render: a JPEG picture has at most 65500 pixels each way.");
   if (type == PictureType::Bitmap && bytes + 54 > UINT32_MAX)
-    throw FormatError("Cannot render: the picture is too large for a Windows bitmap (4 GB at most).");
+    throw FormatError(
+        "Cannot render: the picture is too large for a Windows bitmap (4 GB at most).");
 }
 
 // Colours the picture from the stored exponents of the pixels that have data; the others stay
@@ -156,8 +164,8 @@ double PercentDone(const TRechenThread& t) {
 enum class RunResult { Finished, Stopped };
 
 // Runs the computation thread over the whole picture from the block's progress position.
-RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2, bool fresh,
-                  const Options& o, std::ostream& err) {
+RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                  bool fresh, const Options& o, std::ostream& err) {
   DirectDispatcher ui;
   TRechenThread thread(ui, o.Threads);
   std::atomic<bool> finished{false};
@@ -237,7 +245,8 @@ int Render(const Options& o, std::ostream& err) {
   CheckComputable(p);
 
   const bool nothingNamed = !o.Picture && !o.Project && !o.DataBase;
-  const std::optional<std::string> picturePath = nothingNamed ? DefaultPictureName(o.Input) : o.Picture;
+  const std::optional<std::string> picturePath =
+      nothingNamed ? DefaultPictureName(o.Input) : o.Picture;
   CheckPictureFits(p, picturePath);
   if (picturePath) CheckOutputDirectory(*picturePath);
   if (o.Project) CheckOutputDirectory(*o.Project);
@@ -249,7 +258,8 @@ int Render(const Options& o, std::ostream& err) {
     picture.Resize(p.PictureWidth, p.PictureHeight);
   } catch (const std::bad_alloc&) {
     throw FormatError("Cannot render: there is not enough memory for a picture of " +
-                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) + " pixels.");
+                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
+                      " pixels.");
   }
   picture.Fill(0xFFFFFF);
   ColourFromData(p, tmp1, picture);
@@ -264,7 +274,9 @@ int Render(const Options& o, std::ostream& err) {
       p.State = StateDeriving;
       p.ProgressColumn = p.ProgressRow = 0;
     } else {
-      Note(o, err, "the project is finished; its picture is coloured from the stored data (--more derives more iterations)");
+      Note(o, err,
+           "the project is finished; its picture is coloured from the stored data (--more derives "
+           "more iterations)");
     }
   } else if (o.More) {
     throw FormatError("Cannot derive more iterations: the project's calculation is not finished.");
@@ -283,8 +295,10 @@ int Render(const Options& o, std::ostream& err) {
     p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
     p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
     p.State = StateRunning;
-    if (at > 0) Note(o, err, "continuing the calculation at column " + std::to_string(p.ProgressColumn) +
-                               " of row " + std::to_string(p.ProgressRow));
+    if (at > 0)
+      Note(o, err,
+           "continuing the calculation at column " + std::to_string(p.ProgressColumn) + " of row " +
+               std::to_string(p.ProgressRow));
   }
   if (compute) {
     // Continue after a position stored behind a row's last pixel at the next row.
@@ -314,8 +328,9 @@ int Render(const Options& o, std::ostream& err) {
     PictureType type = PictureType::Bitmap;
     PictureTypeForPath(*picturePath, type);
     SavePicture(*picturePath, picture, type);
-    Note(o, err, "wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) + " x " +
-                     std::to_string(p.PictureHeight) + ")");
+    Note(o, err,
+         "wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) + " x " +
+             std::to_string(p.PictureHeight) + ")");
   }
   if (o.Project) {
     SaveProject(*o.Project, p, tmp1, tmp2);

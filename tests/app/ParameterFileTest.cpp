@@ -1,5 +1,3 @@
-#include "app/ParameterFile.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/ParameterFile.h"
 #include "core/IoError.h"
 #include "support/TestSupport.h"
 
@@ -79,7 +78,8 @@ TEST(ParameterBlockLayout, EveryFieldOfTheProjectFormSitsAtItsOffset) {
   EXPECT_EQ(RealAt(b, 24), -2.5);
   EXPECT_EQ(RealAt(b, 32), 3.75);
   EXPECT_EQ(std::string(b.begin() + 40, b.begin() + 43), "X*A");
-  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 43, b.begin() + 48), (std::vector<uint8_t>{0, 1, 1, 0, 1}));
+  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 43, b.begin() + 48),
+            (std::vector<uint8_t>{0, 1, 1, 0, 1}));
   const size_t P = 48;
   EXPECT_EQ(IntAt(b, P), 5);
   EXPECT_EQ(RealAt(b, P + 4), 0.5);
@@ -173,8 +173,8 @@ TEST(ParameterBlockLayout, EmptySequenceAndColourListContributeNoBytes) {
   p.SetSequence({});
   p.SetColors({});
   const std::vector<uint8_t> b = EncodeParameterBlock(p, BlockForm::Parameters);
-  EXPECT_EQ(IntAt(b, 43), 0);          // SequenceSteps right after the formula
-  EXPECT_EQ(IntAt(b, 43 + 61), 194);   // PictureWidth
+  EXPECT_EQ(IntAt(b, 43), 0);                // SequenceSteps right after the formula
+  EXPECT_EQ(IntAt(b, 43 + 61), 194);         // PictureWidth
   EXPECT_EQ(IntAt(b, 43 + 69), 0x00FFFFFF);  // BelowColor right after PictureHeight
   EXPECT_EQ(DecodeParameterBlock(b.data(), b.size()).Params.SequenceLength, 0);
 }

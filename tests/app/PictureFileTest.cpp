@@ -1,11 +1,10 @@
-#include "app/PictureFile.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <filesystem>
 
+#include "app/PictureFile.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
 #include "support/TestSupport.h"
@@ -166,7 +165,8 @@ TEST(SafeWrite, MessageCarriesTheSystemsReason) {
     WriteFileSafely(dir.file("none/x"), "1", 1);
     ADD_FAILURE();
   } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos)
+        << e.what();
   }
 }
 

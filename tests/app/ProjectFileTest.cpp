@@ -1,11 +1,10 @@
-#include "app/ProjectFile.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 
 #include "app/ParameterFile.h"
+#include "app/ProjectFile.h"
 #include "core/IoError.h"
 #include "support/TestSupport.h"
 
@@ -57,8 +56,9 @@ TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFiles) {
   FillData(12345);  // more than one chunk
   std::vector<int> bar;
   std::vector<std::string> stages;
-  SaveProject(dir.file("a.LPr"), params, tmp1, tmp2,
-              {[&](const std::string& s) { stages.push_back(s); }, [&](int p) { bar.push_back(p); }});
+  SaveProject(
+      dir.file("a.LPr"), params, tmp1, tmp2,
+      {[&](const std::string& s) { stages.push_back(s); }, [&](int p) { bar.push_back(p); }});
   const std::vector<uint8_t> block = EncodeParameterBlock(params, BlockForm::Project, 12345);
   const auto bytes = ReadBytes(dir.file("a.LPr"));
   ASSERT_EQ(bytes.size(), block.size() + 2 * 12345 * 8);
@@ -82,13 +82,14 @@ TEST_F(ProjectFileTest, LoadsBackBlockAndData) {
   n2.Create(dir.file("n.TMP2"));
   std::vector<std::string> stages;
   int lastBar = -1;
-  const TCalcParams loaded = LoadProject(dir.file("a.LPr"), n1, n2,
-                                         {[&](const std::string& s) { stages.push_back(s); },
-                                          [&](int p) { lastBar = p; }});
+  const TCalcParams loaded = LoadProject(
+      dir.file("a.LPr"), n1, n2,
+      {[&](const std::string& s) { stages.push_back(s); }, [&](int p) { lastBar = p; }});
   EXPECT_EQ(loaded, params);
   EXPECT_EQ(Records(n1), d1);
   EXPECT_EQ(Records(n2), d2);
-  EXPECT_EQ(stages, (std::vector<std::string>{"lade Parameter...", "lade Daten...", "erstelle Vorschau..."}));
+  EXPECT_EQ(stages, (std::vector<std::string>{"lade Parameter...", "lade Daten...",
+                                              "erstelle Vorschau..."}));
   EXPECT_EQ(lastBar, 0);
 }
 

@@ -114,10 +114,12 @@ TEST(RendererCommandLine, HelpListsEveryOption) {
   const Result r = Render(dir, {"--help"});
   EXPECT_EQ(r.status, 0);
   for (const char* option :
-       {"--output", "--project", "--data", "--threads", "--quiet", "--more", "--size", "--width",
-        "--height", "--iterations", "--calm-down", "--fixed", "--formula", "--w X", "--v X", "--u X",
-        "--sequence", "--start-x", "--smart", "--no-smart", "--error-limit", "--center-x",
-        "--center-y", "--region-width", "--region-height", "--angle", "--check-formula", "--help"})
+       {"--output",      "--project",       "--data",     "--threads",      "--quiet",
+        "--more",        "--size",          "--width",    "--height",       "--iterations",
+        "--calm-down",   "--fixed",         "--formula",  "--w X",          "--v X",
+        "--u X",         "--sequence",      "--start-x",  "--smart",        "--no-smart",
+        "--error-limit", "--center-x",      "--center-y", "--region-width", "--region-height",
+        "--angle",       "--check-formula", "--help"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -193,10 +195,10 @@ TEST(RendererFiles, LogisticMapAtFourHasExponentLnTwo) {
                                                       {"--formula", "AB*X*(1-X)"}};
   for (const std::vector<std::string>& map : maps) {
     std::vector<std::string> args = map;
-    args.insert(args.end(), {"--sequence", "AB", "--center-x", "3,9999999", "--center-y",
-                             "3.9999999", "--region-width", "1e-9", "--region-height", "1e-9",
-                             "--size", "10x10", "--start-x", "0.3", "--iterations", "20000",
-                             "--data", "log", "-q"});
+    args.insert(args.end(),
+                {"--sequence", "AB", "--center-x", "3,9999999", "--center-y", "3.9999999",
+                 "--region-width", "1e-9", "--region-height", "1e-9", "--size", "10x10",
+                 "--start-x", "0.3", "--iterations", "20000", "--data", "log", "-q"});
     const Result r = Render(dir, args);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<double> e = Doubles(dir.file("log.TMP1"));
@@ -222,6 +224,20 @@ TEST(RendererFiles, ProjectLoadsBackFinished) {
   EXPECT_EQ(Files(dir), (std::vector<std::string>{"l.TMP1", "l.TMP2", "s.LPr", "s.Par"}));
 }
 
+TEST(RendererFiles, IterationCountsAreRoundedAsTheDesktopProgramDoes) {
+  TempDir dir;
+  ASSERT_EQ(Render(dir, {"--fixed", "2", "--size", "10x10", "--iterations", "144", "--calm-down",
+                         "150", "--project", "r.LPr", "-q"})
+                .status,
+            0);
+  const TCalcParams p = LoadParameterFile(dir.file("r.LPr"));
+  EXPECT_EQ(p.SequenceLength, 12);
+  EXPECT_EQ(p.Iterations, 156);
+  EXPECT_EQ(p.CalmDownIterations, 156);
+  EXPECT_EQ(p.FixedFormula, 1);
+  EXPECT_EQ(p.PictureWidth, 10);
+}
+
 // Cuts a finished project back to a paused first run that stopped at record `at`.
 void WriteInterrupted(const std::string& full, const std::string& cut, int64_t at, uint8_t state) {
   const auto bytes = ReadBytes(full);
@@ -242,11 +258,15 @@ void WriteInterrupted(const std::string& full, const std::string& cut, int64_t a
 TEST(RendererContinuation, InterruptedProjectEndsLikeAnUninterruptedRun) {
   TempDir dir;
   SaveParameterFile(dir.file("s.Par"), SmallBlock());
-  ASSERT_EQ(Render(dir, {"s.Par", "--project", "full.LPr", "--data", "full", "-o", "full.bmp", "-q"}).status, 0);
+  ASSERT_EQ(
+      Render(dir, {"s.Par", "--project", "full.LPr", "--data", "full", "-o", "full.bmp", "-q"})
+          .status,
+      0);
   // Stopped in the middle of row 9, and right behind the end of row 4.
   for (int64_t at : {9 * 37 + 13, 5 * 37}) {
     WriteInterrupted(dir.file("full.LPr"), dir.file("cut.LPr"), at, StatePaused);
-    const Result r = Render(dir, {"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project", "cont.LPr"});
+    const Result r =
+        Render(dir, {"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project", "cont.LPr"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("continuing"), std::string::npos);
     EXPECT_EQ(ReadBytes(dir.file("cont.TMP1")), ReadBytes(dir.file("full.TMP1")));
@@ -260,7 +280,9 @@ TEST(RendererContinuation, InterruptedDerivingEndsLikeAnUninterruptedOne) {
   TempDir dir;
   SaveParameterFile(dir.file("s.Par"), SmallBlock());
   ASSERT_EQ(Render(dir, {"s.Par", "--project", "full.LPr", "-q"}).status, 0);
-  ASSERT_EQ(Render(dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-q"}).status, 0);
+  ASSERT_EQ(
+      Render(dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-q"}).status,
+      0);
   // Deriving paused at record `at`: the records before it are derived, the others not yet.
   const int64_t records = 37 * 23, at = 11 * 37 + 20;
   const auto full = ReadBytes(dir.file("full.LPr")), more = ReadBytes(dir.file("more.LPr"));
@@ -269,12 +291,14 @@ TEST(RendererContinuation, InterruptedDerivingEndsLikeAnUninterruptedOne) {
   p.State = StateDerivingPaused;
   p.ProgressColumn = static_cast<int32_t>(at % 37);
   p.ProgressRow = static_cast<int32_t>(at / 37);
-  std::vector<uint8_t> cut = EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(records));
+  std::vector<uint8_t> cut =
+      EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(records));
   const size_t fullData = full.size() - 16 * records, moreData = more.size() - 16 * records;
   for (size_t file = 0; file < 2; ++file) {
     const size_t base = 8 * records * file;
     cut.insert(cut.end(), more.begin() + moreData + base, more.begin() + moreData + base + 8 * at);
-    cut.insert(cut.end(), full.begin() + fullData + base + 8 * at, full.begin() + fullData + base + 8 * records);
+    cut.insert(cut.end(), full.begin() + fullData + base + 8 * at,
+               full.begin() + fullData + base + 8 * records);
   }
   WriteBytes(dir.file("cut.LPr"), cut);
   const Result r = Render(dir, {"cut.LPr", "--data", "cont", "--project", "cont.LPr", "-q"});
@@ -306,7 +330,9 @@ TEST(RendererContinuation, MoreIterationsAddToTheCount) {
   TempDir dir;
   SaveParameterFile(dir.file("s.Par"), SmallBlock());
   ASSERT_EQ(Render(dir, {"s.Par", "--project", "full.LPr", "--data", "full", "-q"}).status, 0);
-  ASSERT_EQ(Render(dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-q"}).status, 0);
+  ASSERT_EQ(
+      Render(dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-q"}).status,
+      0);
   PixelDataFile t1, t2;
   t1.Create(dir.file("l.TMP1"));
   t2.Create(dir.file("l.TMP2"));
@@ -389,8 +415,9 @@ TEST(RendererFailures, FailedWriteLeavesTheOldFileIntact) {
 
 TEST(RendererFailures, InterruptWritesNothing) {
   TempDir dir, work;
-  const pid_t pid = Start(dir, {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000",
-                                "-o", "big.bmp", "--project", "big.LPr", "--data", "big"},
+  const pid_t pid = Start(dir,
+                          {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "-o",
+                           "big.bmp", "--project", "big.LPr", "--data", "big"},
                           0, work.path().string());
   // Wait until the renderer has created its data files (its signal handlers are in place then).
   bool computing = false;
