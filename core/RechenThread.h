@@ -51,9 +51,13 @@ class TRechenThread {
   void SetFresh(bool fresh);
   void SetFiles(PixelDataFile& tmp1, PixelDataFile& tmp2);
   // A rectangle of the picture; right and bottom are exclusive. Also moves the position
-  // to (left, top). Call after Setup.
+  // to (left, top). Call after Setup. Like the scan's loops, a region covers at least one
+  // column and one row (right == left still computes column left); it is cut at the
+  // picture's edges. A start position behind a row's right edge continues at the left edge
+  // of the next row.
   void SetRegion(int32_t left, int32_t top, int32_t right, int32_t bottom);
-  // Called once on the user-interface thread when the scan is complete.
+  // Called once on the user-interface thread when the scan is complete (also when the
+  // position left nothing to compute). Handlers may Terminate or destroy the run.
   void SetFinishedHandler(std::function<void()> handler);
   // Called on the user-interface thread when a data file fails; the run has ended.
   void SetErrorHandler(std::function<void(const std::string&)> handler);
@@ -71,12 +75,15 @@ class TRechenThread {
   bool Suspended() const;
   // Ends the run at the next pixel; nothing is handed over after it.
   void Terminate();
-  // Waits until the run's threads have ended.
+  // Waits until the run's threads have ended. Call it on the user-interface thread (it runs a
+  // hand-over that is waiting for that thread) and not on a paused run unless it was
+  // terminated: a paused run waits for Resume.
   void WaitFor();
   // True once the run has ended (finished, terminated or failed).
   bool Ended() const;
 
-  // The current pixel and region, for the progress display (may be slightly stale).
+  // The current pixel (the next one to hand over) and the region as cut to the picture, for
+  // the progress display (may be slightly stale; Right() > Left() and Bottom() > Top()).
   int32_t Column() const;
   int32_t Row() const;
   int32_t Left() const;
