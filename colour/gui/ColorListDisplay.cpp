@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -94,8 +95,16 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Button5->setToolTip(QStringLiteral("edit chosen color and value"));
   Button4 = new QPushButton(QStringLiteral("delete"), GroupBox3);
   Button4->setToolTip(QStringLiteral("delete selected entries"));
-  // Editing the list comes with its own dialogs; until then the buttons are off.
+  PopupMenu1 = new QMenu(ListView1);
+  for (const char* text : {"new entry", "edit selected", "delete selected", "invert order", "edit selected values",
+                           "swap colors"})
+    PopupMenu1->addAction(QString::fromLatin1(text));
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
+  // Editing the list comes with its own dialogs; until then the buttons and menu items are off.
   for (QPushButton* b : {Button3, Button5, Button4}) b->setEnabled(false);
+  for (QAction* a : PopupMenu1->actions()) a->setEnabled(false);
   side->addWidget(Button3, 0, 0, 1, 2);
   side->addWidget(Button5, 1, 0, 1, 2);
   side->addWidget(Button4, 2, 0, 1, 2);

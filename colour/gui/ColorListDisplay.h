@@ -15,6 +15,7 @@
 class QGroupBox;
 class QListWidget;
 class QListWidgetItem;
+class QMenu;
 class QPushButton;
 
 namespace vantorel {
@@ -94,6 +95,7 @@ class TColorListDisplay : public QWidget {
   QPushButton* Button3 = nullptr;  // "new"
   QPushButton* Button5 = nullptr;  // "edit"
   QPushButton* Button4 = nullptr;  // "delete"
+  QMenu* PopupMenu1 = nullptr;     // the list's context menu
   QLabel* Label15 = nullptr;       // "x < xmin:"
   QLabel* Label16 = nullptr;       // "x > xmax:"
   TShape* Shape1 = nullptr;        // BelowColor

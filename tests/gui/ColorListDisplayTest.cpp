@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,6 +46,20 @@ TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquares) {
   EXPECT_EQ(display.Shape1->BrushColor(), kWhite);
   EXPECT_EQ(display.Shape2->BrushColor(), kBlack);
   EXPECT_EQ(display.Shape1->toolTip(), "click to change");
+}
+
+TEST_F(ColorListDisplayTest, EditingControlsArePresentButOff) {
+  QStringList items;
+  for (const QAction* a : display.PopupMenu1->actions()) {
+    items << a->text();
+    EXPECT_FALSE(a->isEnabled());
+  }
+  EXPECT_EQ(items, (QStringList{"new entry", "edit selected", "delete selected", "invert order",
+                                "edit selected values", "swap colors"}));
+  EXPECT_FALSE(display.Button3->isEnabled());
+  EXPECT_EQ(display.Button4->toolTip(), "delete selected entries");
+  EXPECT_EQ(display.Button6->text(), "apply to picture");
+  EXPECT_FALSE(display.Button6->isEnabled());
 }
 
 TEST_F(ColorListDisplayTest, ColourBarOfTheDefaultList) {
