@@ -114,6 +114,10 @@ void TMDIChild::FormCreate() {
   Button8 = ColorPage->Button8;
   Image2 = ColorPage->Image2;
 
+  // Hints show in the frame's status bar as well as beside the mouse.
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->statusTip().isEmpty() && !w->toolTip().isEmpty()) w->setStatusTip(w->toolTip());
+
   // The temporary files, named after the project in the working directory.
   FindTempFileNames(QDir::current().filePath(name));
   CreateDataFiles();

@@ -226,6 +226,10 @@ TEST_F(ChildwinTest, OnlyInitialiseIsEnabledOnTheCalculationPage) {
                          child->ToolButton10, child->ToolButton12, child->ToolButton13, child->ToolButton14})
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
   EXPECT_EQ(child->ToolButton2->toolTip(), "start");
+  EXPECT_EQ(child->ToolButton10->toolTip(), "stop (all data is lost!!!)");
+  EXPECT_EQ(child->ToolButton14->statusTip(), "continue iteration in selected area");
+  EXPECT_EQ(child->CheckBox1->statusTip(), "fixed formulas are much faster!");
+  EXPECT_TRUE(child->ToolButton14->isCheckable());
   EXPECT_EQ(child->ToolButton2Image(), 0);
   EXPECT_EQ(child->ProgressBar1->maximum(), 10000);
   EXPECT_EQ(child->Timer1->interval(), 2000);
