@@ -241,6 +241,18 @@ TEST_F(ChildwinTest, OnlyInitialiseIsEnabledOnTheCalculationPage) {
   EXPECT_EQ(SubWindow(child)->size(), QSize(375, 440));
 }
 
+TEST_F(ChildwinTest, CalculationCommandsRefuseClearlyForNow) {
+  TMDIChild* child = Open("x");
+  child->ToolButton7->click();
+  EXPECT_TRUE(dialogs_.lastMessage().contains("not available"));
+  child->ProjectLoaded();
+  EXPECT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_FALSE(child->PictureInitialised());
+  EXPECT_FALSE(child->Changed());
+  EXPECT_FALSE(Exists("x.TMP0"));
+  EXPECT_FALSE(child->ToolButton2->isEnabled());
+}
+
 TEST_F(ChildwinTest, DefaultsOfANewProject) {
   TMDIChild* child = Open("x");
   EXPECT_EQ(child->Memo1->toPlainText(), "2,5*sqr(sin(X+AB))");
