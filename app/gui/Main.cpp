@@ -92,7 +92,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 TMainForm::~TMainForm() {
   // Project windows go before the frame whose slots and progress window they use.
-  for (QMdiSubWindow* window : mdiArea_->subWindowList()) delete window;
+  // Closed ones awaiting deletion included: their children report to this frame.
+  for (QMdiSubWindow* window : mdiArea_->findChildren<QMdiSubWindow*>()) delete window;
   current_ = {};
 }
 
