@@ -578,3 +578,41 @@ TEST(RechenThread, ManyQuickPausesStillGiveTheUninterruptedPicture) {
   EXPECT_EQ(p.Bytes2(), reference.Bytes2());
   EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
 }
+
+TEST(RechenThread, PausingFromInsideAHandOverHoldsTheRunUntilResume) {
+  Project reference(70, 50, 1, 240, 480);
+  ASSERT_TRUE(RunDirect(reference, 1));
+
+  Project p(70, 50, 1, 240, 480);
+  TestUiThread ui;
+  std::atomic<bool> finished{false};
+  std::atomic<int> rows{0};
+  TRechenThread t(ui, 2);
+  p.Prepare(t);
+  t.SetRowHandler([&](int32_t row) {
+    ++rows;
+    if (row % 10 == 4) t.Suspend();  // the window pauses while a row is being drawn
+  });
+  t.SetFinishedHandler([&] { finished = true; });
+  ui.Run([&] { t.Resume(); });
+  for (int pauses = 0; !finished && pauses < 100; ++pauses) {
+    bool suspended = false;
+    for (int i = 0; i < 2000 && !suspended && !finished; ++i) {
+      std::this_thread::sleep_for(1ms);
+      ui.Run([&] { suspended = t.Suspended(); });
+    }
+    if (!suspended) break;
+    const int seen = rows;
+    const auto bytes = p.Bytes1();
+    std::this_thread::sleep_for(30ms);
+    ui.Run([] {});
+    EXPECT_EQ(rows, seen);
+    EXPECT_EQ(p.Bytes1(), bytes);
+    ui.Run([&] { t.Resume(); });
+  }
+  ASSERT_TRUE(finished);
+  ui.Run([&] { t.WaitFor(); });
+  EXPECT_EQ(p.Bytes1(), reference.Bytes1());
+  EXPECT_EQ(p.Bytes2(), reference.Bytes2());
+  EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
+}
