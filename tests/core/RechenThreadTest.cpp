@@ -124,6 +124,13 @@ bool RunDirect(Project& p, int workers, bool fresh = true,
   return finished;
 }
 
+// Both data files and the picture are the same bytes.
+void ExpectSameResults(const Project& a, const Project& b) {
+  EXPECT_EQ(a.Bytes1(), b.Bytes1());
+  EXPECT_EQ(a.Bytes2(), b.Bytes2());
+  EXPECT_EQ(a.picture.Bits, b.picture.Bits);
+}
+
 // The exponent and final X of one pixel computed by the kernel alone.
 PixelResult Expected(const TCalcParams& params, int32_t column, int32_t row, const PixelInput* stored = nullptr) {
   const KernelParams kp = KernelParamsFrom(params);
@@ -208,9 +215,7 @@ TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
     ASSERT_TRUE(RunDirect(one, 1));
     ASSERT_TRUE(RunDirect(eight, 8));
     EXPECT_EQ(one.Bytes1().size(), 157u * 61 * 8);
-    EXPECT_EQ(one.Bytes1(), eight.Bytes1());
-    EXPECT_EQ(one.Bytes2(), eight.Bytes2());
-    EXPECT_EQ(one.picture.Bits, eight.picture.Bits);
+    ExpectSameResults(one, eight);
   }
 }
 
@@ -366,9 +371,7 @@ TEST(RechenThread, SuspendIsABarrierAndResumeFinishesTheSamePicture) {
   }
   ASSERT_EQ(finished.get_future().wait_for(60s), std::future_status::ready);
   ui.Run([&] { t.reset(); });
-  EXPECT_EQ(p.Bytes1(), reference.Bytes1());
-  EXPECT_EQ(p.Bytes2(), reference.Bytes2());
-  EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
+  ExpectSameResults(p, reference);
 }
 
 TEST(RechenThread, ChangesMadeWhilePausedApplyToThePixelsNotYetHandedOver) {
@@ -574,9 +577,7 @@ TEST(RechenThread, ManyQuickPausesStillGiveTheUninterruptedPicture) {
   }
   while (!finished) std::this_thread::sleep_for(1ms);
   ui.Run([&] { t.WaitFor(); });
-  EXPECT_EQ(p.Bytes1(), reference.Bytes1());
-  EXPECT_EQ(p.Bytes2(), reference.Bytes2());
-  EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
+  ExpectSameResults(p, reference);
 }
 
 TEST(RechenThread, PausingFromInsideAHandOverHoldsTheRunUntilResume) {
@@ -612,7 +613,5 @@ TEST(RechenThread, PausingFromInsideAHandOverHoldsTheRunUntilResume) {
   }
   ASSERT_TRUE(finished);
   ui.Run([&] { t.WaitFor(); });
-  EXPECT_EQ(p.Bytes1(), reference.Bytes1());
-  EXPECT_EQ(p.Bytes2(), reference.Bytes2());
-  EXPECT_EQ(p.picture.Bits, reference.picture.Bits);
+  ExpectSameResults(p, reference);
 }
