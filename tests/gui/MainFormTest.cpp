@@ -13,12 +13,15 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
 #include "app/ParameterFile.h"
+#include "app/gui/About.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
+#include "app/gui/StartupNote.h"
 #include "core/CalcParams.h"
 #include "gui/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -356,6 +359,24 @@ TEST_F(MainFormTest, WindowMenuListsTheProjects) {
   int count = 0;
   for (QAction* a : form_->Window1->actions()) count += a->text().endsWith("alpha");
   EXPECT_EQ(count, 1);
+}
+
+TEST_F(MainFormTest, AboutBoxAndStartupNoteShowModally) {
+  bool aboutShown = false;
+  QTimer::singleShot(0, form_.get(), [&] {
+    aboutShown = form_->AboutBox().isVisible();
+    form_->AboutBox().accept();
+  });
+  form_->HelpAbout1Execute();
+  EXPECT_TRUE(aboutShown);
+  bool noteShown = false;
+  QTimer::singleShot(0, form_.get(), [&] {
+    noteShown = form_->StartupNote().isVisible() && form_->StartupNote().isModal();
+    form_->StartupNote().ImageClick();
+  });
+  form_->Hinweis1Click();
+  EXPECT_TRUE(noteShown);
+  EXPECT_FALSE(form_->StartupNote().isVisible());
 }
 
 // --- help ---
