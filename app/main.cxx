@@ -5,7 +5,6 @@
 // exposed for the first time.
 #include <QApplication>
 #include <QEvent>
-#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
@@ -45,8 +44,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Vantorel V2.1");
   QApplication::setApplicationVersion("2.1");
   QGuiApplication::setDesktopFileName("vantorel");
-  vantorel::gui::InitArtwork();
-  QApplication::setWindowIcon(QIcon(":/vantorel/icons/vantorel.png"));
+  QApplication::setWindowIcon(vantorel::gui::ProgramIcon());
   vantorel::gui::UseDecimalComma();
 
   // The windows created at start; no project window exists yet.

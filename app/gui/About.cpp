@@ -21,9 +21,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
   ProgramIcon = new QLabel(this);
   ProgramIcon->setObjectName("ProgramIcon");
-  ProgramIcon->setPixmap(QPixmap(":/vantorel/icons/vantorel.png"));
+  ProgramIcon->setPixmap(QPixmap(":/vantorel/images/logo.png"));
   ProgramIcon->setFixedSize(64, 64);
-  ProgramIcon->setScaledContents(true);
 
   ProductName = new QLabel("Vantorel", this);
   ProductName->setObjectName("ProductName");

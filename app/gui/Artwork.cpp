@@ -12,4 +12,11 @@ void InitArtwork() {
   (void)registered;
 }
 
+QIcon ProgramIcon() {
+  InitArtwork();
+  QIcon icon(":/vantorel/icons/vantorel.png");
+  icon.addFile(":/vantorel/images/logo.png", QSize(64, 64));
+  return icon;
+}
+
 }  // namespace vantorel::gui

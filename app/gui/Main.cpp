@@ -70,7 +70,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   projectCounter_ = 1;
   UseDecimalComma();
   setWindowTitle("Vantorel V2.1");
-  setWindowIcon(QIcon(":/vantorel/icons/vantorel.png"));
+  setWindowIcon(ProgramIcon());
   resize(700, 619);
   move(182, 74);
 

@@ -30,7 +30,6 @@ QLabel* ImageLabel(QWidget* parent, const char* name, const QString& resource, c
   auto* label = new QLabel(parent);
   label->setObjectName(name);
   label->setPixmap(QPixmap(resource));
-  label->setScaledContents(true);
   label->setGeometry(geometry);
   label->setCursor(Qt::PointingHandCursor);
   return label;
