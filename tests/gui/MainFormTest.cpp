@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -83,6 +85,14 @@ TEST_F(MainFormTest, StatusBarShowsTheHintOfTheItemUnderTheMouse) {
   QStatusTipEvent tip(form_->ToolButton2->statusTip());
   QApplication::sendEvent(form_->ToolButton2, &tip);
   EXPECT_EQ(form_->statusBar()->currentMessage(), "save file");
+}
+
+TEST_F(MainFormTest, HintsOfAProjectWindowsControlsReachTheFramesStatusBar) {
+  TMDIChild* child = form_->OpenProjectWindow("hints");
+  ASSERT_FALSE(child->CheckBox1->statusTip().isEmpty());
+  QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+  QApplication::sendEvent(child->CheckBox1, &enter);
+  EXPECT_EQ(form_->statusBar()->currentMessage(), child->CheckBox1->statusTip());
 }
 
 TEST_F(MainFormTest, NewProjectsAreNumberedAndGetTheirOwnTemporaryFiles) {
