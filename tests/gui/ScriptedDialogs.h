@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QMessageBox>
 #include <QString>
-#include <QStringList>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -76,12 +75,6 @@ class ScriptedDialogs final : public gui::DialogService {
     return a;
   }
 
-  // The texts of all message boxes shown so far.
-  QStringList messageTexts() const {
-    QStringList texts;
-    for (const auto& m : messages) texts << m.text;
-    return texts;
-  }
   QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
   std::vector<Message> messages;
