@@ -14,17 +14,18 @@ using namespace vantorel;
 
 namespace {
 
+// A block of the user formula; iterations a multiple of the sequence's length.
 TCalcParams Block(const std::string& formula, int32_t iterations, const char* sequence = "AAAAAABBBBBB") {
   TCalcParams block = DefaultCalcParams();
   block.FixedFormula = -1;
   block.SetFormula(formula);
   block.SetSequence(ReadSequence(sequence));
-  block.Iterations = RoundIterations(iterations, block.SequenceLength);
+  block.Iterations = iterations;
   block.CalmDownIterations = 120;
   return block;
 }
 
-// The exponent of one fresh pixel, through the kernel the thread would choose.
+// One fresh pixel, through the kernel the thread would choose.
 PixelResult UserPixel(const TCalcParams& block, double a, double b) {
   const KernelParams p = KernelParamsFrom(block);
   const auto factory = PrepareUserMap(block);
@@ -37,99 +38,79 @@ PixelResult UserPixel(const TCalcParams& block, double a, double b) {
 }  // namespace
 
 TEST(UserFormulaKernel, LogisticMapMatchesFixedFormula1WhereOrbitsAreStable) {
-  TCalcParams user = Block("AB*X*(1-X)", 600);
-  TCalcParams fixed = user;
+  TCalcParams user = Block("AB*X*(1-X)", 600), fixed = user;
   fixed.FixedFormula = 0;
-  const KernelParams kp = KernelParamsFrom(user), kf = KernelParamsFrom(fixed);
-  const auto factory = PrepareUserMap(user);
-  const auto map = factory->Create();
-  const PixelKernel userKernel(kp, map.get()), fixedKernel(kf, nullptr);
-  // A 20 x 20 region of stable orbits: A and B in [2,2; 3,0].
-  for (int i = 0; i < 20; ++i)
-    for (int j = 0; j < 20; ++j) {
-      const PixelInput in{2.2 + 0.04 * i, 2.2 + 0.04 * j, true, 0.0, 0.0};
-      PixelResult u, f;
-      ASSERT_TRUE(userKernel.Compute(in, u));
-      ASSERT_TRUE(fixedKernel.Compute(in, f));
-      ASSERT_LT(f.E, 0.0);
-      EXPECT_NEAR(u.E, f.E, 1e-9 * std::fabs(f.E)) << in.A << " " << in.B;
-      EXPECT_NEAR(u.X, f.X, 1e-12);
-    }
-}
-
-TEST(UserFormulaKernel, LogisticMapAtFourHasTheExponentLn2) {
-  TCalcParams block = Block("AB*X*(1-X)", 200000);
-  block.StartX = 0.3;  // 0,5 runs into the fixed point 0 at once
-  const PixelResult r = UserPixel(block, 4, 4);
-  EXPECT_NEAR(r.E, std::log(2.0), 0.01);
-}
-
-TEST(UserFormulaKernel, SmartKernelRunsTheUserFormula) {
-  TCalcParams block = Block("AB*X*(1-X)", 1200);
-  block.SmartIterate = true;
-  block.ErrorLimit = 1e-9;
-  // A stable fixed point: the last pass stands for the passes left, so the exponent is
-  // ln|2 - AB| itself; the plain kernel sums one pass more than N stands for.
-  const PixelResult r = UserPixel(block, 2.5, 2.5);
-  EXPECT_NEAR(r.E, std::log(0.5), 1e-9);
-  block.SmartIterate = false;
-  EXPECT_NEAR(UserPixel(block, 2.5, 2.5).E, std::log(0.5) * (1 + 12.0 / block.Iterations), 1e-6);
-}
-
-TEST(UserFormulaKernel, FormulaWithoutXAddsThePenaltyEveryStep) {
-  // N = 12 with 12 letters: two passes of 12 summed steps, each -100, divided by 12.
-  TCalcParams block = Block("AB*0,5+PI", 12);
-  block.Iterations = 12;
-  EXPECT_DOUBLE_EQ(UserPixel(block, 3, 2).E, -200.0);
-}
-
-TEST(UserFormulaKernel, BaIsTheOtherLetter) {
-  // BA under the sequence "AB" is AB under "BA".
-  const PixelResult ba = UserPixel(Block("BA*X*(1-X)", 240, "AAB"), 3.3, 2.4);
-  const PixelResult ab = UserPixel(Block("AB*X*(1-X)", 240, "BBA"), 3.3, 2.4);
-  EXPECT_EQ(ba.E, ab.E);
-  EXPECT_EQ(ba.X, ab.X);
-  // A and B are the point itself: A*X*(1-X) ignores the sequence.
-  EXPECT_EQ(UserPixel(Block("A*X*(1-X)", 240, "AAB"), 3.3, 2.4).E,
-            UserPixel(Block("AB*X*(1-X)", 240, "AAA"), 3.3, 2.4).E);
-}
-
-TEST(UserFormulaKernel, OtherNamesKeepTheValueOne) {
-  EXPECT_EQ(UserPixel(Block("C*AB*X*(1-X)", 240), 3.3, 2.4).E, UserPixel(Block("AB*X*(1-X)", 240), 3.3, 2.4).E);
-}
-
-namespace {
-
-// Why PrepareUserMap refused a formula; empty when it did not.
-std::string Refusal(const std::string& text) {
-  try {
-    PrepareUserMap(Block(text, 24));
-  } catch (const FormatError& e) {
-    return e.what();
+  const KernelParams kf = KernelParamsFrom(fixed);
+  const PixelKernel fixedKernel(kf, nullptr);
+  for (int k = 0; k < 400; ++k) {  // a 20 x 20 region of stable orbits: A and B in [2,2; 3,0]
+    const double a = 2.2 + 0.04 * (k % 20), b = 2.2 + 0.04 * (k / 20);
+    PixelResult f;
+    ASSERT_TRUE(fixedKernel.Compute(PixelInput{a, b, true, 0.0, 0.0}, f));
+    ASSERT_LT(f.E, 0.0);
+    const PixelResult u = UserPixel(user, a, b);
+    EXPECT_NEAR(u.E, f.E, 1e-9 * std::fabs(f.E)) << a << " " << b;
+    EXPECT_NEAR(u.X, f.X, 1e-12) << a << " " << b;
   }
-  return "";
 }
 
-}  // namespace
+TEST(UserFormulaKernel, KnownExponents) {
+  // The logistic map at 4 has the exponent ln 2 (from X = 0,3; 0,5 runs into the fixed point 0
+  // at once). At the stable fixed point of AB = 2,5 the exponent is ln|2 - AB|: the smart kernel
+  // lets the last pass stand for the passes left, the plain one sums one pass more than N stands
+  // for. A formula without X adds the penalty -100 every step: two passes of 12 over N = 12.
+  const struct {
+    const char* formula;
+    int32_t iterations;
+    bool smart;
+    double ab, exponent, tolerance;
+  } cases[] = {{"AB*X*(1-X)", 200004, false, 4, std::log(2.0), 0.01},
+               {"AB*X*(1-X)", 1200, true, 2.5, std::log(0.5), 1e-9},
+               {"AB*X*(1-X)", 1200, false, 2.5, std::log(0.5) * (1 + 12.0 / 1200), 1e-6},
+               {"AB*0,5+PI", 12, false, 3, -200, 1e-12}};
+  for (const auto& c : cases) {
+    TCalcParams block = Block(c.formula, c.iterations);
+    block.SmartIterate = c.smart;
+    block.ErrorLimit = 1e-9;
+    block.StartX = 0.3;
+    EXPECT_NEAR(UserPixel(block, c.ab, c.ab).E, c.exponent, c.tolerance) << c.formula << (c.smart ? " smart" : "");
+  }
+}
+
+TEST(UserFormulaKernel, NamesOfTheUserFormula) {
+  // BA under the sequence "AAB" is AB under "BBA"; A and B are the point itself, whatever the
+  // sequence; other names keep the value one.
+  const char* const cases[][4] = {{"BA*X*(1-X)", "AAB", "AB*X*(1-X)", "BBA"},
+                                  {"A*X*(1-X)", "AAB", "AB*X*(1-X)", "AAA"},
+                                  {"C*AB*X*(1-X)", "AAB", "AB*X*(1-X)", "AAB"}};
+  for (const auto& c : cases) {
+    const PixelResult r = UserPixel(Block(c[0], 240, c[1]), 3.3, 2.4);
+    const PixelResult same = UserPixel(Block(c[2], 240, c[3]), 3.3, 2.4);
+    EXPECT_EQ(r.E, same.E) << c[0];
+    EXPECT_EQ(r.X, same.X) << c[0];
+  }
+}
 
 TEST(UserFormulaKernel, BrokenUserFormulaIsRefusedOnlyWhenInUse) {
-  for (const char* text : {"sin((X+", "", "X/0", "1,2,3*X", "sin(X)(2)"})
-    EXPECT_NE(Refusal(text).find("cannot be computed"), std::string::npos) << text;
-  EXPECT_NE(Refusal("X/0").find("division by zero"), std::string::npos);
-  EXPECT_NE(Refusal("sin((X+").find("Klammerfehler !!! in\nsin((X+"), std::string::npos);
-
+  const std::pair<std::string, std::string> cases[] = {
+      {"sin((X+", "Klammerfehler !!! in\nsin((X+"}, {"", "Formel eingeben!!"}, {"sin(X)(2)", "Fehler in Formel"},
+      {"X/0", "division by zero in the formula: a divisor is the constant 0"},
+      {"1,2,3*X", "'1,2,3' is not a valid number"}};
+  for (const auto& [text, why] : cases) {
+    try {
+      PrepareUserMap(Block(text, 24));
+      ADD_FAILURE() << text << " was taken";
+    } catch (const FormatError& e) {
+      EXPECT_EQ(std::string(e.what()), "The user formula \"" + text + "\" cannot be computed:\n" + why);
+    }
+  }
   TCalcParams block = Block("sin((X+", 24);
-  DirectDispatcher direct;
+  block.PictureWidth = block.PictureHeight = 4;
   TPicture picture;
   picture.Resize(4, 4);
-  block.PictureWidth = block.PictureHeight = 4;
-  {
-    TRechenThread t(direct, 1);
-    EXPECT_THROW(t.Setup(block, picture), FormatError);
-  }
+  DirectDispatcher direct;
+  EXPECT_THROW(TRechenThread(direct, 1).Setup(block, picture), FormatError);
   block.FixedFormula = 1;  // a fixed formula in use: the broken text does not matter
-  TRechenThread t(direct, 1);
-  EXPECT_NO_THROW(t.Setup(block, picture));
+  EXPECT_NO_THROW(TRechenThread(direct, 1).Setup(block, picture));
 }
 
 TEST(UserFormulaKernel, TheThreadComputesAUserFormulaPicture) {

@@ -1,0 +1,286 @@
+// TFormula: conversion of texts into trees, what a text that cannot be taken in says, internal
+// (simplified) formulas, values with their operand limits and substitutes, derivatives, and
+// what the "test formula" button says.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "formula/Formula.h"
+#include "formula/FormulaCheck.h"
+
+using namespace vantorel;
+using Texts = std::vector<std::string>;
+using TextPair = std::pair<std::string, std::string>;
+
+namespace {
+
+enum Step { kConvert, kLoad, kDerive };
+
+// A text converted by SetFormula, or taken in by Load as every client does (and then derived by
+// X), with its messages collected.
+struct Formula {
+  CollectingMessageSink sink;
+  TFormula f;
+  explicit Formula(const std::string& text, Step step = kLoad, bool show = true, bool reportMath = false) {
+    f.Messages = &sink;
+    f.ShowMessages = show;
+    f.ReportMathErrors = reportMath;
+    step == kConvert ? f.SetFormula(text) : f.Load(text);
+    if (step == kDerive) f.Derive("x");
+  }
+  std::string Tree() const { return f.ToText(f.Root()); }
+  double At(double x) {
+    f.SetVariable("X", x);
+    return f.Evaluate();
+  }
+};
+
+std::string Repeat(const std::string& piece, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += piece;
+  return s;
+}
+
+// Values at X (tolerance relative to the value, absolute below 1), without any message.
+void ExpectValues(const std::vector<std::tuple<const char*, double, double, double>>& cases, Step step) {
+  for (const auto& [text, x, value, tolerance] : cases) {
+    Formula t(text, step);
+    const double v = t.At(x);
+    EXPECT_TRUE(t.f.Ok() && t.sink.Messages.empty()) << text;
+    EXPECT_LE(std::fabs(v - value), tolerance * std::max(1.0, std::fabs(value))) << text << " at " << x << ": " << v;
+  }
+}
+
+}  // namespace
+
+TEST(FormulaParser, TreesOfTexts) {
+  // Case and spaces do not matter; outer brackets go only around the whole piece; a sign before
+  // anything but a number is 0 minus the rest; *, / and ^ share a level, left to right; there is
+  // no exponent part (1E5 is a name); a trailing operator belongs to a name.
+  const TextPair cases[] = {
+      {"x*(1-x)", "((X)*(((1)-(X))))"}, {"  X + 1 ", "((X)+(1))"}, {"((X))", "X"}, {"(X)*(Y)", "((X)*(Y))"},
+      {"-X", "((0)-(X))"}, {"-5", "-5"}, {"-5*X", "((0)-(((5)*(X))))"}, {"-2^2", "((0)-(((2)^(2))))"}, {"+X", "X"},
+      {"(1-X)+-X", "((((1)-(X)))+(((0)-(X))))"}, {"X+-2", "((X)+(-2))"}, {"X*-2", "((X)*(-2))"},
+      {"X--X", "((X)-(((0)-(X))))"}, {"1+2*3", "((1)+(((2)*(3))))"}, {"2*X^2", "((((2)*(X)))^(2))"},
+      {"X^2*2", "((((X)^(2)))*(2))"}, {"2^3^2", "((((2)^(3)))^(2))"}, {"8/2/2", "((((8)/(2)))/(2))"},
+      {"3:4", "((3)/(4))"}, {"1.5", "1,5"}, {"5-3", "((5)-(3))"}, {"1E5", "1E5"}, {"X+", "X+"}, {"SINX", "SINX"},
+      {"sinh(X)-sin(X)", "((SINH(X))-(SIN(X)))"}, {"min(X+1;sqr(X))", "MIN(((X)+(1));SQR(X))"},
+      {"max(X;min(X;1))", "MAX(X;MIN(X;1))"},
+      {"sqrt(x)+atan(x)+teta(x)+fak(x)", "((((((SQRT(X))+(ATAN(X))))+(TETA(X))))+(FAK(X)))"},
+  };
+  for (const auto& [text, tree] : cases) {
+    const Formula t(text, kConvert);
+    EXPECT_TRUE(t.f.Ok() && t.sink.Messages.empty()) << text;
+    EXPECT_EQ(t.Tree(), tree) << text;
+  }
+  EXPECT_EQ(Formula("  x + 1 ", kConvert).f.Text(), "x+1");  // spaces removed, case as typed
+}
+
+TEST(FormulaParser, VariableListStartsWithPiAndListsEachNameOnce) {
+  const Formula t("AB*X*(1-X)+B*X", kConvert);
+  Texts names;
+  for (int32_t i = 0; i < t.f.VariableCount(); ++i) names.push_back(t.f.VariableName(i));
+  EXPECT_EQ(names, (Texts{"PI", "AB", "X", "B"}));
+  EXPECT_EQ(t.f.Variables()[0]->Value, 3.141592653589793);
+}
+
+TEST(FormulaParser, TextsThatDoNotConvertSayWhyOnlyWhenMessagesAreOn) {
+  const std::string error = "Fehler in Formel";
+  const TextPair cases[] = {
+      {"", "Formel eingeben!!"}, {"X )(", "Klammerfehler !!! in\rX)("}, {"(X+1", "Klammerfehler !!! in\r(X+1"},
+      // Pieces cut at ";" or at the last ")" whose brackets do not balance.
+      {"max(min(X;1);2)", error}, {"max((X;1))", error}, {"max(X)", error}, {"sin(X)(2)", error},
+      {"sin(X)Y", error}, {"sqrt(X)(Y)", error},
+      // Too long, or deeper than the tree may go.
+      {std::string(100000, '(') + "X" + std::string(100000, ')'), "Formel zu lang !!! (höchstens 100000 Zeichen)"},
+      {Repeat("sin(", 2000) + "X" + std::string(2000, ')'), error},
+      {std::string(20000, '(') + "X" + std::string(20000, ')'), error}, {"X" + Repeat("*X", 5000), error},
+  };
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(text.substr(0, 30));
+    const Formula shown(text, kConvert), silent(text, kConvert, false);
+    EXPECT_FALSE(shown.f.Ok());
+    EXPECT_EQ(shown.sink.Messages, Texts{message});
+    EXPECT_TRUE(silent.sink.Messages.empty());
+  }
+}
+
+TEST(FormulaParser, FailedBracketCheckKeepsThePreviousFormula) {
+  Formula t("X+1", kConvert);
+  t.f.SetFormula("X)(");
+  EXPECT_FALSE(t.f.Ok());
+  EXPECT_EQ(t.f.Text(), "X+1");
+  EXPECT_EQ(t.At(2), 3.0);
+}
+
+TEST(FormulaParser, NumbersAndFoldsThatCannotBeComputedRaiseTypedErrors) {
+  const std::string huge = "1" + std::string(400, '0');  // beyond the double range
+  const std::string byZero = "division by zero in the formula: a divisor is the constant 0";
+  const std::string overflow = "floating point overflow in the formula: a constant part is too large to compute";
+  const TextPair cases[] = {
+      {"1,2,3", "'1,2,3' is not a valid number"}, {"X*5-", "'5-' is not a valid number"},
+      {huge, "'" + huge + "' is not a valid number"}, {"X/0", byZero}, {"X/(1-1)", byZero},
+      {"exp(1000)*X", overflow}, {"fak(10000000000,9)+X", overflow}, {"sqr(10^200)+X", overflow},
+  };
+  for (const auto& [text, message] : cases) {
+    TFormula f;
+    try {
+      f.Load(text);
+      ADD_FAILURE() << text << " was taken";
+    } catch (const FormulaError& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+    EXPECT_FALSE(f.Ok()) << text;  // unusable, even when the tree was built before the fold
+  }
+  TFormula f;
+  EXPECT_THROW(f.SetFormula("1,2,3"), FormulaError);
+  EXPECT_EQ(f.Evaluate(), 1.0);  // no tree: nothing to evaluate, no crash
+}
+
+TEST(FormulaParser, DeepFormulaWithinTheLimitsConvertsEvaluatesAndDerives) {
+  Formula t(Repeat("sin(", 150) + "X" + std::string(150, ')'));
+  ASSERT_TRUE(t.f.Ok());
+  EXPECT_GT(t.At(0.5), 0.0);
+  t.f.Derive("X");
+  EXPECT_TRUE(t.f.Ok());
+}
+
+TEST(FormulaText, InternalFormulas) {
+  const TextPair cases[] = {
+      {"X*(1-X)", "(X)*((1-X))"}, {"AB*X*(1-X)", "((AB)*(X))*((1-X))"}, {"1*X+0", "X"}, {"0*X+1", "1"},
+      {"2,5*sqr(sin(X+AB))", "(2,5)*(SQR(SIN((X+AB))))"}, {"(2)*(3)+X", "(6+X)"}, {"X*-1", "(0-X)"},
+      {"fak(5)", "120"}, {"sinh(X)", "SINH(X)"}, {"max(2*3;X)", "MAX(6;X)"}, {"2^3+sqrt(16)+log(1)+teta(-1)", "12"},
+      {"(-2)^X+(-2)^0,5", "((-2)^(X)+-10000)"}, {"log(0)+X", "(-10000+X)"}, {"X-X*X", "(X-(X)*(X))"},
+      // Folded numbers are written without exponents: the parser reads none.
+      {"X/2", "(X)*(0,5)"}, {"X/(10^20)", "(X)*(0,00000000000000000001)"}, {"X+10^20", "(X+100000000000000000000)"},
+  };
+  for (const auto& [text, internal] : cases) EXPECT_EQ(Formula(text).f.Text(), internal) << text;
+  // Each pass folds one level of "1+1+...": the pass limit ends the loop with a correct formula.
+  Formula sum("1" + Repeat("+1", 300) + "+X");
+  EXPECT_EQ(sum.At(0.5), 301.5);
+}
+
+TEST(FormulaEvaluation, KnownValuesLimitsAndSubstitutes) {
+  ExpectValues({{"X*(1-X)", 0.25, 0.1875, 0}, {"X^2", -3, 9, 1e-15}, {"X^3", -2, -8, 1e-15}, {"sqrt(X)", -4, 2, 0},
+                {"teta(X-0,5)", 0.5, 1, 0}, {"teta(X-0,5)", 0.49, 0, 0}, {"fak(X)", 3.5, 6 * std::sqrt(3.5), 1e-15},
+                {"int(X)+frac(X)*10", -2.75, -2 - 7.5, 1e-15}, {"abs(X)+max(X;1)+min(X;1)", -2, 2 + 1 - 2, 0},
+                {"sin(X)^2+cos(X)^2", 0.7, 1, 1e-15}, {"atan(X)*4", 1, M_PI, 1e-15}, {"tan(X)", M_PI / 4, 1, 1e-15},
+                {"log(exp(X))", 2.5, 2.5, 1e-15}, {"cosh(X)^2-sinh(X)^2", 1.5, 1, 1e-14},
+                {"tanh(X)-sinh(X)/cosh(X)", 0.3, 0, 1e-16},
+                // Operand limits and substitutes; a base 0 of a power becomes 1e-300 (1e-600 is 0)
+                // or is folded away; beyond 2^63 the processor's sine gives 0; not a number is the
+                // upper bound.
+                {"1/X", 0, 1e100, 0}, {"exp(X)", 1000, std::exp(650.0), 1e-15}, {"log(X)", 0, std::log(1e-300), 1e-15},
+                {"X+X", 1e308, 2e300, 1e-15}, {"X*X", -1e200, 1e300, 1e-15}, {"sqr(X)", 1e200, 1e300, 1e-15},
+                {"sinh(X)", -1000, std::sinh(-650.0), 1e-15}, {"X^2", 0, 0, 0}, {"0^X", 2, 0, 0},
+                {"sin(X)", 1e19, 0, 0}, {"cos(X)", -1e19, 0, 0},
+                {"X+1", std::numeric_limits<double>::quiet_NaN(), 1e300, 0}},
+               kLoad);
+}
+
+TEST(FormulaEvaluation, WhatOverflowsDespiteTheLimitsGivesOne) {
+  Formula shown("X/(X-1)+cosh(-X)"), quiet("X^X", kLoad, false), node("1/X*X");
+  EXPECT_EQ(shown.At(1e300), 1.0);  // 1e300 / 1e300 is fine, cosh(-1e300) overflows
+  EXPECT_EQ(shown.sink.Messages, Texts{"Wert nicht ermittelbar"});
+  EXPECT_EQ(quiet.At(1000), 1.0);
+  node.f.SetVariable("X", 1e-320);
+  EXPECT_EQ(node.f.EvaluateNode(node.f.Root()), 1.0);
+  EXPECT_TRUE(quiet.sink.Messages.empty() && node.sink.Messages.empty());
+}
+
+TEST(FormulaEvaluation, DomainErrorsAndMissingNamesAreSaidOnlyWhenAskedFor) {
+  const std::tuple<const char*, double, const char*> cases[] = {
+      {"1/X", 0, "Division durch null !"}, {"X^2", -3, "Log(x) mit x<0 !"}, {"X^2", 0, "Log(x) mit x=0 !"},
+      {"log(X)", -1, "Log(x) mit x<=0 !"}, {"sqrt(X)", -1, "Wurzel(-X) !"}};
+  for (const auto& [text, x, message] : cases) {
+    Formula reported(text, kLoad, true, true), silent(text);
+    EXPECT_EQ(reported.At(x), silent.At(x)) << text;
+    EXPECT_EQ(reported.sink.Messages, Texts{message}) << text;
+    EXPECT_TRUE(silent.sink.Messages.empty()) << text;
+  }
+  Formula t("1/X+log(X)+sqrt(X)");
+  t.f.SetVariable("AB", 1);
+  EXPECT_EQ(t.f.IndexOfVariable("Q"), -1);
+  EXPECT_TRUE(t.sink.Messages.empty());
+  t.f.ReportMathErrors = true;
+  t.At(2);
+  t.f.SetVariable("AB", 1);
+  EXPECT_EQ(t.f.IndexOfVariable("ab"), -1);
+  const std::string missing = "Ich kann eine Variable nicht finden.\rVielleicht wurde sie abgelitten!";
+  EXPECT_EQ(t.sink.Messages, (Texts{missing, missing}));
+}
+
+TEST(FormulaEvaluation, FactorialAndItsCut) {
+  for (const auto& [x, value] : {std::pair{-1.0, -1.0}, {0.0, 1.0}, {1.0, 1.0}, {5.0, 120.0}, {10.0, 3628800.0},
+                                 {0.5, std::sqrt(0.5)}, {3.5, 6 * std::sqrt(3.5)}})
+    EXPECT_DOUBLE_EQ(TFormula::Factorial(x), value) << x;
+  EXPECT_NEAR(TFormula::Factorial(160) / std::tgamma(161.0), 1.0, 1e-13);
+  // The product stops growing once it passes 1e300 (at 167!), so huge arguments return at once.
+  const double stop = TFormula::Factorial(167);
+  EXPECT_GT(stop, 1e300);
+  for (double x : {170.0, 1e15, 1e300}) EXPECT_EQ(TFormula::Factorial(x), stop) << x;
+  Formula fak("fak(X)", kLoad, false);
+  EXPECT_EQ(fak.At(1e15), stop);
+  EXPECT_EQ(fak.At(1e15 + 0.75), 1.0);  // times x^0,75: beyond the double range
+}
+
+TEST(FormulaDerivative, KnownSlopes) {
+  // The slope of abs(u) is taken as abs(du); MAX and MIN follow the larger and the smaller.
+  ExpectValues({{"X*(1-X)", 0.25, 0.5, 0}, {"abs(1-2*X)", -3, 2, 0}, {"abs(1-2*X)", 0.3, 2, 0}, {"abs(1-2*X)", 7, 2, 0},
+                {"sin(X)", 0.3, std::cos(0.3), 1e-15}, {"cos(X)", 0.3, -std::sin(0.3), 1e-15},
+                {"tan(X)", 0.3, 1 / std::pow(std::cos(0.3), 2), 1e-14}, {"exp(2*X)", 0.3, 2 * std::exp(0.6), 1e-14},
+                {"log(X)", 0.3, 1 / 0.3, 1e-14}, {"sqr(X)", 0.3, 0.6, 1e-15}, {"sinh(X)", 0.3, std::cosh(0.3), 1e-15},
+                {"cosh(X)", 0.3, std::sinh(0.3), 1e-15}, {"tanh(X)", 0.3, 1 / std::pow(std::cosh(0.3), 2), 1e-15},
+                {"sqrt(X)", 0.3, 0.5 / std::sqrt(0.3), 1e-15}, {"atan(X)", 0.3, 1 / 1.09, 1e-15},
+                {"X^3", 0.3, 3 * 0.09, 1e-15}, {"2^X", 0.3, std::log(2) * std::pow(2, 0.3), 1e-15},
+                {"1/X", 0.5, -4, 1e-14}, {"max(X;1-X)", 0.8, 1, 0}, {"min(X;1-X)", 0.8, -1, 0},
+                {"fak(X)", 3.5, 6 * std::sqrt(3.5) * (std::log(3.5) + 0.5 / 3.5), 1e-12},
+                {"frac(3*X)", 0.3, 3, 1e-15}, {"int(X)+teta(X)", 0.3, 0, 0}, {"AB*sin(BA)", 0.3, 0, 0}},
+               kDerive);
+  EXPECT_EQ(Formula("X-X*X", kDerive).f.Text(), "(1-(X+X))");
+  EXPECT_EQ(Formula("AB*sin(BA)", kDerive).f.Text(), "0");
+}
+
+TEST(FormulaDerivative, WarningsOnlyWhenAskedForAndAFailedFormulaSaysSo) {
+  EXPECT_TRUE(Formula("abs(X)+int(X)+max(X;1)", kDerive).sink.Messages.empty());
+  EXPECT_EQ(Formula("abs(X)+int(X)", kDerive, true, true).sink.Messages,
+            (Texts{"VORSICHT! Nicht differenzierbare Funktion!", "VORSICHT! Unstetige Funktion!"}));
+  const Formula failed("", kDerive);
+  EXPECT_FALSE(failed.f.Ok());
+  EXPECT_EQ(failed.sink.Messages, (Texts{"Formel eingeben!!", "Fehler in Formel"}));
+}
+
+TEST(FormulaCheck, WhatTheTestButtonSaysAndTheDerivative) {
+  const std::string allowed = "only X, A, B, AB and BA allowed!";
+  const std::string success = "conversion successful\rinternal used formula:\r\r";
+  const std::tuple<const char*, bool, Texts> cases[] = {
+      {"AB*X*(1-X)", true, {success + "((AB)*(X))*((1-X))"}},
+      {"PI*A*B*BA*sin(X)", true, {success + "((((PI)*(A))*(B))*(BA))*(SIN(X))"}},
+      {"sqrt(0-4)+X", true, {"Wurzel(-X) !", success + "(2+X)"}},
+      {"log(0)+X", true, {"Log(-X) !", success + "(-10000+X)"}},
+      {"X*AB+C", true, {"wrong variables: \"C\"\r" + allowed}},
+      {"sinus(X)", true, {"wrong variables: \"SINUS(X)\"\r" + allowed}},
+      {"Q*X+R", true, {"wrong variables: \"Q\"\r" + allowed, "wrong variables: \"R\"\r" + allowed}},
+      {"X*Y*Z*U*V*W", true, {"found too many variables!\r" + allowed}},
+      // A formula that does not convert gets its conversion messages but no success message.
+      {"", false, {"Formel eingeben!!"}}, {"X)(", false, {"Klammerfehler !!! in\rX)("}},
+      {"max(min(X;1);2)", false, {"Fehler in Formel"}}, {"1,2,3+X", false, {"'1,2,3' is not a valid number"}},
+      {"X/(2-2)", false, {"division by zero in the formula: a divisor is the constant 0"}},
+  };
+  for (const auto& [text, converts, messages] : cases) {
+    CollectingMessageSink sink;
+    EXPECT_EQ(TestFormula(text, sink), converts) << text;
+    EXPECT_EQ(sink.Messages, messages) << text;
+  }
+  CollectingMessageSink sink;
+  EXPECT_EQ(DerivativeFormula("X*(1-X)", sink), "((1-X)+(0-X))");
+  EXPECT_EQ(DerivativeFormula("abs(X)", sink), "1");
+  EXPECT_EQ(DerivativeFormula("X)(", sink), "");
+  EXPECT_EQ(sink.Messages, (Texts{"VORSICHT! Nicht differenzierbare Funktion!", "Klammerfehler !!! in\rX)("}));
+}
