@@ -53,20 +53,19 @@ TEST(ParameterBlockLayout, EveryFieldSitsAtItsOffsetInBothFormsAndDecodesBack) {
   const Field fields[] = {
       {"FormulaLength", 0, 'i', 3}, {"SequenceLength", 4, 'i', 5}, {"ColorCount", 8, 'i', 2},
       {"FixedFormula", 12, 'i', 3}, {"W", 16, 'd', 1.25}, {"V", 24, 'd', -2.5},
-      {"U", 32, 'd', 3.75},
-      {"SequenceSteps", P, 'i', 5}, {"StartX", P + 4, 'd', 0.5}, {"CalmDown", P + 12, 'i', 305},
-      {"Iterations", P + 16, 'i', 155}, {"SmartIterate", P + 20, 'b', 1},
-      {"CenterX", P + 21, 'd', 3.959}, {"CenterY", P + 29, 'd', 1.189},
-      {"Width", P + 37, 'd', 0.0132}, {"Height", P + 45, 'd', 0.0105},
-      {"Angle", P + 53, 'd', 0.5235987755982988}, {"PictureWidth", P + 61, 'i', 194},
-      {"PictureHeight", P + 65, 'i', 154}, {"Colour 1", P + 69, 'i', 0x00112233},
-      {"Value 1", P + 73, 'd', -0.25}, {"Colour 2", P + 81, 'i', 0x00445566},
-      {"Value 2", P + 85, 'd', 1.5}, {"BelowColor", Q, 'i', 0x00FFFFFF},
-      {"AboveColor", Q + 4, 'i', 0x00010203}, {"ProgressColumn", Q + 8, 'i', 17},
-      {"ProgressRow", Q + 12, 'i', 42}, {"State", Q + 16, 'b', StatePaused},
-      {"IterationsDone", Q + 17, 'i', 310}, {"ErrorLimit", Q + 21, 'd', 0.001},
-      {"AdjustRatio", Q + 29, 'b', 1}, {"record count", Q + 117, 'i', 77},
-      {"padding", 262, 'b', 0}, {"padding", 263, 'b', 0}};
+      {"U", 32, 'd', 3.75}, {"SequenceSteps", P, 'i', 5}, {"StartX", P + 4, 'd', 0.5},
+      {"CalmDown", P + 12, 'i', 305}, {"Iterations", P + 16, 'i', 155},
+      {"SmartIterate", P + 20, 'b', 1}, {"CenterX", P + 21, 'd', 3.959},
+      {"CenterY", P + 29, 'd', 1.189}, {"Width", P + 37, 'd', 0.0132},
+      {"Height", P + 45, 'd', 0.0105}, {"Angle", P + 53, 'd', 0.5235987755982988},
+      {"PictureWidth", P + 61, 'i', 194}, {"PictureHeight", P + 65, 'i', 154},
+      {"Colour 1", P + 69, 'i', 0x00112233}, {"Value 1", P + 73, 'd', -0.25},
+      {"Colour 2", P + 81, 'i', 0x00445566}, {"Value 2", P + 85, 'd', 1.5},
+      {"BelowColor", Q, 'i', 0x00FFFFFF}, {"AboveColor", Q + 4, 'i', 0x00010203},
+      {"ProgressColumn", Q + 8, 'i', 17}, {"ProgressRow", Q + 12, 'i', 42},
+      {"State", Q + 16, 'b', StatePaused}, {"IterationsDone", Q + 17, 'i', 310},
+      {"ErrorLimit", Q + 21, 'd', 0.001}, {"AdjustRatio", Q + 29, 'b', 1},
+      {"record count", Q + 117, 'i', 77}, {"padding", 262, 'b', 0}, {"padding", 263, 'b', 0}};
   for (const Field& f : fields) {
     const double stored =
         f.type == 'i' ? IntAt(b, f.at) : f.type == 'd' ? RealAt(b, f.at) : b.at(f.at);
@@ -94,9 +93,7 @@ TEST(ParameterBlockLayout, PaddingIsOneToEightZeroBytesUpToAMultipleOfEight) {
   // With S = C = 0 the unpadded length is 230 + F; F = 0..7 gives every remainder modulo 8.
   for (size_t f = 0; f < 8; ++f) {
     TCalcParams p = HandBuiltBlock();
-    p.SetSequence({});
-    p.SetColors({});
-    p.SetFormula(std::string(f, 'X'));
+    p.SetSequence({}), p.SetColors({}), p.SetFormula(std::string(f, 'X'));
     const std::vector<uint8_t> b = EncodeParameterBlock(p, BlockForm::Parameters);
     const size_t unpadded = 230 + f;
     SCOPED_TRACE(f);

@@ -52,29 +52,21 @@ class ProjectFileTest : public ::testing::Test {
   std::vector<int> bar;
 };
 
-TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFilesWithProgressPerChunk) {
+TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFilesAndLoadsBackFromTheEnd) {
   FillData(12345);  // more than one chunk
   SaveProject(dir.file("a.LPr"), params, tmp1, tmp2, Recorder());
-  const std::vector<uint8_t> block = EncodeParameterBlock(params, BlockForm::Project, 12345);
-  const auto bytes = ReadBytes(dir.file("a.LPr"));
-  ASSERT_EQ(bytes.size(), block.size() + 2 * 12345 * 8);
-  EXPECT_TRUE(std::equal(block.begin(), block.end(), bytes.begin()));
-  double last1, first2;
-  std::memcpy(&last1, bytes.data() + block.size() + 12344 * 8, 8);
-  std::memcpy(&first2, bytes.data() + block.size() + 12345 * 8, 8);
-  EXPECT_EQ(last1, -0.001 * 12344);
-  EXPECT_EQ(first2, 0.5);
   EXPECT_EQ(stages, (std::vector<std::string>{"saving parameters...", "saving data..."}));
   // Two chunks per file: 10000 of 12345 records is 40.5 %, rounded.
   EXPECT_EQ(bar, (std::vector<int>{41, 50, 91, 100, 0}));
-}
-
-TEST_F(ProjectFileTest, LoadsBackBlockAndDataFoundFromTheEnd) {
-  FillData(15000);
-  SaveProject(dir.file("a.LPr"), params, tmp1, tmp2);
   const std::vector<double> d1 = Records(tmp1), d2 = Records(tmp2);
-  // Extra bytes between block and data do not matter: the loader never needs the block length.
+  std::vector<uint8_t> expected = EncodeParameterBlock(params, BlockForm::Project, 12345);
+  for (const std::vector<double>* d : {&d1, &d2}) {
+    const auto* p = reinterpret_cast<const uint8_t*>(d->data());
+    expected.insert(expected.end(), p, p + 8 * d->size());
+  }
   auto bytes = ReadBytes(dir.file("a.LPr"));
+  ASSERT_EQ(bytes, expected);
+  // Extra bytes between block and data do not matter: the loader never needs the block length.
   bytes.insert(bytes.begin() + static_cast<long>(ParameterBlockLength(params)), 16, 0xEE);
   WriteBytes(dir.file("b.LPr"), bytes);
   for (const char* name : {"a.LPr", "b.LPr"}) {
@@ -124,8 +116,6 @@ TEST_F(ProjectFileTest, FailedLoadsSayWhyAndLeaveTheDataEmpty) {
   for (int32_t bad : {11, 1000, INT32_MAX, -1, -1000})
     EXPECT_EQ(failure(good, count, bad), kProjectFileError) << bad;
   EXPECT_NE(failure(good, 4, -7).find("negative"), std::string::npos);
-  const std::vector<uint8_t> cut(good.begin(), good.begin() + 50);
-  EXPECT_NE(failure(cut, 4, 1).find("ends inside"), std::string::npos);
   EXPECT_THROW(LoadProject(dir.file("missing.LPr"), tmp1, tmp2), IoError);
 }
 
