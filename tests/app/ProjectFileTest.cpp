@@ -19,10 +19,9 @@ class ProjectFileTest : public ::testing::Test {
     tmp1.Create(dir.file("p.TMP1"));
     tmp2.Create(dir.file("p.TMP2"));
     params = DefaultCalcParams();
-    params.PictureWidth = 150, params.PictureHeight = 100;
-    params.ProgressColumn = 7, params.ProgressRow = 80;
+    params.PictureWidth = 150, params.PictureHeight = 100, params.Reserved[86] = 0x5A;
+    params.ProgressColumn = 7, params.ProgressRow = 80;  // deriving paused: both as they stand
     params.State = StateDerivingPaused, params.IterationsDone = 156;
-    params.Reserved[86] = 0x5A;
   }
 
   // Fills both data files with n distinguishable records.

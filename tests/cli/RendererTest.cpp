@@ -23,10 +23,7 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
+struct Result { int status = -1; std::string out, err; };
 
 // Runs the renderer in `dir` with stdout and stderr caught in files there. `whileRunning` is
 // called with the child's id before waiting for it.
@@ -200,9 +197,8 @@ class RendererContinuation : public ::testing::Test {
     WriteBytes(dir->file("cut.LPr"), out);
   }
 
-  static TempDir* dir;
+  static inline TempDir* dir = nullptr;
 };
-TempDir* RendererContinuation::dir = nullptr;
 
 TEST_F(RendererContinuation, FinishedRunsStoreTheirIterationsAndOnlyTheyDeriveMore) {
   for (const auto& [name, runs] : {std::pair<std::string, int>{"full.LPr", 1}, {"more.LPr", 2}}) {
