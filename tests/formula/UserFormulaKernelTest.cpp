@@ -1,8 +1,11 @@
 // Pictures of user formulas: the formula prepared for the kernels and the computation thread.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/IoError.h"
 #include "core/Kernels.h"
@@ -58,21 +61,17 @@ TEST(UserFormulaKernel, KnownExponents) {
   // at once). At the stable fixed point of AB = 2,5 the exponent is ln|2 - AB|: the smart kernel
   // lets the last pass stand for the passes left, the plain one sums one pass more than N stands
   // for. A formula without X adds the penalty -100 every step: two passes of 12 over N = 12.
-  const struct {
-    const char* formula;
-    int32_t iterations;
-    bool smart;
-    double ab, exponent, tolerance;
-  } cases[] = {{"AB*X*(1-X)", 200004, false, 4, std::log(2.0), 0.01},
-               {"AB*X*(1-X)", 1200, true, 2.5, std::log(0.5), 1e-9},
-               {"AB*X*(1-X)", 1200, false, 2.5, std::log(0.5) * (1 + 12.0 / 1200), 1e-6},
-               {"AB*0,5+PI", 12, false, 3, -200, 1e-12}};
-  for (const auto& c : cases) {
-    TCalcParams block = Block(c.formula, c.iterations);
-    block.SmartIterate = c.smart;
+  // Formula, N, smart kernel, A = B, exponent, tolerance:
+  const std::tuple<const char*, int32_t, bool, double, double, double> cases[] = {
+      {"AB*X*(1-X)", 200004, false, 4, std::log(2.0), 0.01}, {"AB*X*(1-X)", 1200, true, 2.5, std::log(0.5), 1e-9},
+      {"AB*X*(1-X)", 1200, false, 2.5, std::log(0.5) * (1 + 12.0 / 1200), 1e-6},
+      {"AB*0,5+PI", 12, false, 3, -200, 1e-12}};
+  for (const auto& [formula, iterations, smart, ab, exponent, tolerance] : cases) {
+    TCalcParams block = Block(formula, iterations);
+    block.SmartIterate = smart;
     block.ErrorLimit = 1e-9;
     block.StartX = 0.3;
-    EXPECT_NEAR(UserPixel(block, c.ab, c.ab).E, c.exponent, c.tolerance) << c.formula << (c.smart ? " smart" : "");
+    EXPECT_NEAR(UserPixel(block, ab, ab).E, exponent, tolerance) << formula << (smart ? " smart" : "");
   }
 }
 
@@ -85,8 +84,7 @@ TEST(UserFormulaKernel, NamesOfTheUserFormula) {
   for (const auto& c : cases) {
     const PixelResult r = UserPixel(Block(c[0], 240, c[1]), 3.3, 2.4);
     const PixelResult same = UserPixel(Block(c[2], 240, c[3]), 3.3, 2.4);
-    EXPECT_EQ(r.E, same.E) << c[0];
-    EXPECT_EQ(r.X, same.X) << c[0];
+    EXPECT_EQ(std::pair(r.E, r.X), std::pair(same.E, same.X)) << c[0];
   }
 }
 
@@ -95,14 +93,9 @@ TEST(UserFormulaKernel, BrokenUserFormulaIsRefusedOnlyWhenInUse) {
       {"sin((X+", "Klammerfehler !!! in\nsin((X+"}, {"", "Formel eingeben!!"}, {"sin(X)(2)", "Fehler in Formel"},
       {"X/0", "division by zero in the formula: a divisor is the constant 0"},
       {"1,2,3*X", "'1,2,3' is not a valid number"}};
-  for (const auto& [text, why] : cases) {
-    try {
-      PrepareUserMap(Block(text, 24));
-      ADD_FAILURE() << text << " was taken";
-    } catch (const FormatError& e) {
-      EXPECT_EQ(std::string(e.what()), "The user formula \"" + text + "\" cannot be computed:\n" + why);
-    }
-  }
+  for (const auto& [text, why] : cases)
+    EXPECT_THAT([&] { PrepareUserMap(Block(text, 24)); },
+                testing::ThrowsMessage<FormatError>("The user formula \"" + text + "\" cannot be computed:\n" + why));
   TCalcParams block = Block("sin((X+", 24);
   block.PictureWidth = block.PictureHeight = 4;
   TPicture picture;
