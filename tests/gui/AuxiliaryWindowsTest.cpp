@@ -1,5 +1,5 @@
-// The small windows of the frame (about box, startup note, progress window), the
-// dispatcher that hands work to the event loop, and screenshots of the frame.
+// The startup note, the dispatcher that hands work to the event loop, and screenshots of the
+// frame and its small windows.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -25,25 +24,6 @@
 
 namespace vantorel::gui {
 namespace {
-
-TEST(AboutBox, ShowsTheIconAndClosesWithOk) {
-  TAboutBox about;
-  EXPECT_FALSE(about.ProgramIcon->pixmap().isNull());
-  EXPECT_TRUE(about.isModal());
-  about.show();
-  about.OKButton->click();
-  EXPECT_EQ(about.result(), QDialog::Accepted);
-  EXPECT_FALSE(about.isVisible());
-}
-
-TEST(StartupNote, IsABorderlessWindowOnTopShowingTheNote) {
-  TForm5 note;
-  EXPECT_TRUE(note.windowFlags().testFlag(Qt::FramelessWindowHint));
-  EXPECT_TRUE(note.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_FALSE(note.Image3->pixmap().isNull());
-  EXPECT_TRUE(note.Memo1->isReadOnly());
-  EXPECT_EQ(note.Memo1->toPlainText(), StartupNoteText());
-}
 
 void MoveMouseOver(QWidget* w, QPoint at) {
   QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
@@ -116,33 +96,28 @@ TEST(Screenshots, FrameWithTwoProjectsAndTheSmallWindows) {
   test::ScriptedDialogs dialogs;
   const QString out = qEnvironmentVariable("VANTOREL_GRAB_DIR");
   auto save = [&](QWidget& w, const QString& name) {
+    w.show();
+    QCoreApplication::processEvents();
     const QPixmap picture = w.grab();
     EXPECT_FALSE(picture.isNull()) << name.toStdString();
     if (!out.isEmpty()) picture.save(QDir(out).filePath(name + ".png"));
   };
   {
     TMainForm form;
-    form.show();
     form.FileNew1Execute();
     form.FileNew1Execute();
     form.TileWindows(TileDirection::Vertical);
-    QCoreApplication::processEvents();
     save(form, "main-two-projects");
     form.CascadeWindows();
-    QCoreApplication::processEvents();
     save(form, "main-cascaded");
     TAboutBox about;
-    about.show();
     save(about, "about");
     TForm5 note;
-    note.show();
     save(note, "startup-note");
     note.Image1MouseMove();
     save(note, "startup-note-hot");
-    TForm7& progress = form.ProgressWindow();
-    progress.ProgressBar1->setValue(40);
-    progress.show();
-    save(progress, "progress");
+    form.ProgressWindow().ProgressBar1->setValue(40);
+    save(form.ProgressWindow(), "progress");
   }
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QDir::setCurrent(previous);

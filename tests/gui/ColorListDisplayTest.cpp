@@ -49,21 +49,31 @@ TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquaresAndEditingOff) {
   EXPECT_FALSE(display.Button6->isEnabled());
 }
 
-TEST_F(ColorListDisplayTest, ColourBarOfTheDefaultList) {
-  EXPECT_EQ(display.Label17->text(), "-1");
-  EXPECT_EQ(display.Label18->text(), "0,1");
+TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {
   EXPECT_EQ(display.ColorBar().size(), QSize(311, 23));
-  EXPECT_EQ(BarColumn(display, 5), kWhite);
-  EXPECT_EQ(BarColumn(display, 305), kBlack);
-  // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
-  // from yellow (-0,1): green 255 + (128 - 255) * 0,9733 = 131,4, truncated.
-  EXPECT_EQ(BarColumn(display, 277), 0x0083FFu);
-  // The outer colours fill the ends (with the default list: white and black).
-  display.SetColors(DefaultColorList(), 0x112233, 0x445566);
-  for (int x : {0, 4}) EXPECT_EQ(BarColumn(display, x), 0x112233u);
-  for (int x : {306, 310}) EXPECT_EQ(BarColumn(display, x), 0x445566u);
-  EXPECT_EQ(BarColumn(display, 5), kWhite);
-  EXPECT_EQ(BarColumn(display, 305), kBlack);
+  struct Case {
+    std::vector<TColorEntry> list;
+    uint32_t below, above;
+    QString first, last;                             // the end labels
+    std::vector<std::pair<int, uint32_t>> columns;  // x -> colour
+  };
+  const Case cases[] = {
+      // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
+      // from yellow (-0,1): green 255 + (128 - 255) * 0,9733 = 131,4, truncated.
+      {DefaultColorList(), 0x112233, 0x445566, "-1", "0,1",
+       {{0, 0x112233}, {4, 0x112233}, {5, kWhite}, {277, 0x0083FF}, {305, kBlack}, {306, 0x445566}, {310, 0x445566}}},
+      {{{kOrange, 0.25}}, kWhite, kBlack, "0,25", "0,25", {{2, kWhite}, {5, kOrange}, {100, kOrange}, {305, kOrange}, {308, kBlack}}},
+      {{}, kRed, kYellow, "", "", {{0, kRed}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.first.toStdString());
+    display.SetColors(c.list, c.below, c.above);
+    EXPECT_EQ(display.ListView1->count(), int(c.list.size()));
+    EXPECT_EQ(display.Label17->text(), c.first);
+    EXPECT_EQ(display.Label18->text(), c.last);
+    for (const auto& [x, colour] : c.columns) EXPECT_EQ(BarColumn(display, x), colour) << x;
+  }
+  EXPECT_EQ(display.ReadoutText(100), QString());  // nothing to read on an empty list
 }
 
 TEST_F(ColorListDisplayTest, ListIsKeptInValueOrder) {
@@ -81,21 +91,6 @@ TEST_F(ColorListDisplayTest, ListIsKeptInValueOrder) {
   display.AddItem(display.AddImage(kOrange), 0.1);
   display.DrawColorPad();
   EXPECT_EQ(display.ListView1->item(3)->text(), "0,1");
-}
-
-TEST_F(ColorListDisplayTest, OneEntryFillsTheMappedRangeAndNoneLeavesTheOuterColours) {
-  display.SetColors({{kOrange, 0.25}}, kWhite, kBlack);
-  EXPECT_EQ(display.Label17->text(), "0,25");
-  EXPECT_EQ(display.Label18->text(), "0,25");
-  for (int x : {5, 100, 305}) EXPECT_EQ(BarColumn(display, x), kOrange) << x;
-  EXPECT_EQ(BarColumn(display, 2), kWhite);
-  EXPECT_EQ(BarColumn(display, 308), kBlack);
-
-  display.SetColors({}, kRed, kYellow);
-  EXPECT_EQ(display.ListView1->count(), 0);
-  EXPECT_TRUE(display.Label17->text().isEmpty());
-  EXPECT_EQ(BarColumn(display, 0), kRed);
-  EXPECT_EQ(display.ReadoutText(100), QString());
 }
 
 TEST_F(ColorListDisplayTest, ReadoutFollowsTheMouse) {
@@ -145,11 +140,6 @@ TEST_F(ColorListDisplayTest, PreviewMapsTheGridThroughTheList) {
   EXPECT_EQ(FromQColor(img.pixelColor(2, 0)), 0x040506u);
   EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);  // green halfway from 128 to 0
   EXPECT_EQ(FromQColor(img.pixelColor(100, 100)), kOrange);  // the rest of the grid holds 0
-}
-
-TEST(ColorConversion, BlockColoursAndToolkitColours) {
-  EXPECT_EQ(ToQColor(0x0080FF), QColor(255, 128, 0));
-  EXPECT_EQ(FromQColor(QColor(255, 128, 0)), 0x0080FFu);
 }
 
 }  // namespace

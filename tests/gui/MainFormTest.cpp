@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -57,16 +58,6 @@ class MainFormTest : public ::testing::Test {
   std::unique_ptr<TMainForm> form_;
   std::vector<std::pair<QMenu*, QPoint>> popups_;
 };
-
-TEST_F(MainFormTest, FrameStartsEmptyWithTheCommandsOfLaterVersionsOff) {
-  EXPECT_EQ(form_->windowTitle(), "Vantorel V2.1");
-  EXPECT_EQ(form_->size(), QSize(700, 619));
-  EXPECT_FALSE(form_->ToolButton6->isEnabled());
-  EXPECT_FALSE(form_->Daten1->isEnabled());
-  EXPECT_TRUE(form_->Parameter1->isEnabled());
-  EXPECT_TRUE(form_->ProjectWindows().isEmpty());
-  EXPECT_EQ(form_->CurrentProject().Window, nullptr);
-}
 
 TEST_F(MainFormTest, StatusBarShowsTheHintUnderTheMouse) {
   form_->FileNew1->showStatusText(form_->menuBar());  // as the menu does for the item under the mouse
@@ -136,58 +127,35 @@ TEST_F(MainFormTest, PopupsAppearAtFixedOffsetsFromTheFrame) {
 
 // --- loading parameter files ---
 
-TCalcParams SampleParams() {
-  TCalcParams p = DefaultCalcParams();
-  p.SetFormula("A*X*(1-X)");
-  p.SetSequence(ReadSequence("ABBA"));
-  p.Iterations = 404;
-  p.CalmDownIterations = 52;
-  p.CenterX = 3.25;
-  p.Angle = 0.5235987755982988;
-  p.PictureWidth = 320;
-  p.PictureHeight = 200;
-  p.SetColors({{0x0000FF, -0.5}, {0x00FF00, 0.0}, {0xFF0000, 0.25}});
-  p.Reserved[3] = 9;
-  return p;
-}
-
-TEST_F(MainFormTest, LoadingAParameterFileOpensANamedWindowShowingIt) {
-  const TCalcParams saved = SampleParams();
+TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockWithoutProgress) {
+  TCalcParams saved = DefaultCalcParams();
+  saved.SetSequence(ReadSequence("ABBA"));
+  saved.Iterations = 404;
+  saved.CenterX = 3.25;
+  saved.SetColors({{0x0000FF, -0.5}, {0x00FF00, 0.0}, {0xFF0000, 0.25}});
   SaveParameterFile(Path("Zircon.Par").toStdString(), saved);
-  dialogs_.answerFile(Path("Zircon.Par"));
-  form_->Parameter1Click();
-
-  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
-  EXPECT_EQ(dialogs_.fileRequests[0].title, "load parameter file");
-  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
-  const QList<TMDIChild*> windows = form_->ProjectWindows();
-  ASSERT_EQ(windows.size(), 1);
-  TMDIChild* child = windows[0];
-  EXPECT_EQ(child->windowTitle(), "Zircon");
-  EXPECT_TRUE(Exists("Zircon.TMP1"));
-  EXPECT_EQ(child->Params(), saved);
-  EXPECT_EQ(child->Edit1->text(), "ABBA");
-  // A loaded window counts like a new one.
-  form_->FileNew1Execute();
-  EXPECT_EQ(form_->ProjectWindows().last()->windowTitle(), "new project 2");
-}
-
-TEST_F(MainFormTest, ProgressInAProjectFileOpenedAsParametersIsNotTakenOver) {
-  TCalcParams p = SampleParams();
-  p.ProgressColumn = 17;
-  p.ProgressRow = 5;
-  p.State = StatePaused;
-  p.IterationsDone = 40;
-  const std::vector<uint8_t> head = EncodeParameterBlock(p, BlockForm::Project, 0);
+  TCalcParams running = saved;  // a project file opened as parameters: its progress is not taken over
+  running.ProgressColumn = 17;
+  running.ProgressRow = 5;
+  running.State = StatePaused;
+  running.IterationsDone = 40;
+  const std::vector<uint8_t> head = EncodeParameterBlock(running, BlockForm::Project, 0);
   test::WriteBytes(Path("run.LPr").toStdString(), {head.begin(), head.end()});
-  dialogs_.answerFile(Path("run.LPr"));
-  form_->Parameter1Click();
-  ASSERT_EQ(form_->ProjectWindows().size(), 1);
-  const TCalcParams& loaded = form_->ProjectWindows()[0]->Params();
-  EXPECT_EQ(loaded.ProgressColumn, 0);
-  EXPECT_EQ(loaded.ProgressRow, 0);
-  EXPECT_EQ(loaded.State, StateInitialised);
-  EXPECT_EQ(loaded.Iterations, p.Iterations);
+
+  for (const QString name : {"Zircon", "run"}) {
+    SCOPED_TRACE(name.toStdString());
+    dialogs_.answerFile(Path(name + (name == "run" ? ".LPr" : ".Par")));
+    form_->Parameter1Click();
+    EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
+    TMDIChild* child = form_->ProjectWindows().last();
+    EXPECT_EQ(child->windowTitle(), name);
+    EXPECT_TRUE(Exists(name + ".TMP1"));
+    EXPECT_EQ(child->Params(), saved);
+    EXPECT_EQ(child->Edit1->text(), "ABBA");
+  }
+  EXPECT_EQ(dialogs_.fileRequests[0].title, "load parameter file");
+  form_->FileNew1Execute();  // loaded windows count like new ones
+  EXPECT_EQ(form_->ProjectWindows().last()->windowTitle(), "new project 3");
 }
 
 TEST_F(MainFormTest, AFileThatFailsToLoadLeavesANewProjectAndSaysWhy) {
@@ -243,35 +211,19 @@ TEST_F(MainFormTest, ClosingTheProgramAsksEveryChangedProjectAndStopsAtCancel) {
 
 // --- window arrangement ---
 
-TEST(TileRects, StackOrPlaceSideBySideWithoutGaps) {
+TEST_F(MainFormTest, TilingStacksOrPlacesSideBySideWithoutGaps) {
   const QRect area(0, 0, 700, 500);
-  const auto stacked = TileRects(3, area, TileDirection::Horizontal);
-  ASSERT_EQ(stacked.size(), 3u);
-  EXPECT_EQ(stacked[0], QRect(0, 0, 700, 166));
-  EXPECT_EQ(stacked[1], QRect(0, 166, 700, 166));
-  EXPECT_EQ(stacked[2], QRect(0, 332, 700, 168));  // the rest of the rounding
-  const auto side = TileRects(2, area, TileDirection::Vertical);
-  ASSERT_EQ(side.size(), 2u);
-  EXPECT_EQ(side[0], QRect(0, 0, 350, 500));
-  EXPECT_EQ(side[1], QRect(350, 0, 350, 500));
+  EXPECT_EQ(TileRects(3, area, TileDirection::Horizontal),
+            (std::vector<QRect>{{0, 0, 700, 166}, {0, 166, 700, 166}, {0, 332, 700, 168}}));  // the rest at the end
+  EXPECT_EQ(TileRects(2, area, TileDirection::Vertical), (std::vector<QRect>{{0, 0, 350, 500}, {350, 0, 350, 500}}));
   EXPECT_TRUE(TileRects(0, area, TileDirection::Vertical).empty());
   EXPECT_TRUE(TileRects(2, QRect(), TileDirection::Vertical).empty());
-}
 
-TEST_F(MainFormTest, ArrangingMovesTheVisibleWindows) {
   form_->FileNew1Execute();
   form_->FileNew1Execute();
   form_->TileWindows(TileDirection::Vertical);
-  const QList<TMDIChild*> windows = form_->ProjectWindows();
-  const QRect area = form_->WorkSpace()->viewport()->rect();
-  EXPECT_EQ(windows[0]->parentWidget()->geometry(), TileRects(2, area, TileDirection::Vertical)[0]);
-  EXPECT_EQ(windows[1]->parentWidget()->geometry(), TileRects(2, area, TileDirection::Vertical)[1]);
-  form_->MinimizeAll();
-  EXPECT_TRUE(windows[0]->parentWidget()->isMinimized());
-  form_->MaximizeAll();
-  EXPECT_TRUE(windows[1]->parentWidget()->isMaximized());
-  form_->CascadeWindows();
-  EXPECT_FALSE(windows[1]->parentWidget()->isMaximized());
+  const auto rects = TileRects(2, form_->WorkSpace()->viewport()->rect(), TileDirection::Vertical);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(form_->ProjectWindows()[i]->parentWidget()->geometry(), rects[size_t(i)]);
 }
 
 TEST_F(MainFormTest, WindowMenuListsTheProjects) {
@@ -282,9 +234,7 @@ TEST_F(MainFormTest, WindowMenuListsTheProjects) {
   for (QAction* a : form_->Window1->actions()) texts << a->text();
   EXPECT_TRUE(texts.contains("&1 alpha"));
   EXPECT_TRUE(texts.contains("&2 beta"));
-  QAction* alpha = form_->Window1->actions()[texts.indexOf("&1 alpha")];
-  EXPECT_FALSE(alpha->isChecked());
-  alpha->trigger();
+  form_->Window1->actions()[texts.indexOf("&1 alpha")]->trigger();
   EXPECT_EQ(form_->CurrentProject().Window->windowTitle(), "alpha");
   emit form_->Window1->aboutToShow();  // rebuilt, not appended
   int count = 0;
@@ -292,14 +242,16 @@ TEST_F(MainFormTest, WindowMenuListsTheProjects) {
   EXPECT_EQ(count, 1);
 }
 
-TEST_F(MainFormTest, AboutBoxAndStartupNoteShowModally) {
+TEST_F(MainFormTest, AboutBoxAndStartupNoteShowModallyAndClose) {
   bool aboutShown = false;
   QTimer::singleShot(0, form_.get(), [&] {
     aboutShown = form_->AboutBox().isVisible();
-    form_->AboutBox().accept();
+    form_->AboutBox().OKButton->click();
   });
   form_->HelpAbout1Execute();
   EXPECT_TRUE(aboutShown);
+  EXPECT_EQ(form_->AboutBox().result(), QDialog::Accepted);
+  EXPECT_FALSE(form_->AboutBox().isVisible());
   bool noteShown = false;
   QTimer::singleShot(0, form_.get(), [&] {
     noteShown = form_->StartupNote().isVisible() && form_->StartupNote().isModal();
