@@ -1,26 +1,17 @@
-// The startup note, the dispatcher that hands work to the event loop, and screenshots of the
-// frame and its small windows.
+// The startup note and the dispatcher that hands work to the event loop.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QTest>
 #include <QThread>
 #include <atomic>
 #include <thread>
 
-#include "app/gui/About.h"
-#include "app/gui/Childwin.h"
-#include "app/gui/Main.h"
-#include "app/gui/ProgressForm.h"
 #include "app/gui/QtDispatcher.h"
 #include "app/gui/StartupNote.h"
-#include "gui/ScriptedDialogs.h"
-#include "support/TestSupport.h"
 
 namespace vantorel::gui {
 namespace {
@@ -86,41 +77,6 @@ TEST(QtDispatcher, RunsPostedWorkOnTheEventLoopInOrder) {
   ASSERT_EQ(order.size(), 101u);
   for (int i = -1; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i + 1)], i);
   EXPECT_FALSE(wrongThread);
-}
-
-// Grabs the windows; with VANTOREL_GRAB_DIR set, the pictures are saved there to look at.
-TEST(Screenshots, FrameWithTwoProjectsAndTheSmallWindows) {
-  test::TempDir dir;
-  const QString previous = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path().string())));
-  test::ScriptedDialogs dialogs;
-  const QString out = qEnvironmentVariable("VANTOREL_GRAB_DIR");
-  auto save = [&](QWidget& w, const QString& name) {
-    w.show();
-    QCoreApplication::processEvents();
-    const QPixmap picture = w.grab();
-    EXPECT_FALSE(picture.isNull()) << name.toStdString();
-    if (!out.isEmpty()) picture.save(QDir(out).filePath(name + ".png"));
-  };
-  {
-    TMainForm form;
-    form.FileNew1Execute();
-    form.FileNew1Execute();
-    form.TileWindows(TileDirection::Vertical);
-    save(form, "main-two-projects");
-    form.CascadeWindows();
-    save(form, "main-cascaded");
-    TAboutBox about;
-    save(about, "about");
-    TForm5 note;
-    save(note, "startup-note");
-    note.Image1MouseMove();
-    save(note, "startup-note-hot");
-    form.ProgressWindow().ProgressBar1->setValue(40);
-    save(form.ProgressWindow(), "progress");
-  }
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QDir::setCurrent(previous);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -21,7 +20,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/resource.h>
