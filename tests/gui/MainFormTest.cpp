@@ -128,7 +128,7 @@ TEST_F(MainFormTest, PopupsAppearAtFixedOffsetsFromTheFrame) {
 
 // --- loading parameter files ---
 
-TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockWithoutProgress) {
+TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockOrANewOneAndSaysWhy) {
   TCalcParams saved = DefaultCalcParams();
   saved.SetSequence(ReadSequence("ABBA"));
   saved.Iterations = 404;
@@ -142,48 +142,36 @@ TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockWithoutProgress) {
   running.IterationsDone = 40;
   const std::vector<uint8_t> head = EncodeParameterBlock(running, BlockForm::Project, 0);
   test::WriteBytes(Path("run.LPr").toStdString(), {head.begin(), head.end()});
+  test::WriteBytes(Path("broken.Par").toStdString(), {1, 2, 3, 4, 5});
 
-  for (const QString name : {"Zircon", "run"}) {
-    SCOPED_TRACE(name.toStdString());
-    dialogs_.answerFile(Path(name + (name == "run" ? ".LPr" : ".Par")));
+  const std::pair<QString, bool> cases[] = {{"Zircon.Par", true}, {"run.LPr", true}, {"broken.Par", false}, {"gone.Par", false}};
+  for (const auto& [file, loads] : cases) {
+    SCOPED_TRACE(file.toStdString());
+    dialogs_.messages.clear();
+    dialogs_.answerFile(Path(file));
     form_->Parameter1Click();
-    EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
     TMDIChild* child = form_->ProjectWindows().last();
+    const QString name = QFileInfo(file).completeBaseName();
     EXPECT_EQ(child->windowTitle(), name);
     EXPECT_TRUE(Exists(name + ".TMP1"));
-    EXPECT_EQ(child->Params(), saved);
-    EXPECT_EQ(child->Edit1->text(), "ABBA");
+    const TCalcParams expected = loads ? saved : DefaultCalcParams();
+    EXPECT_EQ(child->Params(), expected);
+    EXPECT_EQ(child->Edit1->text(), QString::fromStdString(SequenceText(expected.Sequence)));
+    ASSERT_EQ(dialogs_.messages.size(), loads ? 0u : 1u) << dialogs_.lastMessage().toStdString();
+    if (!loads) {
+      EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Critical);
+      EXPECT_TRUE(dialogs_.lastMessage().contains(file));
+    }
   }
   EXPECT_EQ(dialogs_.fileRequests[0].title, "load parameter file");
-  form_->FileNew1Execute();  // loaded windows count like new ones
-  EXPECT_EQ(form_->ProjectWindows().last()->windowTitle(), "new project 3");
-}
-
-TEST_F(MainFormTest, AFileThatFailsToLoadLeavesANewProjectAndSaysWhy) {
-  test::WriteBytes(Path("broken.Par").toStdString(), {1, 2, 3, 4, 5});
-  TCalcParams fresh = DefaultCalcParams();
-  fresh.IterationsDone = 0;
-  for (const char* name : {"broken", "gone"}) {
-    SCOPED_TRACE(name);
-    dialogs_.messages.clear();
-    dialogs_.answerFile(Path(QString(name) + ".Par"));
-    form_->Parameter1Click();
-    TMDIChild* child = form_->ProjectWindows().last();
-    EXPECT_EQ(child->windowTitle(), name);
-    ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(dialogs_.lastMessage().contains(QString(name) + ".Par"));
-    EXPECT_EQ(child->Params(), fresh);
-    EXPECT_EQ(child->Edit1->text(), QString::fromStdString(SequenceText(fresh.Sequence)));
-  }
-  EXPECT_EQ(form_->ProjectWindows().size(), 2);
   EXPECT_EQ(test::ReadBytes(Path("broken.Par").toStdString()), (std::vector<unsigned char>{1, 2, 3, 4, 5}));
+  form_->FileNew1Execute();  // loaded windows count like new ones
+  EXPECT_EQ(form_->ProjectWindows().last()->windowTitle(), "new project 5");
 
-  const int counter = form_->ProjectCounter();
-  dialogs_.answerFile(std::nullopt);  // cancelled: no window
+  dialogs_.answerFile(std::nullopt);  // cancelled: no window, no number taken
   form_->Parameter1Click();
-  EXPECT_EQ(form_->ProjectWindows().size(), 2);
-  EXPECT_EQ(form_->ProjectCounter(), counter);
+  EXPECT_EQ(form_->ProjectWindows().size(), 5);
+  EXPECT_EQ(form_->ProjectCounter(), 6);
 }
 
 // --- closing the program ---
