@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <climits>
+#include <tuple>
 
 #include "core/CalcParams.h"
 
@@ -8,60 +9,39 @@ using namespace vantorel;
 
 TEST(CalcParams, DefaultsOfANewProject) {
   const TCalcParams p = DefaultCalcParams();
-  EXPECT_EQ(p.FixedFormula, -1);
+  EXPECT_EQ(std::pair(p.FixedFormula, p.AdjustRatio), std::pair(-1, true));
   EXPECT_EQ(p.FormulaText, "2,5*sqr(sin(X+AB))");
-  EXPECT_EQ(p.FormulaLength, 18);
   EXPECT_EQ(SequenceText(p.Sequence), "AAAAAABBBBBB");
-  EXPECT_EQ(p.SequenceLength, 12);
-  EXPECT_EQ(p.SequenceSteps, 12);
-  EXPECT_EQ(p.Iterations, 156);
-  EXPECT_EQ(p.CalmDownIterations, 312);
-  EXPECT_EQ(p.PictureWidth, 194);
-  EXPECT_EQ(p.PictureHeight, 154);
-  ASSERT_EQ(p.ColorCount, 5);
-  EXPECT_DOUBLE_EQ(p.ColorList[0].Value, -1.0);
-  EXPECT_DOUBLE_EQ(p.ColorList[1].Value, -0.1);
-  EXPECT_DOUBLE_EQ(p.ColorList[2].Value, 0.0);
-  EXPECT_DOUBLE_EQ(p.ColorList[3].Value, 0.01);
-  EXPECT_DOUBLE_EQ(p.ColorList[4].Value, 0.1);
-  EXPECT_EQ(p.ColorList[2].Color, 0x0080FFu);
-  EXPECT_TRUE(p.AdjustRatio);
+  EXPECT_EQ(p.ColorList, (std::vector<TColorEntry>{
+                             {0xFFFFFF, -1.0}, {0x00FFFF, -0.1}, {0x0080FF, 0.0}, {0x0000FF, 0.01}, {0x000000, 0.1}}));
+  // The stored lengths agree with the texts and lists they count.
+  EXPECT_EQ(std::tuple(p.FormulaLength, p.SequenceLength, p.SequenceSteps, p.ColorCount), std::tuple(18, 12, 12, 5));
+  EXPECT_EQ(std::tuple(p.Iterations, p.CalmDownIterations, p.PictureWidth, p.PictureHeight),
+            std::tuple(156, 312, 194, 154));
 }
 
-TEST(CalcParams, IterationRounding) {
-  EXPECT_EQ(RoundIterations(150, 12), 156);
-  EXPECT_EQ(RoundIterations(144, 12), 156);
-  EXPECT_EQ(RoundIterations(1, 1), 2);
-}
-
-TEST(CalcParams, SequenceReading) {
+TEST(CalcParams, IterationRoundingAndSequenceText) {
+  const int32_t cases[][3] = {{150, 12, 156}, {144, 12, 156}, {1, 1, 2}, {INT32_MAX, 12, INT32_MAX - INT32_MAX % 12}};
+  for (const auto& c : cases) EXPECT_EQ(RoundIterations(c[0], c[1]), c[2]) << c[0] << " with S = " << c[1];
   EXPECT_EQ(ReadSequence("abx"), (std::vector<uint8_t>{0, 1, 1}));
   EXPECT_EQ(SequenceText({0, 1, 1}), "ABB");
 }
 
-TEST(PixelMapping, CornersOfAnUnrotatedRegion) {
+TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
+  // A 2 x 2 picture of the square -1..1 around 0; j counts rows from the bottom edge.
+  struct Case { double degrees; int32_t i, j; double a, b; } cases[] = {
+      {0, 0, 2, -1, 1}, {0, 1, 2, 0, 1}, {0, 0, 1, -1, 0}, {0, 1, 1, 0, 0},
+      {90, 0, 1, 0, -1}, {90, 1, 1, 0, 0}, {90, 0, 2, -1, -1},  // right runs along B, up along -A
+  };
   TCalcParams p = DefaultCalcParams();
-  p.CenterX = 0; p.CenterY = 0; p.Width = 2; p.Height = 2; p.Angle = 0;
-  p.PictureWidth = 2; p.PictureHeight = 2;
-  const PixelMapping m(p);
-  double a, b;
-  m.MapPixel(0, 2 - 0, a, b); EXPECT_DOUBLE_EQ(a, -1); EXPECT_DOUBLE_EQ(b, 1);
-  m.MapPixel(1, 2 - 0, a, b); EXPECT_DOUBLE_EQ(a, 0); EXPECT_DOUBLE_EQ(b, 1);
-  m.MapPixel(0, 2 - 1, a, b); EXPECT_DOUBLE_EQ(a, -1); EXPECT_DOUBLE_EQ(b, 0);
-  m.MapPixel(1, 2 - 1, a, b); EXPECT_DOUBLE_EQ(a, 0); EXPECT_DOUBLE_EQ(b, 0);
-}
-
-TEST(PixelMapping, QuarterTurnRunsRightAlongB) {
-  TCalcParams p = DefaultCalcParams();
-  p.CenterX = 0; p.CenterY = 0; p.Width = 2; p.Height = 2; p.Angle = DegreesToRadians(90);
-  p.PictureWidth = 2; p.PictureHeight = 2;
-  const PixelMapping m(p);
-  double a0, b0, a1, b1, a2, b2;
-  m.MapPixel(0, 1, a0, b0);
-  m.MapPixel(1, 1, a1, b1);  // one to the right
-  m.MapPixel(0, 2, a2, b2);  // one up
-  EXPECT_NEAR(a1 - a0, 0.0, 1e-12);
-  EXPECT_NEAR(b1 - b0, 1.0, 1e-12);
-  EXPECT_NEAR(a2 - a0, -1.0, 1e-12);
-  EXPECT_NEAR(b2 - b0, 0.0, 1e-12);
+  p.CenterX = p.CenterY = 0;
+  p.Width = p.Height = 2;
+  p.PictureWidth = p.PictureHeight = 2;
+  for (const Case& c : cases) {
+    p.Angle = DegreesToRadians(c.degrees);
+    double a, b;
+    PixelMapping(p).MapPixel(c.i, c.j, a, b);
+    EXPECT_NEAR(a, c.a, 1e-12) << c.degrees << " degrees, pixel " << c.i << "," << c.j;
+    EXPECT_NEAR(b, c.b, 1e-12) << c.degrees << " degrees, pixel " << c.i << "," << c.j;
+  }
 }
