@@ -387,41 +387,31 @@ TEST_F(ChildwinTest, GatheringRefusesBadInputAndKeepsTheBlock) {
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlock) {
+TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlockAfterAsking) {
   TMDIChild* child = Open("new project 1");
   child->Edit3->setText("1,25");
-  dialogs_.answerFile(QInDir("Fern.Par"));
+  dialogs_.answerFile(std::nullopt);  // cancelled: nothing gathered
   child->SaveParameters();
-  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
-  const FileDialogRequest& r = dialogs_.fileRequests[0];
+  EXPECT_EQ(child->Params().CenterX, DefaultCalcParams().CenterX);
+  const FileDialogRequest& r = dialogs_.fileRequests.at(0);
   EXPECT_EQ(r.title, "save parameters");
   EXPECT_EQ(r.defaultSuffix, "Par");
   EXPECT_EQ(r.presetFileName, "new project 1.Par");
   EXPECT_TRUE(r.confirmOverwrite);
 
-  EXPECT_EQ(child->Params().CenterX, 1.25);
-  EXPECT_EQ(ReadBytes(InDir("Fern.Par")), Encoded(child->Params(), BlockForm::Parameters));
-  EXPECT_EQ(child->Caption(), "Fern");
-  EXPECT_TRUE(child->Changed());  // saving parameters is not saving the project
-}
-
-TEST_F(ChildwinTest, ParameterSavesThatAreCancelledOrRefused) {
-  TMDIChild* child = Open();
-  child->Edit3->setText("1,25");
-  dialogs_.answerFile(std::nullopt);
-  child->SaveParameters();
-  EXPECT_EQ(child->Params().CenterX, DefaultCalcParams().CenterX);
-
   // Pending adjustments of an initialised picture ask first.
   child->ToolButton9->setEnabled(true);
   for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-    dialogs_.answerFile(QInDir("asked.Par"));
+    dialogs_.answerFile(QInDir("Fern.Par"));
     dialogs_.answerMessage(answer);
     child->SaveParameters();
     EXPECT_EQ(dialogs_.lastMessage(), "This will also re-initialize the adjustments\ncontinue anyway?");
-    EXPECT_EQ(Exists("asked.Par"), answer == QMessageBox::Yes);
-    EXPECT_EQ(child->Caption(), answer == QMessageBox::Yes ? "asked" : "x");
+    EXPECT_EQ(Exists("Fern.Par"), answer == QMessageBox::Yes);
+    EXPECT_EQ(child->Caption(), answer == QMessageBox::Yes ? "Fern" : "new project 1");
   }
+  EXPECT_EQ(child->Params().CenterX, 1.25);
+  EXPECT_EQ(ReadBytes(InDir("Fern.Par")), Encoded(child->Params(), BlockForm::Parameters));
+  EXPECT_TRUE(child->Changed());  // saving parameters is not saving the project
 
   // Bad input stops the save.
   child->ToolButton9->setEnabled(false);
@@ -429,7 +419,7 @@ TEST_F(ChildwinTest, ParameterSavesThatAreCancelledOrRefused) {
   dialogs_.answerFile(QInDir("never.Par"));
   child->SaveParameters();
   EXPECT_FALSE(Exists("never.Par"));
-  EXPECT_EQ(child->Caption(), "asked");
+  EXPECT_EQ(child->Caption(), "Fern");
 }
 
 TEST_F(ChildwinTest, FailedSavesKeepTheOldFileTheCaptionAndTheChangedFlag) {
