@@ -1,3 +1,4 @@
+// Linked into the desktop program and its widget tests in thread-sanitizer builds.
 // Under the thread sanitizer: Qt is not built with it, so the memory handling inside its own
 // worker threads (the pools that convert and scale images while windows are painted or
 // grabbed) looks unsynchronised. Allocations and copies that Qt's libraries make themselves
