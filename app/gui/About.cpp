@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/Artwork.h"
+#include "app/gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 
@@ -64,11 +65,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
 void TAboutBox::showEvent(QShowEvent* event) {
   // Centred on the screen, not on the main window.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
   QDialog::showEvent(event);
 }
 

@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include "app/gui/Artwork.h"
+#include "app/gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 
@@ -124,11 +125,7 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm5::showEvent(QShowEvent* event) {
   // Centred on the desktop.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
   QDialog::showEvent(event);
 }
 
