@@ -1,0 +1,172 @@
+// Editing the colour list: every edit leaves a sorted list, and a refused edit changes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "colour/ColorList.h"
+
+using namespace vantorel;
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kOrange = 0x0080FF, kRed = 0x0000FF, kBlack = 0;
+
+ColorListState Default() { return {DefaultColorList(), kWhite, kBlack}; }
+
+std::vector<double> Values(const ColorListState& s) {
+  std::vector<double> v;
+  for (const TColorEntry& e : s.Entries) v.push_back(e.Value);
+  return v;
+}
+std::vector<uint32_t> Colours(const ColorListState& s) {
+  std::vector<uint32_t> v;
+  for (const TColorEntry& e : s.Entries) v.push_back(e.Color);
+  return v;
+}
+
+TEST(ColorList, TypedValuesMustBeFiniteNumbers) {
+  struct Case {
+    const char* text;
+    std::optional<double> value;
+  };
+  const Case cases[] = {{"0,25", 0.25}, {" -1,5E-3 ", -0.0015}, {"1e-999", 0.0}, {"0.5", {}}, {"nan", {}},
+                        {"inf", {}},    {"-INF", {}},           {"1e999", {}},   {"", {}},    {"abc", {}}};
+  for (const Case& c : cases) {
+    std::string message;
+    EXPECT_EQ(ReadColorValue(c.text, message), c.value) << c.text;
+    EXPECT_EQ(message.empty(), c.value.has_value()) << c.text;
+  }
+}
+
+TEST(ColorList, InsertAndReplaceKeepTheOrderAndSelectTheEntry) {
+  ColorEdit e = InsertColorEntry(Default(), {0x123456, 0.005});
+  ASSERT_TRUE(e.Ok());
+  EXPECT_EQ(Values(e.State), (std::vector<double>{-1, -0.1, 0, 0.005, 0.01, 0.1}));
+  EXPECT_EQ(e.Selected, std::vector<size_t>{3});
+
+  // Equal values: the new entry comes after the one already there.
+  e = InsertColorEntry(Default(), {0x123456, 0.0});
+  EXPECT_EQ(Colours(e.State)[2], kOrange);
+  EXPECT_EQ(Colours(e.State)[3], 0x123456u);
+
+  e = ReplaceColorEntry(Default(), 0, {0x123456, 5.0});  // white at -1 becomes the last
+  EXPECT_EQ(Values(e.State), (std::vector<double>{-0.1, 0, 0.01, 0.1, 5}));
+  EXPECT_EQ(e.Selected, std::vector<size_t>{4});
+
+  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+    EXPECT_FALSE(InsertColorEntry(Default(), {0, bad}).Ok());
+    EXPECT_FALSE(ReplaceColorEntry(Default(), 1, {0, bad}).Ok());
+  }
+}
+
+TEST(ColorList, DeleteKeepsAtLeastOneEntry) {
+  struct Case {
+    std::vector<size_t> selected;
+    bool allowed;
+    std::vector<double> left;
+  };
+  const Case cases[] = {{{}, false, {}},
+                        {{0, 1, 2, 3, 4}, false, {}},
+                        {{1, 3}, true, {-1, 0, 0.1}},
+                        {{0, 1, 2, 3}, true, {0.1}}};
+  for (const Case& c : cases) {
+    const ColorEdit e = DeleteColorEntries(Default(), c.selected);
+    EXPECT_EQ(e.Ok(), c.allowed);
+    EXPECT_EQ(Values(e.State), c.allowed ? c.left : Values(Default()));
+  }
+  EXPECT_FALSE(DeleteColorEntries({{{kRed, 1}}, kWhite, kBlack}, {0}).Ok());
+}
+
+TEST(ColorList, ReverseSwapsColoursNotValues) {
+  for (size_t n = 1; n <= 4; ++n) {
+    ColorListState s;
+    s.Below = kYellow;
+    s.Above = kRed;
+    for (size_t i = 0; i < n; ++i) s.Entries.push_back({static_cast<uint32_t>(i + 1), double(i)});
+    const ColorListState r = ReverseColors(s);
+    EXPECT_EQ(Values(r), Values(s));
+    for (size_t i = 0; i < n; ++i) EXPECT_EQ(r.Entries[i].Color, n - i) << n;
+    EXPECT_EQ(r.Below, kRed);
+    EXPECT_EQ(r.Above, kYellow);
+  }
+}
+
+TEST(ColorList, ChangeValuesAppliesAllResultsOrNone) {
+  const ColorListState powers{{{kWhite, -4}, {kYellow, -0.5}, {kOrange, 0}, {kRed, 9}}, kWhite, kBlack};
+  const double huge = 1e300;
+  struct Case {
+    const char* name;
+    ColorListState list;
+    std::vector<size_t> selected;
+    ValueChange change;
+    std::vector<double> values;  // empty: refused
+    std::vector<uint32_t> colours;
+    bool outerSwapped;
+  };
+  const Case cases[] = {
+      {"square", powers, {0, 1, 2, 3}, {ValueOperation::Power, -5, 0, 2}, {-16, -0.25, 0, 81},
+       {kWhite, kYellow, kOrange, kRed}, false},
+      {"root", powers, {0, 1, 2, 3}, {ValueOperation::Power, 1, 0, 0.5}, {-2, -std::sqrt(0.5), 0, 3},
+       {kWhite, kYellow, kOrange, kRed}, false},
+      {"negate all", Default(), {0, 1, 2, 3, 4}, {ValueOperation::Multiply, -1, 0, 1}, {-0.1, -0.01, 0, 0.1, 1},
+       {kBlack, kRed, kOrange, kYellow, kWhite}, true},
+      // Adding 1 to -1 moves white past yellow, to stand before orange of the same value.
+      {"add to one", Default(), {0}, {ValueOperation::Add, -1, 1, 1}, {-0.1, 0, 0, 0.01, 0.1},
+       {kYellow, kWhite, kOrange, kRed, kBlack}, false},
+      {"overflowing product", {{{kRed, 1}, {kBlack, huge}}, kWhite, kBlack}, {0, 1},
+       {ValueOperation::Multiply, -huge, 0, 1}, {}, {}, false},
+      {"overflowing power", {{{kRed, 1}, {kBlack, huge}}, kWhite, kBlack}, {0, 1},
+       {ValueOperation::Power, 1, 0, 2}, {}, {}, false},
+      {"power of zero is zero", {{{kRed, 0}}, kWhite, kBlack}, {0}, {ValueOperation::Power, 1, 0, -1}, {0},
+       {kRed}, false},
+      {"infinite power of a fraction", {{{kRed, 0.5}}, kWhite, kBlack}, {0},
+       {ValueOperation::Power, 1, 0, -2000}, {}, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ColorEdit e = ChangeColorValues(c.list, c.selected, c.change);
+    if (c.values.empty()) {
+      EXPECT_FALSE(e.Ok());
+      EXPECT_NE(e.Error.find("No value was changed"), std::string::npos);
+      EXPECT_EQ(e.State, c.list);
+      continue;
+    }
+    ASSERT_TRUE(e.Ok()) << e.Error;
+    ASSERT_EQ(e.State.Entries.size(), c.values.size());
+    for (size_t i = 0; i < c.values.size(); ++i) EXPECT_DOUBLE_EQ(e.State.Entries[i].Value, c.values[i]) << i;
+    EXPECT_EQ(Colours(e.State), c.colours);
+    EXPECT_EQ(e.State.Below, c.outerSwapped ? c.list.Above : c.list.Below);
+    EXPECT_EQ(e.Selected.size(), c.selected.size());
+  }
+}
+
+TEST(ColorList, SwapNeedsExactlyTwoEntries) {
+  ColorEdit e = SwapColors(Default(), {4, 1});
+  ASSERT_TRUE(e.Ok());
+  EXPECT_EQ(Colours(e.State), (std::vector<uint32_t>{kWhite, kBlack, kOrange, kRed, kYellow}));
+  EXPECT_EQ(Values(e.State), Values(Default()));
+  EXPECT_FALSE(SwapColors(Default(), {1}).Ok());
+  EXPECT_FALSE(SwapColors(Default(), {1, 2, 3}).Ok());
+}
+
+TEST(ColorList, ContextMenuFollowsTheSelection) {
+  struct Case {
+    size_t k, n;
+    bool edit, del, invert, values, swap;
+  };
+  const Case cases[] = {{0, 5, false, false, true, false, false}, {1, 5, true, true, false, true, false},
+                        {2, 5, false, true, false, true, true},    {5, 5, false, false, true, true, false},
+                        {1, 1, true, false, true, true, false},    {2, 2, false, false, true, true, true}};
+  for (const Case& c : cases) {
+    const ColorMenuState m = ColorMenuFor(c.k, c.n);
+    EXPECT_TRUE(m.NewEntry);
+    EXPECT_EQ(m.EditSelected, c.edit) << c.k << "/" << c.n;
+    EXPECT_EQ(m.DeleteSelected, c.del) << c.k << "/" << c.n;
+    EXPECT_EQ(m.InvertOrder, c.invert) << c.k << "/" << c.n;
+    EXPECT_EQ(m.EditValues, c.values) << c.k << "/" << c.n;
+    EXPECT_EQ(m.SwapColors, c.swap) << c.k << "/" << c.n;
+  }
+}
+
+}  // namespace
