@@ -31,6 +31,7 @@
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
+#include "colour/gui/Histogram.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
 
@@ -182,6 +183,8 @@ void TMDIChild::ConnectChangeHandlers() {
   connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
 
   connect(ColorPage, &TColorListDisplay::outerColorChanged, this, changed);
+  connect(ColorPage, &TColorListDisplay::colorsEdited, this, changed);
+  connect(ToolButton12, &QToolButton::clicked, this, [this] { TForm4::ToolButton12Click(dataFile1_, params_, this); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
   connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
   // FormShow: the colour bar is redrawn whenever the "colors" page comes to the front.

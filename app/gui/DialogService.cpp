@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialog>
 #include <QFileDialog>
 
 namespace vantorel::gui {
@@ -45,6 +46,8 @@ class RealDialogs final : public DialogService {
 DialogService* g_installed = nullptr;
 
 }  // namespace
+
+int DialogService::execDialog(QDialog* dialog) { return dialog->exec(); }
 
 void DialogService::information(QWidget* parent, const QString& text) {
   message(parent, QMessageBox::Information, QString(), text, QMessageBox::Ok, QMessageBox::Ok);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace vantorel::gui {
@@ -34,6 +35,10 @@ class DialogService {
   virtual std::optional<QString> fileName(QWidget* parent, const FileDialogRequest& request) = 0;
   // A colour dialog; returns the chosen colour, or nothing when cancelled.
   virtual std::optional<QColor> color(QWidget* parent, const QColor& initial, const QString& title) = 0;
+
+  // Shows one of the program's own modal dialogs; returns its result (QDialog::Accepted or
+  // Rejected). The dialog's buttons set its fields as usual.
+  virtual int execDialog(QDialog* dialog);
 
   // Short forms.
   void information(QWidget* parent, const QString& text);

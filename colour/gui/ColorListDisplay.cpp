@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
@@ -11,9 +12,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/gui/DialogService.h"
+#include "colour/ColorFile.h"
 #include "colour/ColorMapping.h"
+#include "colour/gui/ColorDialogs.h"
 #include "core/NumberText.h"
 #include "core/PixelDataFile.h"
 
@@ -96,15 +100,19 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Button4 = new QPushButton(QStringLiteral("delete"), GroupBox3);
   Button4->setToolTip(QStringLiteral("delete selected entries"));
   PopupMenu1 = new QMenu(ListView1);
-  for (const char* text : {"new entry", "edit selected", "delete selected", "invert order", "edit selected values",
-                           "swap colors"})
-    PopupMenu1->addAction(QString::fromLatin1(text));
+  NewEntry1 = PopupMenu1->addAction(QStringLiteral("new entry"));
+  EditSelected1 = PopupMenu1->addAction(QStringLiteral("edit selected"));
+  DeleteSelected1 = PopupMenu1->addAction(QStringLiteral("delete selected"));
+  Farbreihenfolgeumkehren1 = PopupMenu1->addAction(QStringLiteral("invert order"));
+  Farbwertenegativ1 = PopupMenu1->addAction(QStringLiteral("edit selected values"));
+  swapcolors1 = PopupMenu1->addAction(QStringLiteral("swap colors"));
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
-  // Editing the list comes with its own dialogs; until then the buttons and menu items are off.
-  for (QPushButton* b : {Button3, Button5, Button4}) b->setEnabled(false);
-  for (QAction* a : PopupMenu1->actions()) a->setEnabled(false);
+  Button9 = new QPushButton(QStringLiteral("save"), GroupBox3);
+  Button9->setToolTip(QStringLiteral("save colors"));
+  Button10 = new QPushButton(QStringLiteral("load"), GroupBox3);
+  Button10->setToolTip(QStringLiteral("load colors"));
   side->addWidget(Button3, 0, 0, 1, 2);
   side->addWidget(Button5, 1, 0, 1, 2);
   side->addWidget(Button4, 2, 0, 1, 2);
@@ -118,7 +126,11 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   side->addWidget(Shape1, 3, 1);
   side->addWidget(Label16, 4, 0);
   side->addWidget(Shape2, 4, 1);
-  side->setRowStretch(5, 1);
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(Button9);
+  fileRow->addWidget(Button10);
+  side->addLayout(fileRow, 5, 0, 1, 2);
+  side->setRowStretch(6, 1);
   listRow->addLayout(side);
   page->addWidget(GroupBox3);
 
@@ -184,6 +196,29 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
     w->installEventFilter(this);
   }
   Image3->installEventFilter(this);
+
+  Shape1->setAccessibleName(Label15->text());
+  Shape2->setAccessibleName(Label16->text());
+  Image3->setAccessibleName(Image3->toolTip());
+  Image2->setAccessibleName(Panel1->title());
+  ListView1->setAccessibleName(GroupBox3->title());
+  ListView1->viewport()->installEventFilter(this);
+  ListView1->installEventFilter(this);
+
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
+  connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+  connect(NewEntry1, &QAction::triggered, this, [this] { Button3Click(); });
+  connect(EditSelected1, &QAction::triggered, this, [this] { Button5Click(); });
+  connect(DeleteSelected1, &QAction::triggered, this, [this] { Button4Click(); });
+  connect(Farbreihenfolgeumkehren1, &QAction::triggered, this, [this] { Farbreihenfolgeumkehren1Click(); });
+  connect(Farbwertenegativ1, &QAction::triggered, this, [this] { Farbwertenegativ1Click(); });
+  connect(swapcolors1, &QAction::triggered, this, [this] { swapcolors1Click(); });
+  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  connect(ListView1, &QListWidget::itemSelectionChanged, this, [this] { ListView1Change(); });
+  ListView1Change();
 
   connect(Shape1, &TShape::clicked, this, [this] { ShapeMouseDown(Shape1); });
   connect(Shape2, &TShape::clicked, this, [this] { ShapeMouseDown(Shape2); });
@@ -334,6 +369,28 @@ void TColorListDisplay::ShapeMouseDown(TShape* shape) {
 }
 
 bool TColorListDisplay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListView1->viewport() || watched == ListView1) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == ListView1->viewport()) {
+      // Qt selects the item under the mouse first; a double click beside the items finds none.
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (!ListView1->itemAt(mouse->position().toPoint())) ListView1->clearSelection();
+      ListView1DblClick();
+      return true;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+      Button4Click();
+      return true;
+    }
+    return QWidget::eventFilter(watched, event);
+  }
+  if (event->type() == QEvent::MouseButtonPress && watched == Image3) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      const QPoint at = mouse->position().toPoint();
+      Image3MouseDown(at.x(), at.y());
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseMove) {
     if (watched == Image3) {
       Image3MouseMove(static_cast<QMouseEvent*>(event)->position().toPoint().x());
@@ -344,6 +401,155 @@ bool TColorListDisplay::eventFilter(QObject* watched, QEvent* event) {
     ScrollBox4MouseMove();
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+ColorListState TColorListDisplay::State() const { return {Colors(), BelowColor(), AboveColor()}; }
+
+std::vector<size_t> TColorListDisplay::SelectedRows() const {
+  std::vector<size_t> rows;
+  for (int i = 0; i < ListView1->count(); ++i)
+    if (ListView1->item(i)->isSelected()) rows.push_back(static_cast<size_t>(i));
+  return rows;
+}
+
+void TColorListDisplay::Commit(const ColorEdit& edit) {
+  if (!edit.Ok()) {
+    DialogService::instance().error(this, QString::fromStdString(edit.Error));
+    return;
+  }
+  SetColors(edit.State.Entries, edit.State.Below, edit.State.Above);
+  for (size_t row : edit.Selected)
+    if (row < static_cast<size_t>(ListView1->count())) ListView1->item(static_cast<int>(row))->setSelected(true);
+  if (!edit.Selected.empty()) ListView1->setCurrentRow(static_cast<int>(edit.Selected.front()), QItemSelectionModel::NoUpdate);
+  ListView1Change();
+  emit colorsEdited();
+}
+
+bool TColorListDisplay::ChooseColorAndValue(uint32_t& color, double& value) {
+  TOKBottomDlg dialog(this);
+  if (!dialog.execute(color, value)) return false;
+  color = dialog.Color;
+  value = dialog.Value;
+  return true;
+}
+
+void TColorListDisplay::Button3Click() {
+  uint32_t color = 0;
+  double value = 0.0;
+  if (ChooseColorAndValue(color, value)) Commit(InsertColorEntry(State(), {color, value}));
+}
+
+void TColorListDisplay::Button5Click() {
+  const std::vector<size_t> rows = SelectedRows();
+  if (rows.size() != 1) return;
+  const ColorListState state = State();
+  TColorEntry entry = state.Entries[rows[0]];
+  if (!ChooseColorAndValue(entry.Color, entry.Value)) return;
+  if (entry == state.Entries[rows[0]]) return;  // nothing changed
+  Commit(ReplaceColorEntry(state, rows[0], entry));
+}
+
+void TColorListDisplay::Button4Click() {
+  const std::vector<size_t> rows = SelectedRows();
+  if (!CanDeleteColorEntries(rows.size(), static_cast<size_t>(ListView1->count()))) return;
+  if (DialogService::instance().question(this, QStringLiteral("really delete selected color(s)"),
+                                         QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::Warning) != QMessageBox::Yes)
+    return;
+  Commit(DeleteColorEntries(State(), rows));
+}
+
+void TColorListDisplay::Image3MouseDown(int x, int y) {
+  const auto value = TextToFloat(ReadoutText(x).toStdString());
+  if (!value) return;  // an empty list has no readout
+  uint32_t color = FromQColor(bar_.pixelColor(std::clamp(x, 0, BarWidth - 1), std::clamp(y, 0, BarHeight - 1)));
+  double v = *value;
+  if (ChooseColorAndValue(color, v)) Commit(InsertColorEntry(State(), {color, v}));
+}
+
+void TColorListDisplay::ListView1Change() {
+  const size_t k = SelectedRows().size();
+  const size_t n = static_cast<size_t>(ListView1->count());
+  Button4->setEnabled(CanDeleteColorEntries(k, n));
+  Button5->setEnabled(k == 1);
+}
+
+void TColorListDisplay::ListView1DblClick() {
+  const size_t k = SelectedRows().size();
+  if (k == 1)
+    Button5Click();
+  else if (k == 0)
+    Button3Click();
+}
+
+void TColorListDisplay::PopupMenu1Popup() {
+  const ColorMenuState m = ColorMenuFor(SelectedRows().size(), static_cast<size_t>(ListView1->count()));
+  NewEntry1->setEnabled(m.NewEntry);
+  EditSelected1->setEnabled(m.EditSelected);
+  DeleteSelected1->setEnabled(m.DeleteSelected);
+  Farbreihenfolgeumkehren1->setEnabled(m.InvertOrder);
+  Farbwertenegativ1->setEnabled(m.EditValues);
+  swapcolors1->setEnabled(m.SwapColors);
+}
+
+void TColorListDisplay::Farbreihenfolgeumkehren1Click() {
+  ColorEdit edit;
+  edit.State = ReverseColors(State());
+  edit.Selected = SelectedRows();
+  Commit(edit);
+}
+
+void TColorListDisplay::Farbwertenegativ1Click() {
+  const std::vector<size_t> rows = SelectedRows();
+  if (rows.empty()) return;
+  TOKBottomDlg2 dialog(this);
+  if (DialogService::instance().execDialog(&dialog) != QDialog::Accepted) return;
+  Commit(ChangeColorValues(State(), rows, dialog.Change()));
+}
+
+void TColorListDisplay::swapcolors1Click() {
+  const std::vector<size_t> rows = SelectedRows();
+  if (rows.size() == 2) Commit(SwapColors(State(), rows));
+}
+
+namespace {
+
+FileDialogRequest ColorFileRequest(FileDialogRequest::Kind kind) {
+  FileDialogRequest r;
+  r.kind = kind;
+  r.title = kind == FileDialogRequest::Save ? QStringLiteral("save colorfile") : QStringLiteral("load colorfile");
+  r.filter = QStringLiteral("colorfile (*.Pal);;all files (*)");
+  r.defaultSuffix = QStringLiteral("Pal");
+  return r;
+}
+
+}  // namespace
+
+void TColorListDisplay::Button9Click() {
+  const auto path = DialogService::instance().fileName(this, ColorFileRequest(FileDialogRequest::Save));
+  if (!path) return;
+  try {
+    SaveColorFile(path->toStdString(), State());
+  } catch (const std::exception& e) {
+    DialogService::instance().error(this, QStringLiteral("The colours were not saved:\n%1").arg(e.what()));
+  }
+}
+
+void TColorListDisplay::Button10Click() {
+  const auto path = DialogService::instance().fileName(this, ColorFileRequest(FileDialogRequest::Open));
+  if (!path) return;
+  ColorEdit edit;
+  try {
+    edit.State = LoadColorFile(path->toStdString());
+  } catch (const std::exception& e) {
+    DialogService::instance().error(
+        this, QStringLiteral("The colours were not loaded:\n%1\nThe colour list stays as it was.").arg(e.what()));
+    return;
+  }
+  Commit(edit);
 }
 
 }  // namespace vantorel::gui

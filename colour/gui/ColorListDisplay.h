@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/ColorList.h"
 #include "core/CalcParams.h"
 
+class QAction;
 class QGroupBox;
 class QListWidget;
 class QListWidgetItem;
@@ -85,6 +87,23 @@ class TColorListDisplay : public QWidget {
   void Image3MouseMove(int x);
   void ScrollBox4MouseMove();
 
+  // --- Editing the list. Every edit builds the new list first and then shows it whole. ---
+  ColorListState State() const;
+  std::vector<size_t> SelectedRows() const;
+  void Button3Click();  // "new"
+  void Button4Click();  // "delete"
+  void Button5Click();  // "edit"
+  // A click on the colour bar at (x, y) proposes the colour there at the readout's value.
+  void Image3MouseDown(int x, int y);
+  void ListView1Change();
+  void ListView1DblClick();
+  void PopupMenu1Popup();
+  void Farbreihenfolgeumkehren1Click();  // "invert order"
+  void Farbwertenegativ1Click();         // "edit selected values"
+  void swapcolors1Click();               // "swap colors"
+  void Button9Click();                   // "save" colour file
+  void Button10Click();                  // "load" colour file
+
   // Colours the preview grid through the list as it stands (the items, not the stored list).
   void DrawPreview(const PreviewGrid& grid);
   const QImage& PreviewImage() const { return preview_; }
@@ -109,16 +128,31 @@ class TColorListDisplay : public QWidget {
   QLabel* Image2 = nullptr;        // the preview, 175 x 119
   QPushButton* Button8 = nullptr;  // "apply to preview"
   QPushButton* Button6 = nullptr;  // "apply to picture"
+  QPushButton* Button9 = nullptr;   // "save"
+  QPushButton* Button10 = nullptr;  // "load"
+  // The items of PopupMenu1, in menu order.
+  QAction* NewEntry1 = nullptr;
+  QAction* EditSelected1 = nullptr;
+  QAction* DeleteSelected1 = nullptr;
+  QAction* Farbreihenfolgeumkehren1 = nullptr;
+  QAction* Farbwertenegativ1 = nullptr;
+  QAction* swapcolors1 = nullptr;
 
  signals:
   // The outer colours were changed by the user.
   void outerColorChanged();
+  // The list was edited, loaded or reordered by the user.
+  void colorsEdited();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ShapeMouseDown(TShape* shape);
+  // Shows an edit's result (or its message) and selects its rows.
+  void Commit(const ColorEdit& edit);
+  // Asks for a colour and a value with TOKBottomDlg.
+  bool ChooseColorAndValue(uint32_t& color, double& value);
   // The end values lo and hi as the end labels show them; false for an empty list.
   bool EndValues(double& lo, double& hi) const;
 

@@ -28,7 +28,7 @@ class ColorListDisplayTest : public ::testing::Test {
   TColorListDisplay display;
 };
 
-TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquaresAndEditingOff) {
+TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquares) {
   ASSERT_EQ(display.ListView1->count(), 5);
   const char* captions[5] = {"-1", "-0,1", "0", "0,01", "0,1"};
   const uint32_t colours[5] = {kWhite, kYellow, kOrange, kRed, kBlack};
@@ -42,10 +42,10 @@ TEST_F(ColorListDisplayTest, DefaultListInOrderWithItsSquaresAndEditingOff) {
   EXPECT_EQ(display.Colors(), DefaultColorList());
   EXPECT_EQ(display.Shape1->BrushColor(), kWhite);
   EXPECT_EQ(display.Shape2->BrushColor(), kBlack);
-  // Editing the list comes with a later version: the controls are there, but off.
-  for (const QAction* a : display.PopupMenu1->actions()) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
-  EXPECT_FALSE(display.Button3->isEnabled());
-  EXPECT_FALSE(display.Button6->isEnabled());
+  // Nothing is selected: only "new" of the three.
+  EXPECT_TRUE(display.Button3->isEnabled());
+  EXPECT_FALSE(display.Button4->isEnabled());
+  EXPECT_FALSE(display.Button5->isEnabled());
 }
 
 TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {

@@ -7,7 +7,9 @@
 #include <QColor>
 #include <QMessageBox>
 #include <QString>
+#include <QDialog>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,6 +37,9 @@ class ScriptedDialogs final : public gui::DialogService {
   void answerFile(const QString& path) { fileAnswers.push_back({true, path}); }
   void answerFile(std::nullopt_t) { fileAnswers.push_back({false, QString()}); }
   void answerColor(std::optional<QColor> c) { colorAnswers.push_back(c); }
+  // The program's own dialogs: the test's function fills in the controls and presses a button
+  // (or leaves the dialog rejected), as a person would.
+  void answerDialog(std::function<void(QDialog*)> act) { dialogAnswers.push_back(std::move(act)); }
 
   QMessageBox::StandardButton message(QWidget*, QMessageBox::Icon icon, const QString& title, const QString& text,
                                       QMessageBox::StandardButtons buttons,
@@ -75,17 +80,32 @@ class ScriptedDialogs final : public gui::DialogService {
     return a;
   }
 
+  int execDialog(QDialog* dialog) override {
+    dialogRequests.push_back(dialog->windowTitle());
+    dialog->setResult(QDialog::Rejected);
+    if (dialogAnswers.empty()) {
+      ++unexpected;
+      return QDialog::Rejected;
+    }
+    auto act = std::move(dialogAnswers.front());
+    dialogAnswers.pop_front();
+    act(dialog);
+    return dialog->result();
+  }
+
   QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
   std::vector<Message> messages;
   std::vector<gui::FileDialogRequest> fileRequests;
   std::vector<std::pair<QColor, QString>> colorRequests;
+  std::vector<QString> dialogRequests;  // window titles
   int unexpected = 0;  // dialogs asked for without a scripted answer
 
  private:
   std::deque<QMessageBox::StandardButton> buttonAnswers;
   std::deque<std::pair<bool, QString>> fileAnswers;  // false: cancelled
   std::deque<std::optional<QColor>> colorAnswers;
+  std::deque<std::function<void(QDialog*)>> dialogAnswers;
 };
 
 }  // namespace vantorel::test
