@@ -217,6 +217,8 @@ void TForm4::Recount(bool fullRange, double lo, double hi) {
   DrawBars();
   Image1->SetCursorColumn(counts_.ClampColumn(Image1->CursorColumn()));
   ScrollBox1Click();
+  // A readout already shown follows the new bins under the cursor line.
+  if (!Label4->text().isEmpty()) Image1MouseMove(Image1->CursorColumn());
   Label6->setText(counts_.NotFinite() > 0 ? QStringLiteral("not finite: %1").arg(counts_.NotFinite()) : QString());
 }
 
