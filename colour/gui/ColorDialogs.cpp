@@ -16,6 +16,9 @@ namespace vantorel::gui {
 
 namespace {
 
+constexpr Qt::WindowFlags kFixedDialog = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                                         Qt::WindowCloseButtonHint;
+
 QHBoxLayout* ButtonRow(QPushButton*& ok, QPushButton*& cancel, QWidget* parent) {
   ok = new QPushButton(QStringLiteral("OK"), parent);
   ok->setDefault(true);
@@ -49,6 +52,7 @@ std::optional<double> Number(QWidget* dialog, QLineEdit* edit) {
 
 TOKBottomDlg::TOKBottomDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("choose color and value"));
+  setWindowFlags(kFixedDialog);
   auto* grid = new QGridLayout;
   Label1 = new QLabel(QStringLiteral("color:"), this);
   Shape1 = new TShape(this);
@@ -106,6 +110,7 @@ void TOKBottomDlg::Shape1MouseDown() {
 
 TOKBottomDlg2::TOKBottomDlg2(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("change values"));
+  setWindowFlags(kFixedDialog);
   auto* grid = new QGridLayout;
   RadioButton1 = new QRadioButton(QStringLiteral("multiply with:"), this);
   RadioButton2 = new QRadioButton(QStringLiteral("add number:"), this);

@@ -113,9 +113,12 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Button9->setToolTip(QStringLiteral("save colors"));
   Button10 = new QPushButton(QStringLiteral("load"), GroupBox3);
   Button10->setToolTip(QStringLiteral("load colors"));
-  side->addWidget(Button3, 0, 0, 1, 2);
-  side->addWidget(Button5, 1, 0, 1, 2);
-  side->addWidget(Button4, 2, 0, 1, 2);
+  // The list's commands on the left, the colour file's beside them.
+  side->addWidget(Button3, 0, 0);
+  side->addWidget(Button5, 1, 0);
+  side->addWidget(Button4, 2, 0);
+  side->addWidget(Button9, 0, 1);
+  side->addWidget(Button10, 1, 1);
   Label15 = new QLabel(QStringLiteral("x < xmin:"), GroupBox3);
   Label16 = new QLabel(QStringLiteral("x > xmax:"), GroupBox3);
   Shape1 = new TShape(GroupBox3);
@@ -123,14 +126,10 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Shape1->SetBrushColor(0xFFFFFF);
   Shape2->SetBrushColor(0x000000);
   side->addWidget(Label15, 3, 0);
-  side->addWidget(Shape1, 3, 1);
+  side->addWidget(Shape1, 3, 1, Qt::AlignLeft);
   side->addWidget(Label16, 4, 0);
-  side->addWidget(Shape2, 4, 1);
-  auto* fileRow = new QHBoxLayout;
-  fileRow->addWidget(Button9);
-  fileRow->addWidget(Button10);
-  side->addLayout(fileRow, 5, 0, 1, 2);
-  side->setRowStretch(6, 1);
+  side->addWidget(Shape2, 4, 1, Qt::AlignLeft);
+  side->setRowStretch(5, 1);
   listRow->addLayout(side);
   page->addWidget(GroupBox3);
 
@@ -341,7 +340,13 @@ void TColorListDisplay::Image3MouseMove(int x) {
 
 void TColorListDisplay::ScrollBox4MouseMove() { Label19->hide(); }
 
+TColorListDisplay::~TColorListDisplay() = default;
+
 void TColorListDisplay::DrawPreview(const PreviewGrid& grid) {
+  if (previewGrid_.get() != &grid) {
+    if (!previewGrid_) previewGrid_ = std::make_unique<PreviewGrid>();
+    *previewGrid_ = grid;
+  }
   SortList();
   const std::vector<TColorEntry> list = Colors();
   if (!list.empty()) {
@@ -365,6 +370,7 @@ void TColorListDisplay::ShapeMouseDown(TShape* shape) {
   if (!chosen) return;
   shape->SetBrushColor(FromQColor(*chosen));
   DrawColorPad();
+  if (previewGrid_) DrawPreview(*previewGrid_);
   emit outerColorChanged();
 }
 
@@ -425,6 +431,7 @@ void TColorListDisplay::Commit(const ColorEdit& edit) {
     if (row < static_cast<size_t>(ListView1->count())) ListView1->item(static_cast<int>(row))->setSelected(true);
   if (!edit.Selected.empty()) ListView1->setCurrentRow(static_cast<int>(edit.Selected.front()), QItemSelectionModel::NoUpdate);
   ListView1Change();
+  if (previewGrid_) DrawPreview(*previewGrid_);
   emit colorsEdited();
 }
 

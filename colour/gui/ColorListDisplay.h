@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "colour/ColorList.h"
@@ -56,6 +57,7 @@ class TColorListDisplay : public QWidget {
   static constexpr int BarHeight = 23;
 
   explicit TColorListDisplay(QWidget* parent = nullptr);
+  ~TColorListDisplay() override;
 
   // Rebuilds the image list and the items from a stored list, sets the outer colours, sorts and
   // redraws the colour bar.
@@ -159,6 +161,7 @@ class TColorListDisplay : public QWidget {
   std::vector<QImage> images_;
   QImage bar_;
   QImage preview_;
+  std::unique_ptr<PreviewGrid> previewGrid_;  // the grid last drawn, so edits redraw the preview
 };
 
 }  // namespace vantorel::gui

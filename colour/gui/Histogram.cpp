@@ -65,6 +65,7 @@ void THistogramImage::mouseMoveEvent(QMouseEvent* event) { emit mouseMoved(event
 TForm4::TForm4(const PixelDataFile& exponents, const TCalcParams& params, QWidget* parent)
     : QDialog(parent), exponents_(exponents), params_(params) {
   setWindowTitle(QStringLiteral("histogram"));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(522, 493);
   setMouseTracking(true);
 

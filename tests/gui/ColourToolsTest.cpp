@@ -333,12 +333,14 @@ TEST(HistogramOfAProject, ShowHistogramOpensTheWindowAndPutsTheFilePositionBack)
     EXPECT_EQ(bins, 500);
     EXPECT_EQ(child->DataFile1().Position(), 2);
 
-    // Edits of the colour list mark the project changed.
+    // Edits of the colour list mark the project changed and show in the preview at once.
     EXPECT_FALSE(child->Changed());
-    dialogs.answerColor(std::nullopt);
+    const QImage before = child->ColorPage->PreviewImage().copy();
+    dialogs.answerColor(QColor(0, 255, 0));
     dialogs.answerDialog(Choose("0,5"));
     child->Button3->click();
     EXPECT_TRUE(child->Changed());
+    EXPECT_NE(child->ColorPage->PreviewImage(), before);
     child->FormClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
