@@ -76,7 +76,8 @@ TForm4::TForm4(const PixelDataFile& exponents, const TCalcParams& params, QWidge
   SpinEdit1->setSingleStep(100);
   SpinEdit1->setValue(500);
   SpinEdit1->setGeometry(52, 9, 80, 26);
-  SpinEdit1->setFocusPolicy(Qt::StrongFocus);  // the wheel only when focused
+  SpinEdit1->setFocusPolicy(Qt::StrongFocus);
+  SpinEdit1->installEventFilter(this);  // the wheel only when focused
   SpinEdit1->setAccessibleName(Label1->text());
   Label1->setBuddy(SpinEdit1);
   Button1 = new QPushButton(QStringLiteral("calculate"), this);
@@ -160,6 +161,14 @@ const QImage& TForm4::Picture() const { return Image1->Picture(); }
 void TForm4::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   Timer1->start();  // the first count runs once the window is on the screen
+}
+
+bool TForm4::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == SpinEdit1 && event->type() == QEvent::Wheel && !SpinEdit1->hasFocus()) {
+    event->ignore();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void TForm4::Button1Click() { Recount(true, 0, 0); }

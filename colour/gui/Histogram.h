@@ -83,6 +83,7 @@ class TForm4 : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Counts the range [lo, hi] with the spin edit's number of bins (or the full range).

@@ -152,6 +152,13 @@ TEST_F(ColourToolsTest, DeleteSwapInvertAndTheContextMenu) {
   page.Button4Click();  // all selected: nothing to ask, nothing deleted
   EXPECT_EQ(dialogs.messages.size(), 2u);
 
+  // A double click beside the items asks for a new entry (cancelled here).
+  page.ListView1->clearSelection();
+  dialogs.answerColor(std::nullopt);
+  dialogs.answerDialog(Choose("0", false));
+  QTest::mouseDClick(page.ListView1->viewport(), Qt::LeftButton, {}, QPoint(5, 100));
+  EXPECT_EQ(dialogs.dialogRequests.size(), 1u);
+
   Select({0, 2});
   page.PopupMenu1Popup();
   EXPECT_TRUE(page.swapcolors1->isEnabled());
