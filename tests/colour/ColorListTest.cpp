@@ -49,24 +49,6 @@ TEST(ColorList, NewEntriesFollowEqualValuesAndMustBeFinite) {
   }
 }
 
-TEST(ColorList, DeleteKeepsAtLeastOneEntry) {
-  struct Case {
-    std::vector<size_t> selected;
-    bool allowed;
-    std::vector<double> left;
-  };
-  const Case cases[] = {{{}, false, {}},
-                        {{0, 1, 2, 3, 4}, false, {}},
-                        {{1, 3}, true, {-1, 0, 0.1}},
-                        {{0, 1, 2, 3}, true, {0.1}}};
-  for (const Case& c : cases) {
-    const ColorEdit e = DeleteColorEntries(Default(), c.selected);
-    EXPECT_EQ(e.Ok(), c.allowed);
-    EXPECT_EQ(Values(e.State), c.allowed ? c.left : Values(Default()));
-  }
-  EXPECT_FALSE(DeleteColorEntries({{{kRed, 1}}, kWhite, kBlack}, {0}).Ok());
-}
-
 TEST(ColorList, ReverseSwapsColoursNotValues) {
   for (size_t n = 1; n <= 4; ++n) {
     ColorListState s;
@@ -127,25 +109,6 @@ TEST(ColorList, ChangeValuesAppliesAllResultsOrNone) {
     EXPECT_EQ(Colours(e.State), c.colours);
     EXPECT_EQ(e.State.Below, c.outerSwapped ? c.list.Above : c.list.Below);
     EXPECT_EQ(e.Selected.size(), c.selected.size());
-  }
-}
-
-TEST(ColorList, ContextMenuFollowsTheSelection) {
-  struct Case {
-    size_t k, n;
-    bool edit, del, invert, values, swap;
-  };
-  const Case cases[] = {{0, 5, false, false, true, false, false}, {1, 5, true, true, false, true, false},
-                        {2, 5, false, true, false, true, true},    {5, 5, false, false, true, true, false},
-                        {1, 1, true, false, true, true, false},    {2, 2, false, false, true, true, true}};
-  for (const Case& c : cases) {
-    const ColorMenuState m = ColorMenuFor(c.k, c.n);
-    EXPECT_TRUE(m.NewEntry);
-    EXPECT_EQ(m.EditSelected, c.edit) << c.k << "/" << c.n;
-    EXPECT_EQ(m.DeleteSelected, c.del) << c.k << "/" << c.n;
-    EXPECT_EQ(m.InvertOrder, c.invert) << c.k << "/" << c.n;
-    EXPECT_EQ(m.EditValues, c.values) << c.k << "/" << c.n;
-    EXPECT_EQ(m.SwapColors, c.swap) << c.k << "/" << c.n;
   }
 }
 
