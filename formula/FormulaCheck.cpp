@@ -30,13 +30,13 @@ bool LoadInto(TFormula& f, std::string_view text, bool derive, IMessageSink& sin
 
 }  // namespace
 
-bool TestFormula(std::string_view text, IMessageSink& sink) {
+FormulaVerdict TestFormula(std::string_view text, IMessageSink& sink) {
   TFormula f;
-  if (!LoadInto(f, text, false, sink)) return false;
+  if (!LoadInto(f, text, false, sink)) return FormulaVerdict::NotConverted;
   const auto& variables = f.Variables();
   if (variables.size() > static_cast<size_t>(kMostVariables)) {
     sink.Show(std::string("found too many variables!\r") + kAllowed);
-    return true;
+    return FormulaVerdict::TooManyVariables;
   }
   bool allAllowed = true;
   for (const auto& v : variables) {
@@ -47,8 +47,9 @@ bool TestFormula(std::string_view text, IMessageSink& sink) {
       allAllowed = false;
     }
   }
-  if (allAllowed) sink.Show("conversion successful\rinternal used formula:\r\r" + f.Text());
-  return true;
+  if (!allAllowed) return FormulaVerdict::WrongVariables;
+  sink.Show("conversion successful\rinternal used formula:\r\r" + f.Text());
+  return FormulaVerdict::Success;
 }
 
 std::string DerivativeFormula(std::string_view text, IMessageSink& sink) {
