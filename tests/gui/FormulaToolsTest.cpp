@@ -37,7 +37,7 @@ class FormulaToolsTest : public ::testing::Test {
     frame_ = std::make_unique<TMainForm>();
   }
   void TearDown() override {
-    TForm2::Instance().close();
+    delete &TForm2::Instance();  // the next test starts with a fresh window
     for (TMDIChild* child : frame_->ProjectWindows()) child->FormClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     frame_.reset();
@@ -162,6 +162,24 @@ TEST_F(FormulaToolsTest, EmptyRangesAreRefusedAndADragZooms) {
   EXPECT_EQ(plot.Edit6->text(), "0");
   EXPECT_EQ(plot.Edit7->text(), "2,5");
   EXPECT_EQ(plot.Label3->text(), "-2,5");
+}
+
+TEST_F(FormulaToolsTest, DefaultFormulaCurvesStayBetweenZeroAndTwoAndAHalf) {
+  TMDIChild* child = Open("x");
+  TForm2& plot = TForm2::Instance();
+  child->Button7Click();
+  // -5 .. 5 on 400 rows: 2,5 is row 100, 0 is row 200; the slope runs from -2,5 to 2,5.
+  const QImage& picture = plot.Picture();
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      if (picture.pixel(x, y) == qRgb(0, 0, 0)) ASSERT_TRUE(y >= 99 && y <= 201) << x << " " << y;
+      if (picture.pixel(x, y) == qRgb(255, 0, 0)) ASSERT_TRUE(y >= 99 && y <= 301) << x << " " << y;
+    }
+  const QString dir = qEnvironmentVariable("VANTOREL_GRAB_DIR");
+  if (!dir.isEmpty()) plot.grab().save(dir + "/plot.png");
+  plot.Button5Click();
+  WaitForGraph(plot);
+  if (!dir.isEmpty()) plot.grab().save(dir + "/feigenbaum.png");
 }
 
 TEST_F(FormulaToolsTest, FeigenbaumGraphStopsAtOnceEndsWithItsWindowAndNeverStaysOnStop) {
