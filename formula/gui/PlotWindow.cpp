@@ -466,7 +466,13 @@ void TForm2::StartBifurcation() {
 void TForm2::BifurcationSlice() {
   if (!graph_) return;
   std::vector<std::pair<int, int>> points;
-  graph_->Run(std::chrono::steady_clock::now() + kSlice, points);
+  try {
+    graph_->Run(std::chrono::steady_clock::now() + kSlice, points);
+  } catch (const std::exception& e) {  // out of memory: the graph ends, the button with it
+    StopBifurcation();
+    DialogService::instance().error(this, QString::fromLocal8Bit(e.what()));
+    return;
+  }
   for (const auto& [c, r] : points) image_.setPixel(c, r, qRgb(0, 0, 0));
   if (graph_->Done()) {
     FinishBifurcation();
