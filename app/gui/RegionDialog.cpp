@@ -15,6 +15,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/gui/FocusedWheel.h"
+
 namespace vantorel::gui {
 
 namespace {
@@ -115,7 +117,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     s->setPageStep(10);
     s->setTickInterval(36);
     s->setTickPosition(QSlider::TicksBelow);
-    s->setFocusPolicy(Qt::StrongFocus);
+    TakeWheelOnlyWhenFocused(s);
     s->setAccessibleName(name);
     return s;
   };

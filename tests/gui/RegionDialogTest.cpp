@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QToolButton>
 #include <functional>
 #include <memory>
@@ -85,6 +86,12 @@ TEST_F(RegionDialogTest, ModesTrackBarsAndZoomOfTheDialog) {
   form.Image1MouseMove(20, 10);
   EXPECT_EQ(form.Mode(), 2);
   EXPECT_GT(form.Selection().Dx, 0);
+  // The wheel over a track bar without the focus changes nothing.
+  const int position = form.TrackBar1->value();
+  QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(form.TrackBar1, &wheel);
+  EXPECT_EQ(form.TrackBar1->value(), position);
   form.ToolButton3Click();
   EXPECT_EQ(form.View().Level(), 1);
   form.ToolButton10Click();
