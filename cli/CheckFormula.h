@@ -6,7 +6,8 @@
 
 namespace vantorel::cli {
 
-// Writes the report to out; returns the exit status: 0 when the formula converts, 1 when not.
+// Writes the report to out; returns the exit status: 0 when the formula is usable, 1 when it
+// does not convert or names variables the computation does not bind.
 int RunCheckFormula(const std::string& text, std::ostream& out);
 
 }  // namespace vantorel::cli

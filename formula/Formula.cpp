@@ -13,6 +13,7 @@ using formula_math::MathFault;
 namespace {
 
 constexpr double kPiValue = 3.141592653589793;
+constexpr double kDivisorSubstitute = 1e-100;
 
 const char* const kMsgEnterFormula = "Formel eingeben!!";
 const char* const kMsgBracketError = "Klammerfehler !!! in";
@@ -20,6 +21,7 @@ const char* const kMsgFormulaError = "Fehler in Formel";
 const char* const kMsgNoValue = "Wert nicht ermittelbar";
 const char* const kMsgNotDifferentiable = "VORSICHT! Nicht differenzierbare Funktion!";
 const char* const kMsgDiscontinuous = "VORSICHT! Unstetige Funktion!";
+const char* const kMsgTooLarge = "formula too large to differentiate";
 const char* const kMsgMissingVariable = "Ich kann eine Variable nicht finden.\rVielleicht wurde sie abgelitten!";
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == ',' || c == '-'; }
@@ -170,7 +172,9 @@ void TFormula::SetFormula(std::string_view text) {
   t.reserve(text.size());
   for (char c : text)
     if (c != ' ') t.push_back(c);
+  guardHit_ = false;
   if (t.size() > kMaxTextLength) {
+    guardHit_ = true;
     Show("Formel zu lang !!! (höchstens " + std::to_string(kMaxTextLength) + " Zeichen)");
     ok_ = false;
     return;
@@ -214,6 +218,7 @@ void TFormula::Parse(std::string s, TFormulaNode& node, int depth) {
   if (!ok_) return;
   if (depth > kMaxDepth) {
     ok_ = false;
+    guardHit_ = true;
     return;
   }
   if (s.empty()) {
@@ -235,6 +240,7 @@ void TFormula::Parse(std::string s, TFormulaNode& node, int depth) {
     if (close != s.size() - 1) break;
     if (layers == kMaxDepth) {
       ok_ = false;
+      guardHit_ = true;
       return;
     }
     s = s.substr(1, s.size() - 2);
@@ -345,6 +351,19 @@ void TFormula::Simplify() {
   }
 }
 
+// The simplified texts of two subtrees between three pieces of text. The left subtree is
+// simplified first, so that its messages and errors come first, as the text reads (the operands
+// of a chained string "+" may be evaluated in any order).
+std::string TFormula::Joined(std::string_view open, const TFormulaNode* l, std::string_view middle,
+                             const TFormulaNode* r, std::string_view close) {
+  std::string text(open);
+  text += SimplifyText(l);
+  text += middle;
+  text += SimplifyText(r);
+  text += close;
+  return text;
+}
+
 std::string TFormula::SimplifyText(const TFormulaNode* node) {
   if (!node) return "";
   const TFormulaNode* l = node->Left.get();
@@ -357,11 +376,11 @@ std::string TFormula::SimplifyText(const TFormulaNode* node) {
       if (IsConstant(l, 0)) return SimplifyText(r);
       if (IsConstant(r, 0)) return SimplifyText(l);
       if (IsConstant(l) && IsConstant(r)) return FoldText(LD(l->Value) + LD(r->Value));
-      return "(" + SimplifyText(l) + "+" + SimplifyText(r) + ")";
+      return Joined("(", l, "+", r, ")");
     case kNodeSubtract:
       if (IsConstant(r, 0)) return SimplifyText(l);
       if (IsConstant(l) && IsConstant(r)) return FoldText(LD(l->Value) - LD(r->Value));
-      return "(" + SimplifyText(l) + "-" + SimplifyText(r) + ")";
+      return Joined("(", l, "-", r, ")");
     case kNodeMultiply:
       if (IsConstant(l, 0) || IsConstant(r, 0)) return "0";
       if (IsConstant(l, 1)) return SimplifyText(r);
@@ -369,25 +388,26 @@ std::string TFormula::SimplifyText(const TFormulaNode* node) {
       if (IsConstant(l, -1)) return "-" + SimplifyText(r);
       if (IsConstant(r, -1)) return "-" + SimplifyText(l);
       if (IsConstant(l) && IsConstant(r)) return FoldText(LD(l->Value) * LD(r->Value));
-      return "(" + SimplifyText(l) + ")*(" + SimplifyText(r) + ")";
+      return Joined("(", l, ")*(", r, ")");
     case kNodeDivide:
       if (IsConstant(l, 0)) return "0";
       if (IsConstant(r)) {
         if (r->Value == 0)
           throw FormulaError("division by zero in the formula: a divisor is the constant 0");
-        return "(" + SimplifyText(l) + ")*(" + FoldText(1.0L / LD(r->Value)) + ")";
+        std::string dividend = SimplifyText(l);
+        return "(" + dividend + ")*(" + FoldText(1.0L / LD(r->Value)) + ")";
       }
-      return "(" + SimplifyText(l) + ")/(" + SimplifyText(r) + ")";
+      return Joined("(", l, ")/(", r, ")");
     case kNodePower:
       if (IsConstant(l, 0)) return "0";
       if (IsConstant(l, 1)) return "1";
       if (IsConstant(r, 1)) return SimplifyText(l);
       if (IsConstant(l) && IsConstant(r))
         return l->Value < 0 ? "-10000" : FoldText(formula_math::PowerValue(l->Value, r->Value));
-      return "(" + SimplifyText(l) + ")^(" + SimplifyText(r) + ")";
+      return Joined("(", l, ")^(", r, ")");
     case kNodeMax:
     case kNodeMin:
-      return std::string(FunctionKey(node->Kind)) + SimplifyText(l) + ";" + SimplifyText(r) + ")";
+      return Joined(FunctionKey(node->Kind), l, ";", r, ")");
     default: break;
   }
   if (!IsFunctionKind(node->Kind)) return "";
@@ -481,9 +501,19 @@ void TFormula::Derive(std::string_view variable) {
     return;
   }
   const std::string t = DerivativeText(root_.get(), name);
-  SetFormula(FormulaUpperCase(t));
-  if (ok_) Simplify();
-  if (!ok_) Show(kMsgFormulaError);
+  // The derivative's text is built here, so the only way its conversion fails is a guard of
+  // length or depth: say that rather than the conversion's own messages.
+  const bool show = ShowMessages;
+  ShowMessages = false;
+  try {
+    SetFormula(FormulaUpperCase(t));
+    if (ok_) Simplify();
+  } catch (...) {
+    ShowMessages = show;
+    throw;
+  }
+  ShowMessages = show;
+  if (!ok_) Show(guardHit_ ? kMsgTooLarge : kMsgFormulaError);
 }
 
 std::string TFormula::VariableName(int32_t index) const {
@@ -524,9 +554,13 @@ double TFormula::Walk(const TFormulaNode* node, bool& fault) {
   double l = 0.0;
   double r = 0.0;
   if (IsOperatorKind(kind) || kind == kNodeMax || kind == kNodeMin) {
-    // The divisor is evaluated before the dividend.
+    // The divisor is evaluated, and a zero divisor replaced and reported, before the dividend.
     if (kind == kNodeDivide) {
       r = Walk(node->Right.get(), fault);
+      if (!fault && r == 0) {
+        r = kDivisorSubstitute;
+        ReportMath(MathFaultText(MathFault::DivisionByZero));
+      }
       if (!fault) l = Walk(node->Left.get(), fault);
     } else {
       l = Walk(node->Left.get(), fault);

@@ -76,7 +76,8 @@ class TFormula {
   std::string ToText(const TFormulaNode* node) const;
   // Text of the derivative of a subtree with respect to a variable (upper-case name).
   std::string DerivativeText(const TFormulaNode* node, std::string_view variable);
-  // Replaces the formula by its simplified derivative with respect to the variable.
+  // Replaces the formula by its simplified derivative with respect to the variable. A
+  // derivative beyond the length or depth limits says "formula too large to differentiate".
   void Derive(std::string_view variable);
 
   std::string VariableName(int32_t index) const;
@@ -98,12 +99,15 @@ class TFormula {
   void Show(std::string_view text) const;
   void ReportMath(std::string_view text) const;
   void Parse(std::string s, TFormulaNode& node, int depth);
+  std::string Joined(std::string_view open, const TFormulaNode* l, std::string_view middle, const TFormulaNode* r,
+                     std::string_view close);
   double Walk(const TFormulaNode* node, bool& fault);
   TFormulaVariable& VariableFor(const std::string& name);
 
   std::vector<std::unique_ptr<TFormulaVariable>> variables_;
   std::unique_ptr<TFormulaNode> root_;
   bool ok_ = false;
+  bool guardHit_ = false;  // the last conversion stopped at the length or depth limit
   int32_t variableCount_ = 0;
   std::string text_;
 };

@@ -95,6 +95,12 @@ inline long double FunctionValue(int32_t kind, long double x) {
 // s * e^(r * ln l) for a positive base l.
 inline long double PowerValue(long double l, long double r) { return expl(r * logl(l)); }
 
+// The substitute 1e-300 of a zero base or a non-positive logarithm argument, and its natural
+// logarithm written out: where the substitute is a constant the compiler may fold ln(1e-300)
+// itself, exactly, while the library's logl at run time may differ in the last bit. Both the
+// tree walk and the compiled program use this one value, so they agree to the bit.
+constexpr long double kLnZeroSubstitute = -690.77552789821370520539743640530926L;
+
 // The value of an operator or function node from its operands' values, with every operand
 // limit and substitute of evaluation. r is used by the binary kinds only. fault reports a
 // substitution; the result may still overflow to infinity, which the caller treats as a fault.
@@ -123,8 +129,8 @@ inline double EvaluateOperation(int32_t kind, double l, double r, MathFault& fau
         fault = MathFault::PowerNegativeBase;
       }
       if (l == 0) {
-        l = 1e-300;
         fault = MathFault::PowerZeroBase;
+        return static_cast<double>(sign * expl(LD(r) * kLnZeroSubstitute));
       }
       return static_cast<double>(sign * PowerValue(l, r));
     }
@@ -133,8 +139,8 @@ inline double EvaluateOperation(int32_t kind, double l, double r, MathFault& fau
     case kNodeExp: return static_cast<double>(FunctionValue(kind, LimitAbove(l, 650)));
     case kNodeLog:
       if (l <= 0) {
-        l = 1e-300;
         fault = MathFault::LogNonPositive;
+        return static_cast<double>(kLnZeroSubstitute);
       }
       return static_cast<double>(FunctionValue(kind, l));
     case kNodeSqr: return static_cast<double>(FunctionValue(kind, Limit(l, -1e150, 1e150)));

@@ -133,6 +133,7 @@ void TMDIChild::FormCreate() {
   ColorPage->DrawPreview(preview_);
 
   ConnectChangeHandlers();
+  ConnectTools();
   firstGather_ = true;
   changed_ = false;
   if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();

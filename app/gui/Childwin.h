@@ -171,6 +171,20 @@ class TMDIChild : public QWidget {
   QLabel* Image1 = nullptr;  // the picture
   QWidget* Shape3 = nullptr;  // the selection rectangle
 
+  // --- formula tools and region selection (ChildwinTools.cpp) ---
+  void Button1Click();   // test formula
+  void Button2Click();   // help on formula
+  void Button7Click();   // plot formula: the plot window, linked to this project's formula
+  void Button12Click();  // use chosen fixed formula
+  // "change coordinates": a new region chosen over the picture; the picture is initialised for
+  // it and shows the resampled old picture at once.
+  void ToolButton4Click();
+  // The one initialisation that accepting a new region commits with: true when the picture is
+  // initialised for the settings on the pages (a refusal leaves everything as it was).
+  bool InitialisePicture();
+  // Shows an image of the picture's size as the project's picture.
+  void ShowPicture(const QImage& image);
+
   // The images of ToolButton2: 0 start, 1 pause, 2 continue.
   void SetToolButton2Image(int index);
   int ToolButton2Image() const { return toolButton2Image_; }
@@ -188,6 +202,7 @@ class TMDIChild : public QWidget {
   QWidget* BuildCoordinatesPage();
   QWidget* BuildCalculationPage();
   void ConnectChangeHandlers();
+  void ConnectTools();
   void ToolButton7Click();
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.

@@ -170,8 +170,6 @@ QWidget* TMDIChild::BuildFormulaPage() {
   Button7->setToolTip(QStringLiteral("plots the formula or a \"Feigenbaum-graph\""));
   Button12 = new QPushButton(QStringLiteral("use chosen fixed formula"), GroupBox1);
   Button12->setToolTip(QStringLiteral("copies the chosen fixed formula to the parser in order to plot graphs"));
-  // The formula tools come with the formula parser.
-  for (QPushButton* b : {Button1, Button2, Button7, Button12}) b->setEnabled(false);
   parser->addWidget(Label1, 0, 0, 1, 2);
   parser->addWidget(Memo1, 1, 0, 1, 2);
   parser->addWidget(Button1, 2, 0);

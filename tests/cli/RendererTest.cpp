@@ -88,7 +88,7 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
   struct Case { std::vector<std::string> args; int status; std::string text; };
   const Case cases[] = {
       {{"--help"}, 0, "--check-formula"}, {{"--check-formula", "X*(1-X)"}, 0, ""},
-      {{"--check-formula", "X*("}, 1, ""}, {{"--bogus"}, 2, "unknown option --bogus"},
+      {{"--check-formula", "X*("}, 1, ""}, {{"--check-formula", "X*AB+C"}, 1, "wrong variables: \"C\""}, {{"--bogus"}, 2, "unknown option --bogus"},
       {{"--size", "5x5"}, 2, "picture size"}, {{"--width", "100001"}, 2, "picture size"},
       {{"--iterations", "0"}, 2, "--iterations"}, {{"--fixed", "7"}, 2, "--fixed"},
       {{"--angle", "abc"}, 2, "not a number"}, {{"-o", "x.png"}, 2, ".bmp, .jpg"},

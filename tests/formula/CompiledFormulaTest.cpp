@@ -86,6 +86,28 @@ TEST(CompiledFormula, SameValuesToTheBitAsTheTreeWalk) {
   }
 }
 
+TEST(CompiledFormula, ZeroBasesAndLogarithmsOfZeroGiveTheTreeWalksBits) {
+  // The substitute 1e-300 and its logarithm: the tree walk may fold ln(1e-300) while the
+  // program computes it, unless both use the same written-out value.
+  for (const char* text : {"X^AB", "(X-X)^AB+X", "log(X)*AB", "(0-X)^AB"}) {
+    FormulaAndSlope t(text);
+    TCompiledFormula alone(t.f), both(t.f, t.d);
+    for (double ab : {-3.0, -1.0, -0.5, 0.5, 1.0, 2.5, 1000.0}) {
+      for (double x : {0.0, -0.0}) {
+        Bind(x, ab, ab, t.f, t.d, alone, both);
+        double first = 0, second = 0;
+        both.EvaluateBoth(first, second);
+        ASSERT_EQ((std::array{Bits(alone.Evaluate()), Bits(first), Bits(second)}),
+                  (std::array{Bits(t.f.Evaluate()), Bits(t.f.Evaluate()), Bits(t.d.Evaluate())}))
+            << text << " at AB = " << ab;
+      }
+    }
+  }
+  FormulaAndSlope power("X^AB");
+  Bind(0, -1, 0, power.f);
+  EXPECT_DOUBLE_EQ(power.f.Evaluate(), 1e300);
+}
+
 TEST(CompiledFormula, TwoFormulasShareNamesAndAFaultInOneLeavesTheOtherAlone) {
   TFormula f, g;
   f.Load("X+1");

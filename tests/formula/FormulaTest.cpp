@@ -239,27 +239,58 @@ TEST(FormulaDerivative, KnownSlopesAndWarnings) {
 TEST(FormulaCheck, WhatTheTestButtonSaysAndTheDerivative) {
   const std::string allowed = "only X, A, B, AB and BA allowed!";
   const std::string success = "conversion successful\rinternal used formula:\r\r";
-  const std::tuple<const char*, bool, Texts> cases[] = {
-      {"AB*X*(1-X)", true, {success + "((AB)*(X))*((1-X))"}}, {"X*AB+C", true, {"wrong variables: \"C\"\r" + allowed}},
-      {"PI*A*B*BA*sin(X)", true, {success + "((((PI)*(A))*(B))*(BA))*(SIN(X))"}},
-      {"sqrt(0-4)+X", true, {"Wurzel(-X) !", success + "(2+X)"}},
-      {"log(0)+X", true, {"Log(-X) !", success + "(-10000+X)"}},
-      {"sinus(X)", true, {"wrong variables: \"SINUS(X)\"\r" + allowed}},
-      {"Q*X+R", true, {"wrong variables: \"Q\"\r" + allowed, "wrong variables: \"R\"\r" + allowed}},
-      {"X*Y*Z*U*V*W", true, {"found too many variables!\r" + allowed}},
+  const std::string slope = "derivative dF/dX, internal used formula:\r\r";
+  const std::string deep = Repeat("sin(", 300) + "X" + std::string(300, ')');
+  using enum FormulaVerdict;
+  const std::tuple<std::string, FormulaVerdict, Texts> cases[] = {
+      {"AB*X*(1-X)", Success, {success + "((AB)*(X))*((1-X))", slope + "((AB)*((1-X))+(0-(AB)*(X)))"}},
+      {"X*AB+C", WrongVariables, {"wrong variables: \"C\"\r" + allowed}},
+      {"PI*A*B*BA*sin(X)", Success,
+       {success + "((((PI)*(A))*(B))*(BA))*(SIN(X))", slope + "(COS(X))*((((PI)*(A))*(B))*(BA))"}},
+      // Messages of the conversion once; warnings of the derivative.
+      {"sqrt(0-4)+X", Success, {"Wurzel(-X) !", success + "(2+X)", slope + "1"}},
+      {"log(0)+X", Success, {"Log(-X) !", success + "(-10000+X)", slope + "1"}},
+      {"abs(X)+A", Success, {success + "(ABS(X)+A)", "VORSICHT! Nicht differenzierbare Funktion!", slope + "1"}},
+      {deep, NotDifferentiable, {success + "...", "formula too large to differentiate"}},
+      {"sinus(X)", WrongVariables, {"wrong variables: \"SINUS(X)\"\r" + allowed}},
+      {"Q*X+R", WrongVariables, {"wrong variables: \"Q\"\r" + allowed, "wrong variables: \"R\"\r" + allowed}},
+      {"X*Y*Z*U*V*W", TooManyVariables, {"found too many variables!\r" + allowed}},
       // A formula that does not convert gets its conversion messages but no success message.
-      {"", false, {"Formel eingeben!!"}}, {"X)(", false, {"Klammerfehler !!! in\rX)("}},
-      {"max(min(X;1);2)", false, {"Fehler in Formel"}}, {"1,2,3+X", false, {"'1,2,3' is not a valid number"}},
-      {"X/(2-2)", false, {"division by zero in the formula: a divisor is the constant 0"}},
+      {"", NotConverted, {"Formel eingeben!!"}}, {"X)(", NotConverted, {"Klammerfehler !!! in\rX)("}},
+      {"max(min(X;1);2)", NotConverted, {"Fehler in Formel"}}, {"1,2,3", NotConverted, {"'1,2,3' is not a valid number"}},
+      {"X/0", NotConverted, {"division by zero in the formula: a divisor is the constant 0"}},
   };
-  for (const auto& [text, converts, messages] : cases) {
+  for (const auto& [text, verdict, messages] : cases) {
     CollectingMessageSink sink;
-    EXPECT_EQ(TestFormula(text, sink), converts) << text;
+    EXPECT_EQ(TestFormula(text, sink), verdict) << text.substr(0, 30);
+    if (text == deep) {  // the internal formula of the deep one is long: only its start and the end
+      ASSERT_EQ(sink.Messages.size(), 2u);
+      EXPECT_EQ(sink.Messages[0].substr(0, success.size() + 4), success + "SIN(");
+      EXPECT_EQ(sink.Messages[1], messages[1]);
+      continue;
+    }
     EXPECT_EQ(sink.Messages, messages) << text;
   }
-  CollectingMessageSink sink;
-  EXPECT_EQ(DerivativeFormula("X*(1-X)", sink), "((1-X)+(0-X))");
-  EXPECT_EQ(DerivativeFormula("abs(X)", sink), "1");
-  EXPECT_EQ(DerivativeFormula("X)(", sink), "");
-  EXPECT_EQ(sink.Messages, (Texts{"VORSICHT! Nicht differenzierbare Funktion!", "Klammerfehler !!! in\rX)("}));
+}
+
+TEST(FormulaMessages, ComeInTheOrderOfTheTextAndTheDivisorFirst) {
+  // Folds and their errors go left subtree first; a zero divisor is replaced and said before the
+  // dividend is evaluated; a derivative beyond the guards says so.
+  const std::tuple<std::string, Step, double, Texts> cases[] = {
+      {"log(0)*X+sqrt(-4)", kLoad, 1, {"Log(-X) !", "Wurzel(-X) !"}},
+      {"max(sqrt(-4);log(0))+X", kLoad, 1, {"Wurzel(-X) !", "Log(-X) !"}},
+      {"log(X)/(X-X)", kLoad, 0, {"Division durch null !", "Log(x) mit x<=0 !"}},
+      {"sqrt(X)/(X-X)+X^2", kLoad, -1, {"Division durch null !", "Wurzel(-X) !", "Log(x) mit x<0 !"}},
+      {Repeat("sin(", 300) + "X" + std::string(300, ')'), kDerive, 1, {"formula too large to differentiate"}},
+  };
+  for (const auto& [text, step, x, messages] : cases) {
+    Formula t(text, step, true, true);
+    if (t.f.Ok()) t.At(x);
+    EXPECT_EQ(t.sink.Messages, messages) << text.substr(0, 30);
+  }
+  const std::string byZero = "division by zero in the formula: a divisor is the constant 0";
+  for (const char* text : {"X/0+exp(1000)*X", "max(X/0;exp(1000))"}) {
+    TFormula f;
+    EXPECT_THAT([&] { f.Load(text); }, testing::ThrowsMessage<FormulaError>(byZero)) << text;
+  }
 }

@@ -207,8 +207,7 @@ TEST_F(ChildwinTest, ANewWindowCanOnlyBeInitialisedAndShowsTheDefaults) {
   for (QToolButton* b : {child->ToolButton2, child->ToolButton3, child->ToolButton4, child->ToolButton9,
                          child->ToolButton10, child->ToolButton12, child->ToolButton13, child->ToolButton14})
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
-  for (QPushButton* b : {child->Button1, child->Button2, child->Button6, child->Button7, child->Button12})
-    EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
+  EXPECT_FALSE(child->Button6->isEnabled());
   EXPECT_TRUE(child->Button8->isEnabled());
   EXPECT_FALSE(child->Timer1->isActive());
   EXPECT_FALSE(child->Shape3->isVisible());

@@ -1,0 +1,145 @@
+// The project window's formula tools (test, help, plot, use chosen fixed formula) and the
+// choice of a new region over the picture ("change coordinates").
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolButton>
+#include <exception>
+
+#include "app/RegionGeometry.h"
+#include "app/gui/Childwin.h"
+#include "app/gui/DialogService.h"
+#include "app/gui/RadioGroup.h"
+#include "app/gui/RegionDialog.h"
+#include "core/NumberText.h"
+#include "formula/FormulaPage.h"
+#include "formula/gui/FormulaTools.h"
+#include "formula/gui/PlotWindow.h"
+
+namespace vantorel::gui {
+
+void TMDIChild::ConnectTools() {
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
+  connect(Button12, &QPushButton::clicked, this, [this] { Button12Click(); });
+  connect(ToolButton4, &QToolButton::clicked, this, [this] { ToolButton4Click(); });
+}
+
+void TMDIChild::Button1Click() { TestFormulaShowingMessages(this, FormulaTextOf(*Memo1)); }
+
+void TMDIChild::Button2Click() { ShowFormulaHelp(this); }
+
+void TMDIChild::Button7Click() { TForm2::Instance().ShowFor(Memo1); }
+
+void TMDIChild::Button12Click() {
+  const auto text = FixedFormulaText(RadioGroup1->ItemIndex(), Edit8->text().toStdString(),
+                                     Edit9->text().toStdString(), Edit10->text().toStdString());
+  if (text) Memo1->setPlainText(QString::fromStdString(*text));
+}
+
+void TMDIChild::ShowPicture(const QImage& image) {
+  if (image.size() != picture_.size()) return;
+  picture_ = image.convertToFormat(QImage::Format_RGB888);
+  Image1->setPixmap(QPixmap::fromImage(picture_));
+}
+
+// Until the calculation control takes this over: the settings are gathered, the data files
+// emptied, the picture made white in the new size, and the block written to TMP0.
+bool TMDIChild::InitialisePicture() {
+  if (!GatherParameters()) return false;
+  try {
+    dataFile1_.Clear();
+    dataFile2_.Clear();
+  } catch (const std::exception& e) {
+    ReportIoError(e);
+    return false;
+  }
+  params_.ProgressColumn = 0;
+  params_.ProgressRow = 0;
+  params_.State = StateInitialised;
+  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
+  if (picture_.isNull()) return false;
+  pictureInitialised_ = true;
+  ToolButton2->setEnabled(true);
+  SetToolButton2Image(0);
+  ToolButton10->setEnabled(true);
+  ToolButton4->setEnabled(true);
+  return WriteTempParameters();
+}
+
+void TMDIChild::ToolButton4Click() {
+  if (picture_.isNull()) return;
+  TForm3& form = TForm3::Instance();
+  if (!form.execute(params_, picture_)) {
+    WriteTempParameters();
+    return;
+  }
+  // Everything is checked and prepared before anything changes.
+  const RegionChoice choice = AcceptSelection(form.Region(), form.Selection(), picture_.width(), picture_.height());
+  if (!choice.Accepted) {
+    DialogService::instance().error(this, QString::fromStdString(choice.Problem));
+    return;
+  }
+  const AcceptedRegion& chosen = *choice.Accepted;
+  if (QImage(chosen.Width, chosen.Height, QImage::Format_RGB888).isNull()) {
+    DialogService::instance().error(
+        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(chosen.Width).arg(chosen.Height));
+    return;
+  }
+  const QImage old = picture_.convertToFormat(QImage::Format_RGB888);
+  const RegionPreview preview(old.constBits(), old.width(), old.height(), static_cast<size_t>(old.bytesPerLine()),
+                              form.Region(), form.Selection());
+
+  // The new region goes into the coordinates page only (other pages keep their edits), and is
+  // taken back when the initialisation is refused.
+  QLineEdit* const edits[5] = {Edit3, Edit4, Edit6, Edit7, Edit5};
+  QString oldTexts[5];
+  for (int i = 0; i < 5; ++i) oldTexts[i] = edits[i]->text();
+  const int oldWidth = SpinEdit3->value(), oldHeight = SpinEdit4->value();
+  const TCalcParams oldParams = params_;
+  auto show = [&](const QString (&texts)[5], int width, int height) {
+    applying_ = true;  // no ratio keeping in between
+    for (int i = 0; i < 5; ++i) edits[i]->setText(texts[i]);
+    SpinEdit3->setValue(width);
+    SpinEdit4->setValue(height);
+    applying_ = false;
+  };
+  const RegionFrame& r = chosen.Region;
+  auto text = [](double v) { return QString::fromStdString(FloatToText(v)); };
+  const QString newTexts[5] = {text(r.CenterX), text(r.CenterY), text(r.Width), text(r.Height),
+                               text(RadiansToDegrees(r.Angle))};
+  show(newTexts, chosen.Width, chosen.Height);
+  params_.IterationsDone = 0;
+  // The one initialisation of the project window; it may refuse (a running calculation that
+  // is to be kept, a setting that is not a number, a file that cannot be emptied).
+  if (!InitialisePicture()) {
+    show(oldTexts, oldWidth, oldHeight);
+    params_ = oldParams;
+    return;
+  }
+  // The exact values, not their texts.
+  params_.CenterX = r.CenterX;
+  params_.CenterY = r.CenterY;
+  params_.Width = r.Width;
+  params_.Height = r.Height;
+  params_.Angle = r.Angle;
+
+  // The controls that could change the picture wait until the preview is complete; it is one
+  // pass over the new picture, without processing events in between.
+  preview.Fill(picture_.bits(), picture_.width(), picture_.height(), static_cast<size_t>(picture_.bytesPerLine()));
+  Image1->setPixmap(QPixmap::fromImage(picture_));
+  StatusBar1->showMessage(QStringLiteral("progress: finished"));
+  ProgressBar1->setValue(0);
+  ToolButton2->setToolTip(QStringLiteral("start"));
+  SetToolButton2Image(0);
+  setChanged();
+  WriteTempParameters();
+}
+
+}  // namespace vantorel::gui

@@ -1,0 +1,26 @@
+// The formula tools shared by the project window's formula page and the plot window: the test
+// of a formula with its message boxes, and the help on formulas.
+#pragma once
+
+#include <QString>
+
+#include "formula/FormulaCheck.h"
+
+class QPlainTextEdit;
+class QWidget;
+
+namespace vantorel::gui {
+
+// The formula text of a memo: its lines joined without a separator.
+QString FormulaTextOf(const QPlainTextEdit& memo);
+
+// Tests the formula and shows each message of the test in a message box. Never throws.
+FormulaVerdict TestFormulaShowingMessages(QWidget* parent, const QString& text);
+
+// Shows the help on formulas.
+void ShowFormulaHelp(QWidget* parent);
+
+// A formula's message (lines separated by carriage returns) as a message box text.
+QString MessageText(const std::string& message);
+
+}  // namespace vantorel::gui

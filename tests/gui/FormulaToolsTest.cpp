@@ -1,0 +1,225 @@
+// The formula page's tools on a real project window, and the plot window: its link with the
+// project, the function plot, refused ranges, zooming and the bifurcation graph with its STOP.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/gui/Childwin.h"
+#include "app/gui/Main.h"
+#include "app/gui/RadioGroup.h"
+#include "formula/gui/PlotWindow.h"
+#include "gui/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace vantorel::gui {
+namespace {
+
+class FormulaToolsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousDir_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir_.path().string())));
+    frame_ = std::make_unique<TMainForm>();
+  }
+  void TearDown() override {
+    delete &TForm2::Instance();  // the next test starts with a fresh window
+    for (TMDIChild* child : frame_->ProjectWindows()) child->FormClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frame_.reset();
+    QDir::setCurrent(previousDir_);
+  }
+  TMDIChild* Open(const QString& name) { return frame_->OpenProjectWindow(name); }
+  QStringList Messages() const {
+    QStringList texts;
+    for (const auto& m : dialogs_.messages) texts << m.text;
+    return texts;
+  }
+  // Processes events until the graph has ended.
+  static void WaitForGraph(TForm2& plot) {
+    QElapsedTimer t;
+    t.start();
+    while (plot.Running() && t.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+
+  test::TempDir dir_;
+  test::ScriptedDialogs dialogs_;
+  std::unique_ptr<TMainForm> frame_;
+  QString previousDir_;
+};
+
+TEST_F(FormulaToolsTest, TestHelpAndFixedFormulaButtons) {
+  TMDIChild* child = Open("x");
+  for (QPushButton* b : {child->Button1, child->Button2, child->Button7, child->Button12}) {
+    EXPECT_TRUE(b->isEnabled());
+    EXPECT_FALSE(b->toolTip().isEmpty());
+  }
+  const QString allowed = "only X, A, B, AB and BA allowed!";
+  const std::pair<QString, QStringList> cases[] = {
+      {"AB*X*(1-X)",
+       {"conversion successful\ninternal used formula:\n\n((AB)*(X))*((1-X))",
+        "derivative dF/dX, internal used formula:\n\n((AB)*((1-X))+(0-(AB)*(X)))"}},
+      {"X*AB+C", {"wrong variables: \"C\"\n" + allowed}},
+      {"1,2,3", {"'1,2,3' is not a valid number"}},
+      {"X/0", {"division by zero in the formula: a divisor is the constant 0"}},
+      {"log(0)*X+sqrt(-4)", {"Log(-X) !", "Wurzel(-X) !", "conversion successful\ninternal used formula:\n\n((-10000)*(X)+2)",
+                              "derivative dF/dX, internal used formula:\n\n-10000"}},
+  };
+  for (const auto& [text, messages] : cases) {
+    dialogs_.messages.clear();
+    child->Memo1->setPlainText(text);
+    QTest::mouseClick(child->Button1, Qt::LeftButton);
+    EXPECT_EQ(Messages(), messages) << text.toStdString();
+  }
+  dialogs_.messages.clear();
+  child->Button2Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("          Pi=3,14159265358979\n\nHINWEIS:"));
+  child->RadioGroup1->SetItemIndex(2);
+  child->Button12Click();
+  EXPECT_EQ(child->Memo1->toPlainText(),
+            "teta(X-0,5)*AB*X*abs(1-X)+teta(0,5-X)*(AB*X*(1-X)+0,063633*(AB-2)/4)");
+  child->RadioGroup1->SetItemIndex(-1);  // none chosen: nothing happens
+  child->Button12Click();
+  EXPECT_TRUE(child->Memo1->toPlainText().startsWith("teta"));
+}
+
+TEST_F(FormulaToolsTest, PlotWindowFollowsTheProjectThatOpenedItAndLetsGoOfAClosedOne) {
+  TMDIChild* first = Open("a");
+  TMDIChild* second = Open("b");
+  second->Memo1->setPlainText("AB*X*(1-X)");
+  TForm2& plot = TForm2::Instance();
+  first->Button7Click();
+  EXPECT_EQ(plot.Memo1->toPlainText(), "2,5*sqr(sin(X+AB))");
+  EXPECT_EQ(plot.Label7->text(), "(2,5)*(SQR(SIN((X+AB))))");
+  // The default plot: the black curve lies between 0 and 2,5, grey axes through the centre.
+  EXPECT_EQ(plot.Picture().pixel(200, 10), qRgb(0xC0, 0xC0, 0xC0));
+  EXPECT_EQ(plot.Picture().pixel(10, 200), qRgb(0xC0, 0xC0, 0xC0));
+  second->Button7Click();
+  EXPECT_EQ(plot.Memo1->toPlainText(), "AB*X*(1-X)");
+  plot.Memo1->setPlainText("AB*X*(1-X)+A");  // edits reach the linked project only
+  EXPECT_EQ(second->Memo1->toPlainText(), "AB*X*(1-X)+A");
+  EXPECT_EQ(first->Memo1->toPlainText(), "2,5*sqr(sin(X+AB))");
+  second->Memo1->setPlainText("X");  // and the project's edits reach the window
+  EXPECT_EQ(plot.Memo1->toPlainText(), "X");
+  plot.Button5Click();
+  EXPECT_TRUE(plot.Running());
+  dialogs_.answerMessage(QMessageBox::No);  // "Save changes?"
+  ASSERT_TRUE(qobject_cast<QMdiSubWindow*>(second->parentWidget())->close());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(plot.LinkedMemo(), nullptr);
+  EXPECT_FALSE(plot.Running());
+  EXPECT_EQ(plot.Button5->text(), "plot \"Feigenbaum-graph\"");
+  plot.Memo1->setPlainText("X*X");  // no dangling link
+  EXPECT_EQ(first->Memo1->toPlainText(), "2,5*sqr(sin(X+AB))");
+  EXPECT_EQ(dialogs_.unexpected, 0);
+}
+
+TEST_F(FormulaToolsTest, EmptyRangesAreRefusedAndADragZooms) {
+  TMDIChild* child = Open("x");
+  TForm2& plot = TForm2::Instance();
+  child->Memo1->setPlainText("X");
+  child->Button7Click();
+  ASSERT_TRUE(dialogs_.messages.empty());
+  // Two equal range edits; "adjust" on a formula whose values and slope are one constant.
+  plot.Edit5->setText("-5");
+  plot.Button2Click();
+  plot.Edit5->setText("5");
+  child->Memo1->setPlainText("0");
+  plot.CheckBox1->setChecked(true);
+  plot.Button2Click();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_TRUE(dialogs_.messages[0].text.contains("The range of X from -5 to -5 is empty"));
+  EXPECT_TRUE(dialogs_.messages[1].text.contains("The range of F(X) from 0 to 0 is empty"));
+  plot.CheckBox1->setChecked(false);
+  child->Memo1->setPlainText("X");
+  // A click without a drag, answered Yes: refused; a drag answered No: nothing changes; a drag
+  // answered Yes: the ranges of the rectangle.
+  dialogs_.messages.clear();
+  for (auto answer : {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No, QMessageBox::Yes})
+    dialogs_.answerMessage(answer);
+  plot.Image1MouseDown(Qt::LeftButton, 99, 99);
+  plot.Image1MouseUp(99, 99);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("is empty"));
+  for (int k = 0; k < 2; ++k) {
+    plot.Image1MouseDown(Qt::LeftButton, 99, 99);
+    plot.Image1MouseMove(299, 199);
+    plot.Image1MouseUp(299, 199);
+    EXPECT_EQ(plot.Edit4->text(), k == 0 ? "-5" : "-2,5");
+  }
+  EXPECT_EQ(plot.Edit5->text(), "2,5");
+  EXPECT_EQ(plot.Edit6->text(), "0");
+  EXPECT_EQ(plot.Edit7->text(), "2,5");
+  EXPECT_EQ(plot.Label3->text(), "-2,5");
+}
+
+TEST_F(FormulaToolsTest, DefaultFormulaCurvesStayBetweenZeroAndTwoAndAHalf) {
+  TMDIChild* child = Open("x");
+  TForm2& plot = TForm2::Instance();
+  child->Button7Click();
+  // -5 .. 5 on 400 rows: 2,5 is row 100, 0 is row 200; the slope runs from -2,5 to 2,5.
+  const QImage& picture = plot.Picture();
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const QRgb c = picture.pixel(x, y);
+      const bool inside = c == qRgb(0, 0, 0) ? y >= 99 && y <= 201 : c != qRgb(255, 0, 0) || (y >= 99 && y <= 301);
+      ASSERT_TRUE(inside) << x << " " << y;
+    }
+  const QString dir = qEnvironmentVariable("VANTOREL_GRAB_DIR");
+  if (!dir.isEmpty()) plot.grab().save(dir + "/plot.png");
+  plot.Button5Click();
+  WaitForGraph(plot);
+  if (!dir.isEmpty()) plot.grab().save(dir + "/feigenbaum.png");
+}
+
+TEST_F(FormulaToolsTest, FeigenbaumGraphStopsAtOnceEndsWithItsWindowAndNeverStaysOnStop) {
+  TMDIChild* child = Open("x");
+  TForm2& plot = TForm2::Instance();
+  child->Memo1->setPlainText("AB*X*(1-X)");
+  child->Button7Click();
+  // The default graph completes; zooming after it draws the graph again.
+  plot.Button5Click();
+  EXPECT_EQ(plot.Button5->text(), "STOP");
+  WaitForGraph(plot);
+  EXPECT_TRUE(plot.LastWasBifurcation());
+  EXPECT_EQ(plot.Button5->text(), "plot \"Feigenbaum-graph\"");
+  // AB = 2,8 (column 279): the fixed point 1 - 1/AB; AB = 3 (column 300): nothing on Y = 0.
+  EXPECT_EQ(plot.Picture().pixel(279, 167), qRgb(0, 0, 0));
+  EXPECT_EQ(plot.Picture().pixel(300, 200), qRgb(0xC0, 0xC0, 0xC0));
+  // The largest iteration count: STOP is answered at once, and pressing STOP ends the graph.
+  plot.SpinEdit1->setValue(plot.SpinEdit1->maximum());
+  plot.Button5Click();
+  QElapsedTimer t;
+  t.start();
+  QTimer::singleShot(50, &plot, [&] { QTest::mouseClick(plot.Button5, Qt::LeftButton); });
+  WaitForGraph(plot);
+  EXPECT_LT(t.elapsed(), 1000);
+  EXPECT_FALSE(plot.Running());
+  // Closing the window stops a graph; a range that cannot be used never leaves "STOP".
+  plot.Button5Click();
+  plot.close();
+  EXPECT_FALSE(plot.Running());
+  plot.Edit11->setText("0");
+  dialogs_.messages.clear();
+  plot.Button5Click();
+  EXPECT_FALSE(plot.Running());
+  EXPECT_EQ(plot.Button5->text(), "plot \"Feigenbaum-graph\"");
+  EXPECT_TRUE(dialogs_.lastMessage().contains("is empty"));
+}
+
+}  // namespace
+}  // namespace vantorel::gui
