@@ -185,25 +185,31 @@ struct PixelFrame {
       BeginSummation(p);
     }
   }
-  // A calm-down pass ended at x; ok false: it faulted (x is the last completed value).
-  template <bool Smart>
-  void EndCalmPass(const KernelParams& p, double nx, bool ok) {
+  // Plain kernel: k passes of the current phase ended at x (k at most passesLeft; summation
+  // terms are already in sum). ok false: a pass faulted (x is the last completed value).
+  void EndPlainPasses(const KernelParams& p, int64_t k, double nx, bool ok) {
     x = nx;
     if (!ok) {
       phase = Done;
       return;
     }
-    if constexpr (Smart) {
-      cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
-      xp = x;
-      if (cx > 5) passesLeft = 1;
-    }
-    if (--passesLeft == 0) BeginSummation(p);
+    passesLeft -= k;
+    if (passesLeft > 0) return;
+    if (phase == Calm)
+      BeginSummation(p);
+    else
+      phase = Done;
   }
-  // A summation pass of the plain kernel ended; its terms are already in sum.
-  void EndPlainPass(double nx, bool ok) {
+  // Smart kernel: a calm-down pass ended.
+  void EndSmartCalmPass(const KernelParams& p, double nx, bool ok) {
     x = nx;
-    if (!ok || --passesLeft == 0) phase = Done;
+    if (!ok) {
+      phase = Done;
+      return;
+    }
+    cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+    xp = x;
+    if (cx > 5 || --passesLeft == 0) BeginSummation(p);
   }
   // A summation pass of the smart kernel ended with the pass's own sum s (lost on a fault).
   void EndSmartPass(const KernelParams& p, double nx, double s, bool ok) {
@@ -250,14 +256,17 @@ bool RunKernelFrame(Map& map, const KernelParams& p, const PixelInput& in, Pixel
     double x = frame.x;
     if (frame.phase == PixelFrame::Calm) {
       const bool ok = CalmPass(map, p, letter, x);
-      frame.EndCalmPass<Smart>(p, x, ok);
+      if constexpr (Smart)
+        frame.EndSmartCalmPass(p, x, ok);
+      else
+        frame.EndPlainPasses(p, 1, x, ok);
     } else if constexpr (Smart) {
       double s = 0.0;
       const bool ok = SumPass(map, p, letter, x, s);
       frame.EndSmartPass(p, x, s, ok);
     } else {
       const bool ok = SumPass(map, p, letter, x, frame.sum);
-      frame.EndPlainPass(x, ok);
+      frame.EndPlainPasses(p, 1, x, ok);
     }
   }
   out = frame.Result(p);

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #undef HWY_TARGET_INCLUDE
@@ -110,6 +111,23 @@ HWY_INLINE V Cos(V v, const uint8_t* need = nullptr) {
   return Lanewise(v, need, [](double a) { return std::cos(a); });
 }
 
+// Sine and cosine of the same values; exact mode makes one C library call per lane for both,
+// as the compiler does for the scalar kernel.
+template <bool Fast>
+HWY_INLINE void SinCos(V v, V& sin, V& cos) {
+  if constexpr (Fast) {
+    sin = Sin<true>(v);
+    cos = Cos<true>(v);
+  } else {
+    const D d;
+    HWY_ALIGN double t[kMaxLanes], sn[kMaxLanes], cs[kMaxLanes];
+    hn::Store(v, d, t);
+    for (size_t i = 0; i < hn::Lanes(d); ++i) ::sincos(t[i], &sn[i], &cs[i]);
+    sin = hn::Load(d, sn);
+    cos = hn::Load(d, cs);
+  }
+}
+
 // Fixed formula F (0..5) on whole vectors, operation for operation as FixedMap<F>.
 template <int F, bool Fast>
 struct VecMap {
@@ -149,13 +167,26 @@ struct VecMap {
       return hn::IfThenElse(hn::Gt(x, half), above, below);
     } else if constexpr (F == 4) {
       const V t = hn::Add(x, ab), r = hn::Add(x, ba);
-      if constexpr (WithD)
-        dv = hn::Mul(ab, hn::Sub(hn::Mul(w, Cos<Fast>(t, need)), hn::Mul(v, Sin<Fast>(r, need))));
-      return hn::Mul(ab, hn::Add(hn::Mul(w, Sin<Fast>(t)), hn::Mul(v, Cos<Fast>(r))));
+      V st, ct, sr, cr;
+      if constexpr (WithD) {
+        SinCos<Fast>(t, st, ct);
+        SinCos<Fast>(r, sr, cr);
+        dv = hn::Mul(ab, hn::Sub(hn::Mul(w, ct), hn::Mul(v, sr)));
+      } else {
+        st = Sin<Fast>(t);
+        cr = Cos<Fast>(r);
+      }
+      return hn::Mul(ab, hn::Add(hn::Mul(w, st), hn::Mul(v, cr)));
     } else {
       const V g = hn::Sub(x, ab), wab = hn::Mul(w, ab), vba = hn::Mul(v, ba);
-      if constexpr (WithD) dv = hn::Sub(vba, hn::Mul(wab, Sin<Fast>(g, need)));
-      return hn::Add(hn::Mul(wab, Cos<Fast>(g)), hn::Mul(vba, x));
+      V sg, cg;
+      if constexpr (WithD) {
+        SinCos<Fast>(g, sg, cg);
+        dv = hn::Sub(vba, hn::Mul(wab, sg));
+      } else {
+        cg = Cos<Fast>(g);
+      }
+      return hn::Add(hn::Mul(wab, cg), hn::Mul(vba, x));
     }
   }
 };
@@ -209,10 +240,12 @@ HWY_INLINE M MaskOf(const int64_t* flags) {
   return hn::RebindMask(D(), hn::Ne(hn::Load(di, flags), hn::Zero(di)));
 }
 
-// One pass through the sequence in every lane. Lanes in the calm-down only move X; summing
-// lanes also multiply |d| in. A lane that faults keeps its last completed X and stops.
+// `passes` passes through the sequence in every lane, checked step by step. Lanes in the
+// calm-down only move X; summing lanes also multiply |d| in. A lane that faults keeps its last
+// completed X and stops.
 template <int F, bool Fast, bool WithD>
-HWY_NOINLINE void Pass(const VecMap<F, Fast>& map, const uint8_t* seq, size_t steps, Lanes& s) {
+HWY_NOINLINE void CarefulPasses(const VecMap<F, Fast>& map, const uint8_t* seq, size_t steps, int64_t passes,
+                                Lanes& s) {
   const D d;
   const DI di;
   V x = hn::Load(d, s.x);
@@ -220,25 +253,82 @@ HWY_NOINLINE void Pass(const VecMap<F, Fast>& map, const uint8_t* seq, size_t st
   Product acc{hn::Load(d, s.p), hn::Load(di, s.e), hn::Load(di, s.z)};
   const M summing = MaskOf(s.sum);
   M live = MaskOf(s.busy);
-  for (size_t k = 0; k < steps; ++k) {
-    const V ab = seq[k] ? b : a, ba = seq[k] ? a : b;
-    V dv = hn::Zero(d);
-    const V nx = map.template Step<WithD>(x, ab, ba, dv, s.needD);
-    M bad = hn::Not(hn::IsFinite(nx));
-    if constexpr (WithD) bad = hn::Or(bad, hn::AndNot(hn::IsFinite(dv), summing));
-    live = hn::AndNot(bad, live);
-    x = hn::IfThenElse(live, nx, x);
-    if constexpr (WithD) {
-      Multiply(acc, dv, hn::And(live, summing));
-      if ((k & 255) == 255) Normalize(acc);
+  for (int64_t pass = 0; pass < passes; ++pass) {
+    for (size_t k = 0; k < steps; ++k) {
+      const V ab = seq[k] ? b : a, ba = seq[k] ? a : b;
+      V dv = hn::Zero(d);
+      const V nx = map.template Step<WithD>(x, ab, ba, dv, s.needD);
+      M bad = hn::Not(hn::IsFinite(nx));
+      if constexpr (WithD) bad = hn::Or(bad, hn::AndNot(hn::IsFinite(dv), summing));
+      live = hn::AndNot(bad, live);
+      x = hn::IfThenElse(live, nx, x);
+      if constexpr (WithD) {
+        Multiply(acc, dv, hn::And(live, summing));
+        if ((k & 255) == 255) Normalize(acc);
+      }
     }
+    if constexpr (WithD) Normalize(acc);
   }
-  if constexpr (WithD) Normalize(acc);
   hn::Store(x, d, s.x);
   hn::Store(acc.p, d, s.p);
   hn::Store(acc.e, di, s.e);
   hn::Store(acc.z, di, s.z);
   hn::Store(hn::VecFromMask(di, hn::RebindMask(di, live)), di, s.live);
+}
+
+// The same passes without the step-by-step checks: |d| goes straight into the product, which
+// rounds exactly as the mantissa product while it stays in the normal range. Returns false,
+// storing nothing, when any lane may have faulted, met a zero derivative or left the range;
+// the passes are then repeated carefully.
+template <int F, bool Fast, bool WithD, bool AllSum>
+HWY_NOINLINE bool QuickPasses(const VecMap<F, Fast>& map, const uint8_t* seq, size_t steps, int64_t passes,
+                              Lanes& s) {
+  const D d;
+  const DI di;
+  const DU du;
+  V x = hn::Load(d, s.x);
+  const V a = hn::Load(d, s.a), b = hn::Load(d, s.b), zero = hn::Zero(d), one = hn::Set(d, 1.0);
+  V p = hn::Load(d, s.p);
+  VI e = hn::Load(di, s.e);
+  const M summing = MaskOf(s.sum);
+  V sticky = zero;      // turns NaN for good at the first infinite or undefined value
+  V smallest = one;     // the product at each normalisation
+  auto normalize = [&] {
+    sticky = hn::Add(sticky, hn::Mul(p, zero));
+    smallest = hn::Min(smallest, p);
+    const auto bits = hn::BitCast(du, p);
+    e = hn::Add(e, hn::Sub(hn::BitCast(di, hn::ShiftRight<52>(bits)), hn::Set(di, 1023)));
+    p = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, 0x000FFFFFFFFFFFFFull)), hn::Set(du, 0x3FF0000000000000ull)));
+  };
+  for (int64_t pass = 0; pass < passes; ++pass) {
+    for (size_t k = 0; k < steps; ++k) {
+      const V ab = seq[k] ? b : a, ba = seq[k] ? a : b;
+      V dv = zero;
+      const V nx = map.template Step<WithD>(x, ab, ba, dv, s.needD);
+      if constexpr (WithD) {
+        const V ad = AllSum ? hn::Abs(dv) : hn::IfThenElse(summing, hn::Abs(dv), one);
+        sticky = hn::Add(sticky, hn::Mul(hn::Add(nx, ad), zero));
+        p = hn::Mul(p, ad);
+        if ((k & 15) == 15) normalize();
+      } else {
+        sticky = hn::Add(sticky, hn::Mul(nx, zero));
+      }
+      x = nx;
+    }
+    if constexpr (WithD) normalize();
+  }
+  if (!hn::AllTrue(d, hn::Eq(sticky, zero)) || !hn::AllTrue(d, hn::Ge(smallest, hn::Set(d, DBL_MIN)))) return false;
+  hn::Store(x, d, s.x);
+  hn::Store(p, d, s.p);
+  hn::Store(e, di, s.e);
+  hn::Store(hn::VecFromMask(di, hn::RebindMask(di, MaskOf(s.busy))), di, s.live);
+  return true;
+}
+
+template <int F, bool Fast, bool WithD, bool AllSum>
+HWY_INLINE void Passes(const VecMap<F, Fast>& map, const uint8_t* seq, size_t steps, int64_t passes, Lanes& s) {
+  if (!QuickPasses<F, Fast, WithD, AllSum>(map, seq, steps, passes, s))
+    CarefulPasses<F, Fast, WithD>(map, seq, steps, passes, s);
 }
 
 template <int F, bool Smart, bool Fast>
@@ -278,8 +368,12 @@ bool Run(const KernelParams& p, const PixelInput* in, PixelResult* out, size_t n
     resetProduct(i);
   }
   for (size_t i = 0; i < lanes; ++i) take(i);
+  // Passes bounded by a cancel check and, for the plain kernel, by the first lane whose phase
+  // ends; the smart kernel decides after every pass.
+  constexpr int64_t kMaxRun = 64;
   for (;;) {
-    bool any = false, anySum = false;
+    bool any = false, anySum = false, allSum = true;
+    int64_t run = Smart ? 1 : kMaxRun;
     for (size_t i = 0; i < lanes; ++i) {
       const bool busy = s.busy[i] != 0, sum = busy && frame[i].phase == PixelFrame::Sum;
       s.x[i] = busy ? frame[i].x : 0.0;
@@ -287,25 +381,32 @@ bool Run(const KernelParams& p, const PixelInput* in, PixelResult* out, size_t n
       s.needD[i] = sum;
       any |= busy;
       anySum |= sum;
+      allSum &= sum;
+      if (busy) run = std::min(run, frame[i].passesLeft);
     }
     if (!any) return true;
     if (vector_detail::Cancelled(cancel)) return false;
-    if (anySum)
-      Pass<F, Fast, true>(map, seq, steps, s);
+    if (allSum)
+      Passes<F, Fast, true, true>(map, seq, steps, run, s);
+    else if (anySum)
+      Passes<F, Fast, true, false>(map, seq, steps, run, s);
     else
-      Pass<F, Fast, false>(map, seq, steps, s);
+      Passes<F, Fast, false, false>(map, seq, steps, run, s);
     for (size_t i = 0; i < lanes; ++i) {
       if (!s.busy[i]) continue;
       PixelFrame& f = frame[i];
       const bool ok = s.live[i] != 0;
-      if (f.phase == PixelFrame::Calm) {
-        f.EndCalmPass<Smart>(p, s.x[i], ok);
-      } else if constexpr (Smart) {
-        f.EndSmartPass(p, s.x[i], vector_detail::LogTerm(s.p[i], s.e[i], s.z[i]), ok);
-        resetProduct(i);
+      if constexpr (Smart) {
+        if (f.phase == PixelFrame::Calm) {
+          f.EndSmartCalmPass(p, s.x[i], ok);
+        } else {
+          f.EndSmartPass(p, s.x[i], vector_detail::LogTerm(s.p[i], s.e[i], s.z[i]), ok);
+          resetProduct(i);
+        }
       } else {
-        f.EndPlainPass(s.x[i], ok);
-        if (f.phase == PixelFrame::Done) f.sum += vector_detail::LogTerm(s.p[i], s.e[i], s.z[i]);
+        const bool summing = f.phase == PixelFrame::Sum;
+        f.EndPlainPasses(p, run, s.x[i], ok);
+        if (summing && f.phase == PixelFrame::Done) f.sum += vector_detail::LogTerm(s.p[i], s.e[i], s.z[i]);
       }
       if (f.phase == PixelFrame::Done) {
         out[pixel[i]] = f.Result(p);
