@@ -128,6 +128,27 @@ HWY_INLINE void SinCos(V v, V& sin, V& cos) {
   }
 }
 
+// The sines of u and, where need is set, of v; exact mode makes both calls of a lane in one loop
+// so that the processor overlaps them.
+template <bool Fast>
+HWY_INLINE void SinOfBoth(V u, V v, V& su, V& sv, const uint8_t* need) {
+  if constexpr (Fast) {
+    su = Sin<true>(u);
+    sv = Sin<true>(v);
+  } else {
+    const D d;
+    HWY_ALIGN double a[kMaxLanes], b[kMaxLanes];
+    hn::Store(u, d, a);
+    hn::Store(v, d, b);
+    for (size_t i = 0; i < hn::Lanes(d); ++i) {
+      a[i] = std::sin(a[i]);
+      if (need[i]) b[i] = std::sin(b[i]);
+    }
+    su = hn::Load(d, a);
+    sv = hn::Load(d, b);
+  }
+}
+
 // Fixed formula F (0..5) on whole vectors, operation for operation as FixedMap<F>.
 template <int F, bool Fast>
 struct VecMap {
@@ -149,8 +170,14 @@ struct VecMap {
       return hn::Mul(hn::Mul(ab, x), hn::Sub(one, x));
     } else if constexpr (F == 1 || F == 3) {
       const V t = hn::Add(x, ab);
-      if constexpr (WithD) dv = hn::Mul(w, Sin<Fast>(hn::Mul(two, t), need));
-      const V s = Sin<Fast>(t);
+      V s;
+      if constexpr (WithD) {
+        V s2;
+        SinOfBoth<Fast>(t, hn::Mul(two, t), s, s2, need);
+        dv = hn::Mul(w, s2);
+      } else {
+        s = Sin<Fast>(t);
+      }
       const V base = hn::Mul(w, hn::Mul(s, s));
       if constexpr (F == 1) {
         return base;
