@@ -135,6 +135,39 @@ TEST(VectorKernels, EveryInstructionSetGivesTheScalarKernelsOrbits) {
               targets.size(), c.largest, c.orbitsApart);
 }
 
+TEST(VectorKernels, PenaltiesFaultsAndStoredPixelsShareTheLanes) {
+  // Logistic pixels computed together: X = 0.5 at A = B = 2 has d = 0 in every step (the
+  // penalty); a stored X of 1e100 overflows in the second step; a stored X of 0.5 + 2^-40 gives
+  // derivatives that shrink to zero; ordinary settled and chaotic pixels fill the other lanes.
+  TCalcParams block = DefaultCalcParams();
+  block.FixedFormula = 0;
+  block.IterationsDone = 24;
+  std::vector<PixelInput> in;
+  for (int i = 0; i < 13; ++i) {
+    in.push_back({2.0, 2.0, true, 0.0, 0.0});
+    in.push_back({4.0, 4.0, false, 1e100, 0.5});
+    in.push_back({2.0, 2.0, false, 0.5 + std::ldexp(1.0, -40), -3.0});
+    in.push_back({2.5 + i * 0.1, 3.9, i % 2 == 0, 0.3, 0.1});
+  }
+  for (bool smart : {false, true}) {
+    block.SmartIterate = smart;
+    const KernelParams p = KernelParamsFrom(block);
+    std::vector<PixelResult> scalar(in.size()), vector(in.size());
+    for (size_t i = 0; i < in.size(); ++i) PixelKernel(p, nullptr).Compute(in[i], scalar[i]);
+    for (const VectorTarget& target : AvailableVectorTargets()) {
+      ForceVectorTargets(target.bit);
+      ASSERT_TRUE(ComputeFixedPixels(p, in.data(), vector.data(), in.size()));
+      for (size_t i = 0; i < in.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&vector[i].X, &scalar[i].X, sizeof(double)), 0) << target.name << " pixel " << i;
+        EXPECT_NEAR(vector[i].E, scalar[i].E, 1e-12) << target.name << " pixel " << i;
+      }
+    }
+    ForceVectorTargets(0);
+    // 14 passes of 12 penalties over N + P / 2 = 168; smart: one pass stands for N / L = 13.
+    EXPECT_DOUBLE_EQ(vector[0].E, smart ? -1200.0 * 13 / 168 : -100.0);
+  }
+}
+
 TEST(VectorKernels, FastTrigonometryKeepsTheStablePixels) {
   // A stable pixel's orbit settles on an attracting cycle (negative exponent) during the
   // calm-down and forgets rounding differences; chaotic orbits, and transients that wander to
