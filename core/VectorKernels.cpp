@@ -2,9 +2,9 @@
 // multiply and add are fused where the scalar kernel rounds twice.
 #include "core/VectorKernels.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 
 #undef HWY_TARGET_INCLUDE
@@ -36,11 +36,11 @@ inline bool Cancelled(const std::atomic<bool>* cancel) {
 // offers the wider ones only to code compiled for those instruction sets as a whole.
 #if HWY_ARCH_X86
 #include <immintrin.h>
+#endif
 extern "C" {
 double Sleef_sind1_u10purec(double);
 double Sleef_cosd1_u10purec(double);
 }
-#endif
 #endif  // VANTOREL_VECTOR_KERNELS_SHARED
 
 HWY_BEFORE_NAMESPACE();
@@ -56,6 +56,7 @@ using VI = hn::Vec<DI>;
 using M = hn::Mask<D>;
 constexpr size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
 
+#undef VANTOREL_LANEWISE_FAST_TRIG  // decided again for every instruction set
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
 extern "C" __m512d Sleef_sind8_u10avx512f(__m512d);
 extern "C" __m512d Sleef_cosd8_u10avx512f(__m512d);
