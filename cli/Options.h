@@ -50,6 +50,7 @@ struct Options {
   int Threads = 0;                      // 0: all hardware threads
   bool Quiet = false;
   bool More = false;
+  bool Fast = false;                    // fixed formulas 2-6: sine and cosine from a vector library
   Overrides Changes;
 };
 

@@ -173,6 +173,7 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
   std::string error;
   thread.SetFresh(fresh);
   thread.SetFiles(tmp1, tmp2);
+  thread.SetFastTrig(o.Fast);
   thread.SetFinishedHandler([&] { finished = true; });
   thread.SetErrorHandler([&](const std::string& message) {
     std::lock_guard<std::mutex> lock(errorLock);

@@ -2,6 +2,7 @@
 
 #include "core/IoError.h"
 #include "core/UserMap.h"
+#include "core/VectorKernels.h"
 
 namespace vantorel {
 
@@ -69,6 +70,14 @@ PixelKernel::PixelKernel(const KernelParams& params, IUserMap* user) : params_(&
   } else {
     fn_ = params.SmartIterate ? FixedKernel<true>(params.FixedFormula) : FixedKernel<false>(params.FixedFormula);
   }
+}
+
+bool PixelKernel::ComputeMany(const PixelInput* in, PixelResult* out, size_t n,
+                              const std::atomic<bool>* cancel) const {
+  if (params_->FixedFormula >= 0) return ComputeFixedPixels(*params_, in, out, n, cancel);
+  for (size_t i = 0; i < n; ++i)
+    if (!Compute(in[i], out[i], cancel)) return false;
+  return true;
 }
 
 }  // namespace vantorel

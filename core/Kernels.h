@@ -32,6 +32,7 @@ struct KernelParams {
   double EpsX = 0.0;  // ErrorLimit
   double EpsS = 0.0;  // SequenceLength * ErrorLimit
   double Q = 1.0;     // 1 / SequenceLength
+  bool FastTrig = false;  // fixed formulas 2-6: sine and cosine from a vector library
   bool operator==(const KernelParams&) const = default;
 };
 
@@ -113,17 +114,6 @@ inline bool Cancelled(const std::atomic<bool>* cancel) {
   return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-// Starts the pixel: X and S from the start value or the stored data.
-inline void Start(const KernelParams& p, const PixelInput& in, double& x, double& sum) {
-  if (in.Fresh) {
-    x = p.StartX;
-    sum = 0.0;
-  } else {
-    x = in.StoredX;
-    sum = p.IterationsDone * in.StoredE * 0.5;
-  }
-}
-
 inline double Divisor(const KernelParams& p) { return p.Iterations + p.IterationsDone * 0.5; }
 
 // One pass through the sequence without summing. False: the map faulted (x keeps the last
@@ -162,57 +152,124 @@ inline bool SumPass(Map& map, const KernelParams& p, const double* letter, doubl
 
 }  // namespace kernel_detail
 
-// The frame of both kernels. Returns false (and leaves out alone) only when cancel was set
-// between two passes; the pixel then has to be computed again.
+// The frame of one pixel, pass by pass: what every kernel shares. A kernel runs the passes
+// (one pixel with a map below, or several pixels at once in vector lanes) and reports the end of
+// each pass here; the frame decides what comes next and keeps the sum.
 // Smart: stop once six passes in a row ended close to each other (in X or in their sums) and
 // let the next pass stand for all passes left.
+struct PixelFrame {
+  enum Phase : uint8_t { Calm, Sum, Done };
+  Phase phase = Done;
+  double x = 0.0, sum = 0.0;
+  int64_t passesLeft = 0;     // of the current phase
+  int64_t r = 0;              // summation passes added
+  int cx = 0, cs = 0;         // smart: passes in a row that ended close in X / in their sums
+  double xp = 0.0, sp = 0.0;  // smart: X and sum at the end of the previous pass
+
+  // count div steps + 1, in 64 bits: a count near the 32-bit maximum with one letter overflows
+  // 32-bit arithmetic.
+  static int64_t Passes(int32_t count, size_t steps) { return int64_t(count) / int64_t(steps) + 1; }
+
+  void Start(const KernelParams& p, const PixelInput& in) {
+    r = 0;
+    cx = cs = 0;
+    xp = sp = 0.0;
+    if (in.Fresh) {
+      x = p.StartX;
+      sum = 0.0;
+      phase = Calm;
+      passesLeft = Passes(p.CalmDownIterations, p.Sequence.size());
+    } else {
+      x = in.StoredX;
+      sum = p.IterationsDone * in.StoredE * 0.5;
+      BeginSummation(p);
+    }
+  }
+  // Plain kernel: k passes of the current phase ended at x (k at most passesLeft; summation
+  // terms are already in sum). ok false: a pass faulted (x is the last completed value).
+  void EndPlainPasses(const KernelParams& p, int64_t k, double nx, bool ok) {
+    x = nx;
+    if (!ok) {
+      phase = Done;
+      return;
+    }
+    passesLeft -= k;
+    if (passesLeft > 0) return;
+    if (phase == Calm)
+      BeginSummation(p);
+    else
+      phase = Done;
+  }
+  // Smart kernel: a calm-down pass ended.
+  void EndSmartCalmPass(const KernelParams& p, double nx, bool ok) {
+    x = nx;
+    if (!ok) {
+      phase = Done;
+      return;
+    }
+    cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+    xp = x;
+    if (cx > 5 || --passesLeft == 0) BeginSummation(p);
+  }
+  // A summation pass of the smart kernel ended with the pass's own sum s (lost on a fault).
+  void EndSmartPass(const KernelParams& p, double nx, double s, bool ok) {
+    x = nx;
+    if (!ok) {
+      phase = Done;
+      return;
+    }
+    if (cx > 5 || cs > 5) {
+      sum += (p.Iterations * p.Q - double(r)) * s;
+      phase = Done;
+      return;
+    }
+    cs = std::fabs(s - sp) < p.EpsS ? cs + 1 : 0;
+    cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
+    xp = x;
+    sp = s;
+    sum += s;
+    ++r;
+    if (--passesLeft == 0) phase = Done;
+  }
+  PixelResult Result(const KernelParams& p) const { return PixelResult{sum / kernel_detail::Divisor(p), x}; }
+
+ private:
+  void BeginSummation(const KernelParams& p) {
+    phase = Sum;
+    passesLeft = Passes(p.Iterations, p.Sequence.size());
+  }
+};
+
+// The scalar kernel: one pixel through the frame, a logarithm per step. Returns false (and
+// leaves out alone) only when cancel was set between two passes; the pixel then has to be
+// computed again.
 template <bool Smart, class Map>
 bool RunKernelFrame(Map& map, const KernelParams& p, const PixelInput& in, PixelResult& out,
                     const std::atomic<bool>* cancel) {
   using namespace kernel_detail;
   const double letter[2] = {in.A, in.B};
-  const int32_t steps = static_cast<int32_t>(p.Sequence.size());
   map.Begin(in.A, in.B);
-  double x, sum;
-  Start(p, in, x, sum);
-  int cx = 0, cs = 0;         // smart: passes in a row that ended close in X / in their sums
-  double xp = 0.0, sp = 0.0;  // smart: X and sum at the end of the previous pass
-  bool ok = true;
-  if (in.Fresh) {
-    const int32_t passes = p.CalmDownIterations / steps + 1;
-    for (int32_t pass = 0; ok && pass < passes; ++pass) {
-      if (Cancelled(cancel)) return false;
-      ok = CalmPass(map, p, letter, x);
-      if constexpr (Smart) {
-        if (!ok) break;
-        cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
-        xp = x;
-        if (cx > 5) break;
-      }
-    }
-  }
-  const int32_t passes = p.Iterations / steps + 1;
-  for (int32_t r = 0; ok && r < passes; ++r) {
+  PixelFrame frame;
+  frame.Start(p, in);
+  while (frame.phase != PixelFrame::Done) {
     if (Cancelled(cancel)) return false;
-    if constexpr (Smart) {
+    double x = frame.x;
+    if (frame.phase == PixelFrame::Calm) {
+      const bool ok = CalmPass(map, p, letter, x);
+      if constexpr (Smart)
+        frame.EndSmartCalmPass(p, x, ok);
+      else
+        frame.EndPlainPasses(p, 1, x, ok);
+    } else if constexpr (Smart) {
       double s = 0.0;
-      ok = SumPass(map, p, letter, x, s);
-      if (!ok) break;  // the terms of this pass are lost
-      if (cx > 5 || cs > 5) {
-        sum += (p.Iterations * p.Q - r) * s;
-        break;
-      }
-      cs = std::fabs(s - sp) < p.EpsS ? cs + 1 : 0;
-      cx = std::fabs(x - xp) < p.EpsX ? cx + 1 : 0;
-      xp = x;
-      sp = s;
-      sum += s;
+      const bool ok = SumPass(map, p, letter, x, s);
+      frame.EndSmartPass(p, x, s, ok);
     } else {
-      ok = SumPass(map, p, letter, x, sum);
+      const bool ok = SumPass(map, p, letter, x, frame.sum);
+      frame.EndPlainPasses(p, 1, x, ok);
     }
   }
-  out.E = sum / Divisor(p);
-  out.X = x;
+  out = frame.Result(p);
   return true;
 }
 
@@ -263,6 +320,9 @@ class PixelKernel {
   bool Compute(const PixelInput& in, PixelResult& out, const std::atomic<bool>* cancel = nullptr) const {
     return fn_(*params_, user_, in, out, cancel);
   }
+  // Computes n pixels; a fixed formula computes several at a time in vector lanes. False only
+  // when cancel was set before all were done (out is then incomplete).
+  bool ComputeMany(const PixelInput* in, PixelResult* out, size_t n, const std::atomic<bool>* cancel = nullptr) const;
 
  private:
   using Fn = bool (*)(const KernelParams&, IUserMap*, const PixelInput&, PixelResult&,

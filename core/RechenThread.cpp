@@ -64,6 +64,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   PixelDataFile* tmp1 = nullptr;
   PixelDataFile* tmp2 = nullptr;
   bool fresh = true;
+  bool fastTrig = false;
   std::optional<PixelMapping> mapping;
   int32_t fixedFormula = 0;
   std::shared_ptr<const UserMapFactory> userFactory;
@@ -467,19 +468,21 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
       }
     }
     const int32_t j = pictureHeight - chunk.row;
+    PixelInput in[kChunkSize];
+    PixelResult result[kChunkSize];
     for (int32_t i = 0; i < chunk.count; ++i) {
-      if (interrupt.load(std::memory_order_relaxed)) return false;
-      PixelInput in;
-      mapping->MapPixel(chunk.column + i, j, in.A, in.B);
-      in.Fresh = size_t(i) >= stored;
-      if (!in.Fresh) {
-        in.StoredX = storedX[i];
-        in.StoredE = storedE[i];
+      mapping->MapPixel(chunk.column + i, j, in[i].A, in[i].B);
+      in[i].Fresh = size_t(i) >= stored;
+      if (!in[i].Fresh) {
+        in[i].StoredX = storedX[i];
+        in[i].StoredE = storedE[i];
       }
-      PixelResult result;
-      if (!kernel.Compute(in, result, &interrupt)) return false;
-      chunk.E[i] = result.E;
-      chunk.X[i] = result.X;
+    }
+    // Fixed formulas compute the chunk's pixels several at a time.
+    if (!kernel.ComputeMany(in, result, size_t(chunk.count), &interrupt)) return false;
+    for (int32_t i = 0; i < chunk.count; ++i) {
+      chunk.E[i] = result[i].E;
+      chunk.X[i] = result[i].X;
     }
     return true;
   }
@@ -517,6 +520,7 @@ void TRechenThread::Setup(TCalcParams& params, TPicture& target) {
                       std::to_string(params.PictureHeight) + ".");
   if (params.ColorList.empty()) throw FormatError("The colour list is empty.");
   KernelParams kernel = KernelParamsFrom(params);
+  kernel.FastTrig = impl_->fastTrig;
   std::shared_ptr<const UserMapFactory> factory;
   if (params.FixedFormula == -1) factory = PrepareUserMap(params);
 
@@ -542,6 +546,18 @@ void TRechenThread::Setup(TCalcParams& params, TPicture& target) {
 void TRechenThread::SetFresh(bool fresh) {
   std::lock_guard lk(impl_->mu);
   if (!impl_->started) impl_->fresh = fresh;
+}
+
+void TRechenThread::SetFastTrig(bool fast) {
+  Impl& m = *impl_;
+  std::lock_guard lk(m.mu);
+  if (m.started) return;
+  m.fastTrig = fast;
+  if (m.kernelParams) {
+    KernelParams kernel = *m.kernelParams;
+    kernel.FastTrig = fast;
+    m.kernelParams = std::make_shared<const KernelParams>(std::move(kernel));
+  }
 }
 
 void TRechenThread::SetFiles(PixelDataFile& tmp1, PixelDataFile& tmp2) {
@@ -599,6 +615,7 @@ void TRechenThread::Resume() {
   try {
     KernelParams kernel = KernelParamsFrom(*m.params);
     kernel.FixedFormula = m.fixedFormula;
+    kernel.FastTrig = m.fastTrig;
     m.kernelParams = std::make_shared<const KernelParams>(std::move(kernel));
   } catch (const FormatError&) {
     // keep the previous values

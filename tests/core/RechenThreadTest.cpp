@@ -102,13 +102,14 @@ bool RunDirect(Project& p, int workers, bool fresh = true, const std::function<v
   return finished;
 }
 
-// The exponent and final X of one pixel computed by the kernel alone.
+// The exponent and final X of one pixel computed by the kernel alone (the engine's own
+// several-pixel kernel, which gives a pixel the same bits whatever its neighbours).
 PixelResult Expected(const TCalcParams& params, int32_t column, int32_t row, const PixelInput* stored = nullptr) {
   PixelInput in;
   if (stored) in = *stored;
   PixelMapping(params).MapPixel(column, params.PictureHeight - row, in.A, in.B);
   PixelResult out;
-  PixelKernel(KernelParamsFrom(params), nullptr).Compute(in, out);
+  PixelKernel(KernelParamsFrom(params), nullptr).ComputeMany(&in, &out, 1);
   return out;
 }
 
