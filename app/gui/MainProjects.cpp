@@ -113,7 +113,8 @@ void TMainForm::ToolButton6Click() {
   progress.close();
   const QString message = QString::fromLocal8Bit(result.Message.c_str());
   // Where the project went: the working directory, which the user may not know.
-  const QString where = QStringLiteral("\n\n%1").arg(QDir::toNativeSeparators(QString::fromLocal8Bit(result.Target.c_str())));
+  const QString target = QString::fromLocal8Bit(result.Target.c_str());
+  const QString where = QStringLiteral("\n\n%1").arg(QDir::toNativeSeparators(target));
   if (result.DataRestored)
     dialogs.information(this, message + where);
   else
