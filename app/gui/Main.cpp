@@ -18,6 +18,7 @@
 #include <exception>
 
 #include "app/ParameterFile.h"
+#include "app/ProjectFile.h"
 #include "app/gui/About.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
@@ -298,6 +299,7 @@ TMDIChild* TMainForm::LoadParameters(const QString& file) {
   TCalcParams loaded;
   try {
     loaded = LoadParameterFile(QFile::encodeName(file).toStdString());
+    CheckLoadedBlock(loaded);
   } catch (const std::exception& e) {
     dialogs.error(this, QString("The parameter file\n%1\ncould not be loaded:\n%2\n\n"
                                 "The new project window keeps the settings of a new project.")

@@ -154,16 +154,22 @@ TEST_F(ProjectLoadTest, FilesFromTheCommandLineOpenEachInItsOwnWindow) {
   SaveParameterFile(File("Fern.Par"), Project(StateInitialised, 0, 0));
   Save("Fern.LPr", Project(StatePaused, 1, 1), kW + 1);
   test::WriteBytes(File("Warm.Pal"), {0});
-  frame_->OpenFiles({Q(File("Fern.Par")), Q(File("Fern.LPr")), Q(File("Fern.Par")), Q(File("Warm.Pal"))});
+  TCalcParams noColours = Project(StateInitialised, 0, 0);
+  noColours.SetColors({});
+  SaveParameterFile(File("Bare.Par"), noColours);  // checked like a project's block
+  frame_->OpenFiles({Q(File("Fern.Par")), Q(File("Fern.LPr")), Q(File("Fern.Par")), Q(File("Warm.Pal")),
+                     Q(File("Bare.Par"))});
   const QList<TMDIChild*> windows = frame_->ProjectWindows();
-  ASSERT_EQ(windows.size(), 3);
+  ASSERT_EQ(windows.size(), 4);
+  EXPECT_EQ(windows[3]->Params(), DefaultCalcParams());
   EXPECT_FALSE(windows[0]->PictureInitialised());  // parameters only
   EXPECT_EQ(windows[1]->DataFile1().RecordCount(), kW + 1);
   // The same file twice: a second, independent window with its own temporary files.
   EXPECT_NE(windows[0]->TempBaseName(), windows[2]->TempBaseName());
   EXPECT_EQ(windows[2]->Params().CenterX, 3.5);
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_TRUE(dialogs_.lastMessage().contains("colour file"));
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_TRUE(dialogs_.messages[0].text.contains("colour file"));
+  EXPECT_TRUE(dialogs_.messages[1].text.contains("colour list is empty"));
 }
 
 #ifdef VANTOREL_RENDER_EXE
