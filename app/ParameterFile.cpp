@@ -1,5 +1,6 @@
 #include "app/ParameterFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -89,8 +90,12 @@ int32_t ReadInt32At(const uint8_t* p) {
   return v;
 }
 
+// Bytes of the record count field, the last field of the block before its padding. Parameter
+// files need no record count: a block that ends right before it is complete.
+constexpr uint64_t kRecordCountBytes = 4;
+
 // Checks the three length fields at the head of a block against the bytes available and
-// returns the unpadded block length.
+// returns the unpadded block length (record count included).
 uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
   const int32_t f = ReadInt32At(head), s = ReadInt32At(head + 4), c = ReadInt32At(head + 8);
   const auto check = [available](const char* what, int32_t value) {
@@ -104,7 +109,7 @@ uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
   check("sequence length", s);
   check("colour count", c);
   const uint64_t length = UnpaddedLength(uint64_t(f), uint64_t(s), uint64_t(c));
-  if (length > available)
+  if (length - kRecordCountBytes > available)
     throw FormatError("The file ends inside the parameter block (" + std::to_string(available) +
                       " of " + std::to_string(length) + " bytes).");
   return length;
@@ -213,7 +218,7 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
   p.ErrorLimit = r.Real();
   p.AdjustRatio = r.Flag();
   r.Raw(p.Reserved.data(), p.Reserved.size());
-  out.RecordCount = r.Int();
+  out.RecordCount = unpadded <= size ? r.Int() : 0;
   out.Length = static_cast<size_t>(PaddedLength(unpadded));
 
   if (p.State > StateDerivingPaused)
@@ -233,7 +238,7 @@ DecodedBlock ReadParameterBlock(const InputFile& file) {
   if (file.Size() < kHeadBytes || file.ReadAt(0, head, kHeadBytes) < kHeadBytes)
     throw FormatError("The file is too short for a parameter block (" +
                       std::to_string(file.Size()) + " bytes).");
-  const uint64_t length = CheckedUnpaddedLength(head, file.Size());
+  const uint64_t length = std::min(CheckedUnpaddedLength(head, file.Size()), file.Size());
   std::vector<uint8_t> block(static_cast<size_t>(length));
   if (file.ReadAt(0, block.data(), block.size()) < block.size())
     throw FormatError("The file ended while it was being read.");

@@ -50,8 +50,9 @@ struct DecodedBlock {
 
 // Reads a block from the start of data[0..size). Throws FormatError with a clear message when a
 // length field is negative, larger than the data can hold, SequenceSteps differs from
-// SequenceLength, or the data end before the record count. Nothing is allocated before the
-// lengths have been checked against size.
+// SequenceLength, or the data end before the reserved bytes have ended. Data that end right
+// after the reserved bytes (a parameter file without the record count) give a record count of
+// 0. Nothing is allocated before the lengths have been checked against size.
 DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size);
 
 // Reads the block at the start of an open file, reading only the block's own bytes.

@@ -84,11 +84,64 @@ void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFi
   Bar(progress, 0);
 }
 
+void CheckLoadedBlock(const TCalcParams& p) {
+  if (p.SequenceLength < 1) throw FormatError("The AB-sequence is empty.");
+  if (p.ColorCount < 1) throw FormatError("The colour list is empty.");
+  const auto inRange = [](int32_t v) { return v >= kMinPictureSize && v <= kMaxPictureSize; };
+  if (!inRange(p.PictureWidth) || !inRange(p.PictureHeight))
+    throw FormatError("The picture size " + std::to_string(p.PictureWidth) + " x " +
+                      std::to_string(p.PictureHeight) + " lies outside " +
+                      std::to_string(kMinPictureSize) + ".." + std::to_string(kMaxPictureSize) +
+                      " pixels.");
+  if (p.FixedFormula < -1 || p.FixedFormula > 5)
+    throw FormatError("The fixed formula index " + std::to_string(p.FixedFormula) +
+                      " is unknown.");
+  if (p.State > StateDerivingPaused)
+    throw FormatError("The calculation state " + std::to_string(int(p.State)) + " is unknown.");
+  const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
+  if (p.ProgressColumn < 0 || p.ProgressRow < 0 || p.ProgressColumn > p.PictureWidth ||
+      p.ProgressRow > p.PictureHeight ||
+      int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn > pixels)
+    throw FormatError("The progress position (" + std::to_string(p.ProgressColumn) + ", " +
+                      std::to_string(p.ProgressRow) + ") lies outside the picture.");
+}
+
+uint8_t MapLoadedState(uint8_t stored) {
+  switch (stored) {
+    case StateRunning:
+    case StatePaused:
+      return StateInitialised;
+    case StateDeriving:
+    case StateDerivingPaused:
+      return StateFinished;
+    default:
+      return stored;
+  }
+}
+
+void FitProgressToData(TCalcParams& p, int64_t records) {
+  if (p.PictureWidth <= 0 || p.PictureHeight <= 0) return;
+  const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
+  const bool complete = records >= pixels;
+  int64_t at;
+  if (p.State == StateFinished || p.State == StateDeriving || p.State == StateDerivingPaused) {
+    if (complete) return;
+    p.State = StateInitialised;
+    at = records;
+  } else {
+    at = std::min(int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn, records);
+    // A position behind a row's last pixel stays as stored; it means the next row's start.
+    if (at == int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn) return;
+  }
+  p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
+  p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
+}
+
 TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataFile& tmp2,
                         const ProjectProgress& progress) {
+  // Everything is read and checked before anything is written to the data files; a failure at
+  // any point leaves them empty.
   try {
-    tmp1.Clear();
-    tmp2.Clear();
     Report(progress, "lade Parameter...");
     const InputFile file(path);
     const uint64_t size = file.Size();
@@ -96,18 +149,28 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
     DecodedBlock block;
     try {
       block = ReadParameterBlock(file);
+      CheckLoadedBlock(block.Params);
     } catch (const FormatError& e) {
       throw FormatError("'" + path + "' is not a usable project file. " + e.what());
     }
 
     // The data are located from the end: N records of TMP1, then N of TMP2. They must neither
-    // reach into the parameter block nor be a negative amount.
+    // reach into the parameter block nor be a negative amount; a file without data (a parameter
+    // file, which may end before its record count) needs no room at all.
     const uint64_t fileRecords = size / kRecordBytes;
     const int64_t n = block.RecordCount;
-    if (n < 0 || 2 * uint64_t(n) >= fileRecords ||
-        (fileRecords - 2 * uint64_t(n)) * kRecordBytes < block.Length)
+    if (n < 0 || (n > 0 && (2 * uint64_t(n) >= fileRecords ||
+                            (fileRecords - 2 * uint64_t(n)) * kRecordBytes < block.Length)))
       throw FormatError(kProjectFileError);
+    const TCalcParams& p = block.Params;
+    if (n > int64_t(p.PictureWidth) * p.PictureHeight)
+      throw FormatError("'" + path + "' is not a usable project file. It holds " +
+                        std::to_string(n) + " pixel records, more than its picture of " +
+                        std::to_string(p.PictureWidth) + " x " +
+                        std::to_string(p.PictureHeight) + " pixels has.");
 
+    tmp1.Clear();
+    tmp2.Clear();
     if (n > 0) {
       Report(progress, "lade Daten...");
       const uint64_t start = (fileRecords - 2 * uint64_t(n)) * kRecordBytes;
@@ -120,7 +183,9 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
     }
     Report(progress, "erstelle Vorschau...");
     Bar(progress, 0);
-    return std::move(block.Params);
+    TCalcParams loaded = std::move(block.Params);
+    FitProgressToData(loaded, n);
+    return loaded;
   } catch (...) {
     try {
       if (tmp1.IsOpen()) tmp1.Clear();

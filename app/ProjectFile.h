@@ -31,13 +31,35 @@ constexpr size_t kProjectChunkRecords = 10000;
 void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
                  PixelDataFile& tmp2, const ProjectProgress& progress = {});
 
-// Reads a project file (or a parameter file: a project without data). tmp1 and tmp2 must be open;
-// they are emptied and receive the N records each. Returns the block as stored. On any failure
-// both files are left empty and an exception says why: FormatError("Dateifehler!") when the
-// record count does not fit the file's length, other FormatErrors for a malformed block, IoError
-// for a failed read or write.
+// Reads a project file (or a parameter file: a project without data). tmp1 and tmp2 must be open.
+// The block is read and checked (CheckLoadedBlock, the record count against the file and the
+// picture) before the data files are touched; only then are they emptied and given the N records
+// each. Returns the block with the state as stored, its progress fitted to the data
+// (FitProgressToData). On any failure both files are left empty and an exception says why:
+// FormatError("Dateifehler!") when the record count does not fit the file's length, other
+// FormatErrors naming the problem, IoError for a failed read or write.
 TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataFile& tmp2,
                         const ProjectProgress& progress = {});
+
+// Picture sizes a project may have, each way (the range of the coordinates page).
+inline constexpr int32_t kMinPictureSize = 10;
+inline constexpr int32_t kMaxPictureSize = 100000;
+
+// Checks a block read from a file before anything of it is used: an AB-sequence of at least one
+// step, at least one colour, a picture size inside kMinPictureSize..kMaxPictureSize, a known
+// fixed formula and state, and a progress position inside the picture. Throws FormatError
+// naming the first problem.
+void CheckLoadedBlock(const TCalcParams& p);
+
+// The state a loaded calculation goes on from: running and paused (1, 2) become initialised
+// (0), deriving and paused deriving (4, 5) become finished (3).
+uint8_t MapLoadedState(uint8_t stored);
+
+// Fits state and progress to the pixel records that exist: a finished or deriving project
+// (3, 4, 5) whose records cover fewer pixels than the picture becomes an interrupted one (state 0)
+// that continues at the first missing pixel; any other continues at its stored position or at
+// the first missing pixel, whichever comes first. records must not be negative.
+void FitProgressToData(TCalcParams& p, int64_t records);
 
 // The text for a record count that does not fit the file.
 inline constexpr const char* kProjectFileError = "Dateifehler!";

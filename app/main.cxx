@@ -1,5 +1,8 @@
 // Vantorel: the desktop program.
 //
+// vantorel [FILE...] opens each parameter file (*.Par) or project file (any other name) in its
+// own project window, as the open commands do. Arguments after "--" are always files.
+//
 // Hidden option for measuring the start-up time: --quit-after-show (or the environment
 // variable VANTOREL_QUIT_AFTER_SHOW=1) ends the program as soon as the main window has been
 // exposed for the first time.
@@ -36,6 +39,22 @@ bool QuitAfterShow(int argc, char** argv) {
   return false;
 }
 
+// The files named on the command line; Qt has already taken its own options out.
+QStringList FileArguments(const QStringList& arguments) {
+  QStringList files;
+  bool options = true;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (options && a == QLatin1String("--")) {
+      options = false;
+      continue;
+    }
+    if (options && a.startsWith(QLatin1String("--"))) continue;
+    files << a;
+  }
+  return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,5 +80,7 @@ int main(int argc, char** argv) {
     if (mainForm.windowHandle()->isExposed()) QTimer::singleShot(0, &app, &QCoreApplication::quit);
   }
   note->show();
+  const QStringList files = FileArguments(QApplication::arguments());
+  if (!files.isEmpty()) QTimer::singleShot(0, &mainForm, [&mainForm, files] { mainForm.OpenFiles(files); });
   return app.exec();
 }

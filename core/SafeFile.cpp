@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -64,7 +65,25 @@ void SafeFile::Write(const void* data, size_t size) {
   }
 }
 
-void SafeFile::Commit() {
+void SafeFile::Commit() { Finish(Replace::Yes); }
+
+void SafeFile::CommitNew() { Finish(Replace::No); }
+
+namespace {
+
+// Renames from to to unless to exists. Where the file system cannot rename that way, a hard
+// link (which never replaces either) and the removal of the old name do the same.
+int RenameWithoutReplacing(const char* from, const char* to) {
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (link(from, to) != 0) return -1;
+  unlink(from);
+  return 0;
+}
+
+}  // namespace
+
+void SafeFile::Finish(Replace replace) {
   if (fd_ < 0) ThrowIoError("Cannot write", target_, EBADF);
   if (fsync(fd_) != 0) ThrowIoError("Cannot write", target_, errno);
   const int fd = fd_;
@@ -75,7 +94,9 @@ void SafeFile::Commit() {
     temp_.clear();
     ThrowIoError("Cannot write", target_, err);
   }
-  if (rename(temp_.c_str(), target_.c_str()) != 0) {
+  const int moved = replace == Replace::Yes ? rename(temp_.c_str(), target_.c_str())
+                                            : RenameWithoutReplacing(temp_.c_str(), target_.c_str());
+  if (moved != 0) {
     const int err = errno;
     unlink(temp_.c_str());
     temp_.clear();

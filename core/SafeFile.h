@@ -22,6 +22,9 @@ class SafeFile {
   void Write(const void* data, size_t size);
   // Flushes, closes and renames the temporary file into place.
   void Commit();
+  // As Commit, but never replaces a file: when the target exists by then, throws IoError
+  // (EEXIST) and removes the temporary file.
+  void CommitNew();
   // Removes the temporary file; the target stays as it was.
   void Discard() noexcept;
 
@@ -30,6 +33,9 @@ class SafeFile {
   uint64_t BytesWritten() const { return written_; }
 
  private:
+  enum class Replace { Yes, No };
+  void Finish(Replace replace);
+
   std::string target_;
   std::string temp_;
   int fd_ = -1;

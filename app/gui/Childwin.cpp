@@ -502,10 +502,6 @@ void TMDIChild::SaveProject() {
   progress.close();
 }
 
-void TMDIChild::ProjectLoaded() {
-  DialogService::instance().information(this, QStringLiteral("Loading projects is not available in this version yet."));
-}
-
 void TMDIChild::ToolButton7Click() {
   DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
 }

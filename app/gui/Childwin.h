@@ -49,7 +49,9 @@ class TMDIChild : public QWidget {
   void SaveParameters();
   void ParametersLoaded();
   void SaveProject();
-  // Showing a loaded project comes with the calculation; until then it refuses clearly.
+  // Shows a project just read into this window's block and data files (app/gui/ChildwinProject.cpp):
+  // the pages with the block, the preview from the data, the calculation page for the block's
+  // state as stored; clears the changed flag.
   void ProjectLoaded();
 
   // Controls -> block. On an input error the block stays as it was, the error is shown and the
@@ -207,6 +209,10 @@ class TMDIChild : public QWidget {
   void ConnectChangeHandlers();
   void ConnectTools();
   void ToolButton7Click();
+  // The calculation page for a loaded project: the buttons and the start button's image for
+  // the stored state, the state mapped (1, 2 -> 0; 4, 5 -> 3), the picture rebuilt from the
+  // stored exponents.
+  void ShowLoadedCalculationState();
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;

@@ -18,6 +18,7 @@
 #include <exception>
 
 #include "app/ParameterFile.h"
+#include "app/ProjectFile.h"
 #include "app/gui/About.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
@@ -113,11 +114,8 @@ void TMainForm::BuildPopupMenus() {
   PopupMenu1->setObjectName("PopupMenu1");
   Parameter1 = AddAction(PopupMenu1, "parameter", QString(), &TMainForm::Parameter1Click);
   Parameter1->setObjectName("Parameter1");
-  // Loading project files comes with the calculation; until then the item is there but
-  // does nothing.
-  Daten1 = AddAction(PopupMenu1, "data (project file)", QString(), nullptr);
+  Daten1 = AddAction(PopupMenu1, "data (project file)", QString(), &TMainForm::Daten1Click);
   Daten1->setObjectName("Daten1");
-  Daten1->setEnabled(false);
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -135,9 +133,7 @@ void TMainForm::BuildMenus() {
   FileNew1->setShortcut(QKeySequence::New);
   FileOpen1 = AddAction(File1, "&open", "open existing file", &TMainForm::FileOpen1Execute);
   FileOpen1->setShortcut(QKeySequence::Open);
-  // Recovery from temporary files comes with its own command later.
-  Recovery1 = AddAction(File1, "recovery", "try to restore data from a tempfile", nullptr);
-  Recovery1->setEnabled(false);
+  Recovery1 = AddAction(File1, "recovery", "try to restore data from a tempfile", &TMainForm::ToolButton6Click);
   FileClose1 = AddAction(File1, "&close", "close active project", nullptr);
   connect(FileClose1, &QAction::triggered, mdiArea_, &QMdiArea::closeActiveSubWindow);
   FileSave1 = AddAction(File1, "&save", "save active project as", &TMainForm::ToolButton2Click);
@@ -186,8 +182,7 @@ void TMainForm::BuildToolBar() {
   ToolBar1->setFloatable(false);
   ToolButton9 = AddToolButton("ToolButton9", "new", "create new project", &TMainForm::FileNew1Execute);
   ToolButton1 = AddToolButton("ToolButton1", "open", "open file", &TMainForm::FileOpen1Execute);
-  ToolButton6 = AddToolButton("ToolButton6", "recover", "recover data from temp-files", nullptr);
-  ToolButton6->setEnabled(false);
+  ToolButton6 = AddToolButton("ToolButton6", "recover", "recover data from temp-files", &TMainForm::ToolButton6Click);
   ToolButton2 = AddToolButton("ToolButton2", "save", "save file", &TMainForm::ToolButton2Click);
 
   ToolBar1->addSeparator();
@@ -292,21 +287,24 @@ void TMainForm::ToolButton2Click() {
 }
 
 void TMainForm::Parameter1Click() {
+  const std::optional<QString> file = DialogService::instance().fileName(this, OpenDialog());
+  if (file) LoadParameters(*file);
+}
+
+TMDIChild* TMainForm::LoadParameters(const QString& file) {
   DialogService& dialogs = DialogService::instance();
-  const std::optional<QString> file = dialogs.fileName(this, OpenDialog());
-  if (!file) return;
-  OpenProjectWindow(ProjectNameFromFile(*file));
-  if (!current_.Params) return;
+  TMDIChild* child = OpenProjectWindow(ProjectNameFromFile(file));
   // The file is read into a block of its own, so that a file that fails half way leaves the
   // new window with the settings of a new project.
   TCalcParams loaded;
   try {
-    loaded = LoadParameterFile(QFile::encodeName(*file).toStdString());
+    loaded = LoadParameterFile(QFile::encodeName(file).toStdString());
+    CheckLoadedBlock(loaded);
   } catch (const std::exception& e) {
     dialogs.error(this, QString("The parameter file\n%1\ncould not be loaded:\n%2\n\n"
                                 "The new project window keeps the settings of a new project.")
-                            .arg(QDir::toNativeSeparators(*file), QString::fromLocal8Bit(e.what())));
-    return;
+                            .arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(e.what())));
+    return child;
   }
   // The new window has no picture data: progress stored in the file (a project file opened
   // as parameters) does not apply to it.
@@ -314,8 +312,9 @@ void TMainForm::Parameter1Click() {
   loaded.ProgressRow = 0;
   loaded.State = StateInitialised;
   loaded.IterationsDone = 0;
-  *current_.Params = std::move(loaded);
-  if (current_.ParametersLoaded) current_.ParametersLoaded();
+  child->Params() = std::move(loaded);
+  child->ParametersLoaded();
+  return child;
 }
 
 void TMainForm::Parameter2Click() {

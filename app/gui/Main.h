@@ -75,6 +75,17 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void FileOpen1Execute();
   void ToolButton2Click();
   void Parameter1Click();  // load a parameter file into a new project window
+  // Loading files into new project windows, and recovery (app/gui/MainProjects.cpp).
+  void Daten1Click();        // load a project file into a new project window
+  void ToolButton6Click();   // recover a project file from left-over temporary files
+  // Each creates a project window named after the file and fills that window (never the
+  // project active at the end); a file that cannot be used leaves it with the settings of a
+  // new project and empty data files, and says why. They return the window.
+  TMDIChild* LoadParameters(const QString& file);
+  TMDIChild* LoadProject(const QString& file);
+  // Opens each file in its own project window: parameter files (*.Par) as parameters, all
+  // others as project files.
+  void OpenFiles(const QStringList& files);
   void Parameter2Click();  // save the active project's parameters
   void Daten2Click();      // save the active project as a project file
   void HelpAbout1Execute();

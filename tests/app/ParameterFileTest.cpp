@@ -144,9 +144,15 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
     PutInt(b, c.at, c.value);
     ExpectRefused(b, c.fragment);
   }
-  for (size_t n = 0; n < 262; ++n)
+  // Up to the end of the reserved bytes (258); the record count is not needed.
+  for (size_t n = 0; n < 258; ++n)
     ExpectRefused(std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(n)),
                   n < 40 ? "too short" : "ends inside");
+  for (size_t n : {258u, 262u}) {
+    const DecodedBlock d = DecodeParameterBlock(good.data(), n);
+    EXPECT_EQ(d.Params, HandBuiltBlock()) << n;
+    EXPECT_EQ(d.RecordCount, 0) << n;
+  }
 }
 
 TEST(ParameterFileOnDisk, ParameterFilesTmp0AndProjectHeadsLoadBack) {

@@ -1,0 +1,221 @@
+// Loading projects: every field checked before it is trusted, state and progress fitted to the
+// data; and recovery of a project file from left-over temporary files.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+#include "app/ParameterFile.h"
+#include "app/ProjectFile.h"
+#include "app/Recovery.h"
+#include "core/IoError.h"
+#include "support/TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+using test::ReadBytes;
+using test::WriteBytes;
+using Bytes = std::vector<unsigned char>;
+
+// The default block (F = 18, S = 12, C = 5) on a 20 x 10 picture: P = 70, Q = 199.
+constexpr size_t kP = 70, kQ = 199, kNone = SIZE_MAX;
+constexpr int32_t kW = 20, kH = 10;
+
+TCalcParams Small(uint8_t state = 0, int32_t column = 0, int32_t row = 0) {
+  TCalcParams p = DefaultCalcParams();
+  p.PictureWidth = kW, p.PictureHeight = kH, p.State = state, p.ProgressColumn = column, p.ProgressRow = row;
+  return p;
+}
+
+// The block followed by n records of TMP1 and n of TMP2 (all 0.5).
+Bytes ProjectBytes(const TCalcParams& p, int32_t n, size_t at = kNone, int32_t value = 0) {
+  const std::vector<uint8_t> block = EncodeParameterBlock(p, BlockForm::Project, n);
+  Bytes b(block.begin(), block.end());
+  const unsigned char half[8] = {0, 0, 0, 0, 0, 0, 0xE0, 0x3F};  // 0.5, little-endian
+  for (int32_t k = 0; k < 2 * n; ++k) b.insert(b.end(), half, half + 8);
+  if (at != kNone) std::memcpy(b.data() + at, &value, 4);
+  return b;
+}
+
+class ProjectLoadTest : public ::testing::Test {
+ protected:
+  // Loads bytes as a project file into data files that hold old records; returns the error
+  // text, or "" when it loaded.
+  std::string Load(const Bytes& bytes, TCalcParams* out = nullptr) {
+    WriteBytes(dir.file("in.LPr"), bytes);
+    tmp1.Create(dir.file("w.TMP1")), tmp2.Create(dir.file("w.TMP2"));
+    const double old[2] = {7, 8};
+    tmp1.Write(old, 2), tmp2.Write(old, 2);
+    try {
+      const TCalcParams p = LoadProject(dir.file("in.LPr"), tmp1, tmp2);
+      if (out) *out = p;
+      return "";
+    } catch (const FormatError& e) {
+      EXPECT_EQ(tmp1.RecordCount() + tmp2.RecordCount(), 0) << e.what();
+      return e.what();
+    }
+  }
+
+  test::TempDir dir;
+  PixelDataFile tmp1, tmp2;
+};
+
+TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
+  TCalcParams noSequence = Small(), noColours = Small();
+  noSequence.SetSequence({}), noColours.SetColors({});
+  Bytes noRecordCount = ProjectBytes(Small(), 0);
+  noRecordCount.resize(kQ + 117);  // a parameter file that ends after its reserved bytes
+  Bytes cutReserved = noRecordCount;
+  cutReserved.pop_back();
+  const struct Case { Bytes bytes; const char* fragment; } cases[] = {
+      {ProjectBytes(Small(), 30), ""},
+      {ProjectBytes(Small(), kW * kH), ""},
+      {ProjectBytes(Small(StateRunning, 0, kH), 5), ""},  // the end of the picture
+      {noRecordCount, ""},
+      {cutReserved, "ends inside"},
+      {ProjectBytes(noSequence, 3), "AB-sequence is empty"},
+      {ProjectBytes(noColours, 3), "colour list is empty"},
+      {ProjectBytes(Small(), 30, 8, 1000), "larger than the file"},
+      {ProjectBytes(Small(), 30, 0, 1 << 30), "larger than the file"},
+      {ProjectBytes(Small(), 30, 12, 6), "fixed formula index 6"},
+      {ProjectBytes(Small(), 30, 12, -2), "fixed formula index -2"},
+      {ProjectBytes(Small(), 30, kP + 61, 9), "picture size 9 x 10"},
+      {ProjectBytes(Small(), 30, kP + 65, 100001), "picture size 20 x 100001"},
+      {ProjectBytes(Small(), 30, kQ + 8, kW + 1), "progress position"},
+      {ProjectBytes(Small(StateRunning, 1, kH), 30), "progress position"},  // behind the end
+      {ProjectBytes(Small(), 30, kQ + 117, 31), "Dateifehler!"},  // 2 * 31 records reach the block
+      {ProjectBytes(Small(), 30, kQ + 117, -1), "Dateifehler!"},
+      {ProjectBytes(Small(), 30, kQ + 117, INT32_MAX), "Dateifehler!"},
+      {ProjectBytes(Small(), kW * kH + 1), "201 pixel records"},  // more than the picture has
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    const std::string what = Load(c.bytes);
+    if (*c.fragment == 0) EXPECT_EQ(what, "");
+    else EXPECT_NE(what.find(c.fragment), std::string::npos) << what;
+  }
+}
+
+TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {
+  const struct Case {
+    uint8_t state;
+    int32_t column, row, records;
+    uint8_t wantState;
+    int32_t wantColumn, wantRow;
+  } cases[] = {
+      {StateFinished, 0, 0, 200, StateFinished, 0, 0},     // complete: as stored
+      {StateFinished, 0, 0, 57, StateInitialised, 17, 2},  // 57 of 200: interrupted at 57
+      {StateDeriving, 5, 5, 0, StateInitialised, 0, 0},
+      {StateDerivingPaused, 5, 5, 200, StateDerivingPaused, 5, 5},
+      {StatePaused, 7, 3, 200, StatePaused, 7, 3},         // the stored position comes first
+      {StatePaused, 7, 3, 45, StatePaused, 5, 2},          // the missing pixels come first
+      {StateRunning, kW, 1, 40, StateRunning, kW, 1},      // behind row 1's end: kept
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.state) << " at " << c.column << "," << c.row << " with "
+                                    << c.records);
+    TCalcParams loaded;
+    ASSERT_EQ(Load(ProjectBytes(Small(c.state, c.column, c.row), c.records), &loaded), "");
+    EXPECT_EQ(loaded.State, c.wantState);
+    EXPECT_EQ(loaded.ProgressColumn, c.wantColumn);
+    EXPECT_EQ(loaded.ProgressRow, c.wantRow);
+    EXPECT_EQ(tmp2.RecordCount(), c.records);
+  }
+  const uint8_t mapped[6] = {0, 0, 0, 3, 3, 3};
+  for (uint8_t s = 0; s < 6; ++s) EXPECT_EQ(MapLoadedState(s), mapped[s]) << int(s);
+}
+
+// A crashed window's set in folder "left" (TMP0 of a w x h picture, data files of the given
+// sizes); recovery writes into folder "here".
+class RecoveryTest : public ::testing::Test {
+ protected:
+  void LeaveSet(int32_t w, int32_t h, size_t bytes1, size_t bytes2) {
+    std::filesystem::remove_all(dir.path() / "here");
+    std::filesystem::create_directories(dir.path() / "left");
+    std::filesystem::create_directories(dir.path() / "here");
+    params = DefaultCalcParams();
+    params.PictureWidth = w, params.PictureHeight = h;
+    SaveParameterFile(dir.file("left/new project 1.TMP0"), params);
+    for (const auto& [digit, size] : {std::pair{'1', bytes1}, {'2', bytes2}}) {
+      Bytes b(size);
+      for (size_t k = 0; k < size; ++k) b[k] = static_cast<unsigned char>(k * 7 + size);
+      WriteBytes(dir.file(std::string("left/new project 1.TMP") + digit), b);
+    }
+  }
+  RecoveryResult Recover() {
+    return RecoverProject(dir.file("left/new project 1.TMP0"), dir.file("here"));
+  }
+  size_t Entries() const {
+    return size_t(std::distance(std::filesystem::directory_iterator(dir.path() / "here"), {}));
+  }
+
+  test::TempDir dir;
+  TCalcParams params;
+};
+
+TEST_F(RecoveryTest, WholeRecordsOfTheShorterFileAndTheContinuationPoint) {
+  const struct Case {
+    int32_t w, h;
+    size_t bytes1, bytes2;
+    int32_t records, column, row;
+    uint8_t state;
+  } cases[] = {
+      {200, 10, 1050 * 8, 1100 * 8 + 3, 1050, 50, 5, StateInitialised},      // column 50 of row 5
+      {200, 10, 1050 * 8 + 5, 1050 * 8 + 7, 1050, 50, 5, StateInitialised},  // partial records dropped
+      {20, 10, 200 * 8, 260 * 8, 200, 0, 0, StateFinished},                  // the whole picture
+      {20, 10, 300 * 8, 300 * 8, 200, 0, 0, StateFinished},                  // clamped to the pixels
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bytes1 << " / " << c.bytes2);
+    LeaveSet(c.w, c.h, c.bytes1, c.bytes2);
+    const RecoveryResult r = Recover();
+    EXPECT_EQ(r.Message, "new project 1.LPr successfully restored.");
+    EXPECT_EQ(r.Target, dir.file("here/new project 1.LPr"));
+    // The block with the continuation point and N, then 8 * N bytes of each data file.
+    TCalcParams expected = params;
+    expected.ProgressColumn = c.column, expected.ProgressRow = c.row, expected.State = c.state;
+    if (c.state == StateFinished) expected.IterationsDone = expected.Iterations;
+    const auto block = EncodeParameterBlock(expected, BlockForm::Project, c.records);
+    Bytes want(block.begin(), block.end());
+    for (const char* name : {"left/new project 1.TMP1", "left/new project 1.TMP2"}) {
+      const Bytes data = ReadBytes(dir.file(name));
+      want.insert(want.end(), data.begin(), data.begin() + 8 * c.records);
+    }
+    EXPECT_EQ(ReadBytes(r.Target), want);
+    EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
+    PixelDataFile t1, t2;
+    t1.Create(dir.file("here/t.TMP1")), t2.Create(dir.file("here/t.TMP2"));
+    EXPECT_EQ(LoadProject(r.Target, t1, t2), expected);
+  }
+}
+
+TEST_F(RecoveryTest, RefusalsWriteNothingAndMissingDataGiveParametersOnly) {
+  LeaveSet(200, 10, 80, 80);
+  WriteBytes(dir.file("here/new project 1.LPr"), {'o', 'l', 'd'});
+  try {
+    Recover();
+    ADD_FAILURE() << "an existing project file was replaced";
+  } catch (const FormatError& e) {
+    EXPECT_STREQ(e.what(), "error: new project 1.LPr already exists!");
+  }
+  EXPECT_EQ(ReadBytes(dir.file("here/new project 1.LPr")), (Bytes{'o', 'l', 'd'}));
+  std::filesystem::remove(dir.file("here/new project 1.LPr"));
+
+  TCalcParams noColours = params;  // not a usable parameter block: nothing is written
+  noColours.SetColors({});
+  SaveParameterFile(dir.file("left/new project 1.TMP0"), noColours);
+  EXPECT_THROW(Recover(), FormatError);
+  EXPECT_THROW(RecoverProject(dir.file("left/gone.TMP0"), dir.file("here")), IoError);
+  EXPECT_EQ(Entries(), 0u);
+
+  LeaveSet(200, 10, 80, 80);  // without its second data file: the parameters alone
+  std::filesystem::remove(dir.file("left/new project 1.TMP2"));
+  const RecoveryResult r = Recover();
+  EXPECT_EQ(r.Message, kRecoveryDataError);
+  EXPECT_EQ(ReadBytes(r.Target), ProjectBytes(params, 0));
+}
+
+}  // namespace
+}  // namespace vantorel
