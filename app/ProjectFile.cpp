@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ParameterFile.h"
+#include "app/PictureFile.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
 
@@ -90,6 +91,7 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
     tmp1.Clear();
     tmp2.Clear();
     Report(progress, "lade Parameter...");
+    if (IsPngFile(path)) return LoadParameterFile(path);  // a picture with its settings, no data
     const InputFile file(path);
     const uint64_t size = file.Size();
 

@@ -31,7 +31,8 @@ constexpr size_t kProjectChunkRecords = 10000;
 void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
                  PixelDataFile& tmp2, const ProjectProgress& progress = {});
 
-// Reads a project file (or a parameter file: a project without data). tmp1 and tmp2 must be open;
+// Reads a project file (or a parameter file, or a PNG picture carrying parameters: a project
+// without data). tmp1 and tmp2 must be open;
 // they are emptied and receive the N records each. Returns the block as stored. On any failure
 // both files are left empty and an exception says why: FormatError("Dateifehler!") when the
 // record count does not fit the file's length, other FormatErrors for a malformed block, IoError
