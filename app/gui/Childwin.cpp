@@ -28,6 +28,7 @@
 #include "app/ProjectFile.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
+#include "app/gui/PictureExport.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
@@ -130,6 +131,10 @@ void TMDIChild::FormCreate() {
   ColorPage->SetColors(params_.ColorList, static_cast<uint32_t>(params_.BelowColor),
                        static_cast<uint32_t>(params_.AboveColor));
   ColorPage->DrawPreview(preview_);
+
+  PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
+                                     [this]() -> const TCalcParams& { return params_; });
+  connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
 
   ConnectChangeHandlers();
   firstGather_ = true;
@@ -505,6 +510,8 @@ void TMDIChild::ProjectLoaded() {
 void TMDIChild::ToolButton7Click() {
   DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
 }
+
+void TMDIChild::ToolButton3Click() { PictureExport->ToolButton3Click(); }
 
 void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
 

@@ -33,6 +33,7 @@ namespace vantorel::gui {
 
 class IProjectHost;
 class TColorListDisplay;
+class TPictureExport;
 class TRadioGroup;
 class TShape;
 
@@ -170,6 +171,10 @@ class TMDIChild : public QWidget {
   QScrollArea* ScrollBox1 = nullptr;
   QLabel* Image1 = nullptr;  // the picture
   QWidget* Shape3 = nullptr;  // the selection rectangle
+
+  // "save picture": PopupMenu2 with the picture types and their save dialogs.
+  TPictureExport* PictureExport = nullptr;
+  void ToolButton3Click();
 
   // The images of ToolButton2: 0 start, 1 pause, 2 continue.
   void SetToolButton2Image(int index);

@@ -423,7 +423,7 @@ FileDialogRequest OpenRequest(const QString& title, const QString& filter, const
 
 FileDialogRequest TMainForm::OpenDialog() {
   return OpenRequest("load parameter file",
-                     "parameter files (*.Par);;project files (*.LPr);;show all files (*)", "Par");
+                     "parameter files (*.Par);;project files (*.LPr);;pictures with parameters (*.png);;show all files (*)", "Par");
 }
 
 FileDialogRequest TMainForm::OpenDialog1() {
