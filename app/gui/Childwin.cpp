@@ -26,11 +26,13 @@
 
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
+#include "app/gui/Accessibility.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
 #include "app/gui/PictureExport.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
+#include "app/gui/WheelGuard.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
@@ -137,6 +139,8 @@ void TMDIChild::FormCreate() {
   connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
 
   ConnectChangeHandlers();
+  GuardWheel(this);
+  NameControls(this);
   firstGather_ = true;
   changed_ = false;
   if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();

@@ -19,6 +19,7 @@
 
 #include "app/ParameterFile.h"
 #include "app/gui/About.h"
+#include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/ProgressForm.h"
@@ -86,6 +87,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   BuildToolBar();
   statusBar()->setObjectName("StatusBar");  // shows the hints of menu items and controls
 
+  NameControls(this);
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
   UrlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/WindowPlacement.h"
 
@@ -85,6 +86,7 @@ TForm5::TForm5(QWidget* parent)
     w->installEventFilter(this);
   }
   installEventFilter(this);
+  NameControls(this);
 }
 
 void TForm5::Image1MouseMove() { Image2->show(); }
