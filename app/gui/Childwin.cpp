@@ -25,6 +25,7 @@
 #include <numbers>
 
 #include "app/ParameterFile.h"
+#include "app/PictureRatio.h"
 #include "app/ProjectFile.h"
 #include "app/gui/Accessibility.h"
 #include "app/gui/CurrentProject.h"
@@ -237,31 +238,21 @@ void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* nume
     CoordinatesError->hide();
     return;
   }
-  const auto num = TextToFloat(numerator->text().toStdString());
-  const auto den = TextToFloat(denominator->text().toStdString());
-  QString problem;
-  if (!num)
-    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(numeratorName, numerator->text());
-  else if (!den)
-    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(denominatorName, denominator->text());
-  else if (*den == 0.0)
-    problem = QStringLiteral("%1 is 0.").arg(denominatorName);
-  if (!problem.isEmpty()) {
+  const RatioResult result = KeepPictureRatio(int(factor), numerator->text().toStdString(),
+                                              denominator->text().toStdString(), numeratorName.toStdString(),
+                                              denominatorName.toStdString(), target->minimum(), target->maximum());
+  if (!result.Side) {
     // Reported beside the fields rather than in a box: the text may be half typed.
-    CoordinatesError->setText(problem + QStringLiteral(" The picture size was not adjusted."));
+    CoordinatesError->setText(QString::fromStdString(result.Problem));
     CoordinatesError->show();
     return;
   }
   CoordinatesError->hide();
-  const double wanted = factor * *num / *den;
-  if (std::isnan(wanted)) return;
-  // Halves go to the even neighbour; the spin edit keeps its range.
-  const double clamped = std::clamp(wanted, double(target->minimum()), double(target->maximum()));
   // Setting one size runs the other's handler in turn; the exchange settles within a step or
   // two, and the depth bound guards against any rounding ping-pong.
   if (ratioDepth_ > 4) return;
   ++ratioDepth_;
-  target->setValue(static_cast<int>(std::nearbyint(clamped)));
+  target->setValue(*result.Side);
   --ratioDepth_;
 }
 
