@@ -362,6 +362,15 @@ std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
   return problem;
 }
 
+bool TMDIChild::CheckSettings() {
+  TCalcParams scratch = params_;
+  if (const auto problem = CollectControls(scratch)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
+    return false;
+  }
+  return true;
+}
+
 bool TMDIChild::GatherParameters() {
   TCalcParams gathered = params_;
   if (const auto problem = CollectControls(gathered)) {
@@ -424,6 +433,7 @@ void TMDIChild::ReportIoError(const std::exception& e) {
 // Saving
 
 void TMDIChild::SaveParameters() {
+  if (!CheckSettings()) return;  // before the user chooses a file name
   const auto path = DialogService::instance().fileName(
       this, SaveRequest(QStringLiteral("save parameters"), QStringLiteral("parameter - file (*.Par);;all files (*)"),
                         QStringLiteral("Par"), Caption()));
@@ -451,6 +461,10 @@ void TMDIChild::SaveProject() {
     // Nothing was written, so nothing may be taken as saved.
     saved_ = false;
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
+    return;
+  }
+  if (!CheckSettings()) {  // before the user chooses a file name
+    saved_ = false;
     return;
   }
   const auto path = DialogService::instance().fileName(

@@ -197,6 +197,8 @@ class TMDIChild : public QWidget {
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;
+  // Reports a setting that cannot be collected (before a save dialog asks for a file name).
+  bool CheckSettings();
   void ShowPictureSize(int width, int height);
   void ReportIoError(const std::exception& e);
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,

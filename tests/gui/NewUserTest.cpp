@@ -117,6 +117,26 @@ TEST_F(NewUserTest, AHalfTypedRegionWidthLeavesBothPictureSizesAlone) {
   EXPECT_TRUE(child->CoordinatesError->isHidden());
 }
 
+// A bad setting is reported before a save dialog asks for a file name, for both saves and for
+// the close query's "Yes".
+TEST_F(NewUserTest, ABadSettingIsReportedBeforeTheSaveDialog) {
+  TMDIChild* child = frame_->OpenProjectWindow("x");
+  child->Edit2->setText("0.5");  // start X with a point
+  const TCalcParams before = child->Params();
+  for (auto save : {&TMainForm::Parameter2Click, &TMainForm::Daten2Click}) {
+    dialogs_.messages.clear();
+    (frame_.get()->*save)();
+    EXPECT_TRUE(dialogs_.fileRequests.empty());
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(dialogs_.lastMessage().contains("start X: \"0.5\" is not a number.")) << dialogs_.lastMessage().toStdString();
+  }
+  dialogs_.answerMessage(QMessageBox::Yes);  // "Save changes?"
+  EXPECT_FALSE(child->FormCloseQuery());
+  EXPECT_TRUE(dialogs_.fileRequests.empty());
+  EXPECT_EQ(child->Params(), before);
+}
+
 TEST_F(NewUserTest, EveryControlOfTheFrameTheProjectWindowAndTheSmallWindowsHasAName) {
   frame_->OpenProjectWindow("x");
   TAboutBox about;
