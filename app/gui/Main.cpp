@@ -24,6 +24,7 @@
 #include "app/gui/Childwin.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
+#include "app/gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 
@@ -72,8 +73,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   UseDecimalComma();
   setWindowTitle("Vantorel V2.1");
   setWindowIcon(ProgramIcon());
-  resize(700, 619);
-  move(182, 74);
+  // 700 x 619 at (182, 74), clamped to the screen where that does not fit (a 2x scale factor).
+  PlaceWithinScreen(this, QPoint(182, 74), QSize(700, 619));
 
   mdiArea_ = new QMdiArea(this);
   mdiArea_->setObjectName("WorkSpace");

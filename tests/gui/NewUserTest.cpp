@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QPushButton>
@@ -26,6 +27,7 @@
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
 #include "app/gui/StartupNote.h"
+#include "app/gui/WindowPlacement.h"
 #include "gui/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -135,6 +137,26 @@ TEST_F(NewUserTest, ABadSettingIsReportedBeforeTheSaveDialog) {
   EXPECT_FALSE(child->FormCloseQuery());
   EXPECT_TRUE(dialogs_.fileRequests.empty());
   EXPECT_EQ(child->Params(), before);
+}
+
+TEST(WindowPlacement, TheStatedPlaceIsKeptWhereItFitsAndClampedWhereNot) {
+  const QRect wanted(182, 74, 708, 649);  // the main window with its frame
+  struct Case {
+    QRect area, expected;
+  } cases[] = {{{0, 0, 1600, 1000}, wanted},
+               {{0, 0, 800, 500}, {92, 0, 708, 500}},       // 1600 x 1000 at a scale factor of 2
+               {{0, 30, 700, 1000}, {0, 74, 700, 649}},     // too narrow only
+               {{-800, 20, 800, 600}, {-708, 20, 708, 600}}};  // a screen left of the primary one
+  for (const Case& c : cases) EXPECT_EQ(FitIntoArea(wanted, c.area), c.expected) << c.area.x() << "," << c.area.y();
+}
+
+TEST_F(NewUserTest, TheMainWindowLiesWithinTheScreen) {
+  const QRect area = frame_->screen()->availableGeometry();  // 800 x 600 without a display
+  frame_->show();
+  EXPECT_TRUE(area.contains(frame_->frameGeometry())) << area.width() << " x " << area.height();
+  if (area.width() >= 1000 && area.height() >= 800) {
+    EXPECT_EQ(frame_->size(), QSize(700, 619));
+  }
 }
 
 TEST_F(NewUserTest, EveryControlOfTheFrameTheProjectWindowAndTheSmallWindowsHasAName) {
