@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTabBar>
@@ -38,7 +39,8 @@ QString Clean(QString text) {
 class HintFollower final : public QObject {
  public:
   static HintFollower& Instance() {
-    static HintFollower* follower = new HintFollower(qApp);
+    static QPointer<HintFollower> follower;  // lives as long as the application
+    if (!follower) follower = new HintFollower(qApp);
     return *follower;
   }
   bool eventFilter(QObject* watched, QEvent* event) override {

@@ -3,6 +3,7 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QPointer>
 #include <QScrollArea>
 #include <QWheelEvent>
 
@@ -20,7 +21,8 @@ bool Guarded(const QWidget* w) {
 class WheelFilter final : public QObject {
  public:
   static WheelFilter& Instance() {
-    static WheelFilter* filter = new WheelFilter(qApp);  // lives as long as the application
+    static QPointer<WheelFilter> filter;  // lives as long as the application
+    if (!filter) filter = new WheelFilter(qApp);
     return *filter;
   }
 
