@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "app/PictureFile.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
 
@@ -251,6 +252,14 @@ void SaveParameterFile(const std::string& path, const TCalcParams& params) {
 }
 
 TCalcParams LoadParameterFile(const std::string& path) {
+  if (IsPngFile(path)) {
+    const std::vector<uint8_t> block = ReadPngParameterBlock(path);
+    try {
+      return DecodeParameterBlock(block.data(), block.size()).Params;
+    } catch (const FormatError& e) {
+      throw FormatError("The parameters stored in the picture '" + path + "' are not usable. " + e.what());
+    }
+  }
   const InputFile file(path);
   try {
     return ReadParameterBlock(file).Params;

@@ -63,8 +63,8 @@ DecodedBlock ReadParameterBlock(const InputFile& file);
 // is renamed into place; a failed save leaves an existing file as it was. Throws IoError.
 void SaveParameterFile(const std::string& path, const TCalcParams& params);
 
-// Reads a parameter file, or the parameter block at the head of a project file.
-// Throws IoError or FormatError.
+// Reads a parameter file, the parameter block at the head of a project file, or the block a PNG
+// picture of this program carries. Throws IoError or FormatError.
 TCalcParams LoadParameterFile(const std::string& path);
 
 // Rewrites a project's TMP0 file in the parameter form and sets params.IterationsDone to 0, as

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ParameterFile.h"
+#include "app/PictureFile.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
 
@@ -143,6 +144,13 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
   // any point leaves them empty.
   try {
     Report(progress, "lade Parameter...");
+    if (IsPngFile(path)) {  // a picture with its settings, no data
+      TCalcParams p = LoadParameterFile(path);
+      CheckLoadedBlock(p);
+      tmp1.Clear();
+      tmp2.Clear();
+      return p;
+    }
     const InputFile file(path);
     const uint64_t size = file.Size();
 

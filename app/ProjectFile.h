@@ -31,7 +31,8 @@ constexpr size_t kProjectChunkRecords = 10000;
 void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
                  PixelDataFile& tmp2, const ProjectProgress& progress = {});
 
-// Reads a project file (or a parameter file: a project without data). tmp1 and tmp2 must be open.
+// Reads a project file (or a parameter file, or a PNG picture carrying parameters: a project
+// without data). tmp1 and tmp2 must be open.
 // The block is read and checked (CheckLoadedBlock, the record count against the file and the
 // picture) before the data files are touched; only then are they emptied and given the N records
 // each. Returns the block with the state as stored, its progress fitted to the data

@@ -161,7 +161,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   PictureType type;
   if (o.Picture && !PictureTypeForPath(*o.Picture, type))
-    throw UsageError("the picture name must end in .bmp, .jpg or .jpeg: '" + *o.Picture + "'");
+    throw UsageError("the picture name must end in .bmp, .jpg, .jpeg or .png: '" + *o.Picture + "'");
   if (o.More && c.Any())
     throw UsageError(
         "--more derives more iterations from the stored data and cannot be combined "
@@ -182,8 +182,9 @@ std::string DefaultPictureName(const std::optional<std::string>& input) {
 
 std::string HelpText() {
   return R"HELP(Usage: vantorel-render [FILE] [OPTIONS]
-Computes a Lyapunov picture from a parameter file (*.Par), a project file (*.LPr)
-or, without FILE, the default project of the desktop program.
+Computes a Lyapunov picture from a parameter file (*.Par), a project file (*.LPr),
+a PNG picture saved by Vantorel (its parameters) or, without FILE, the default project of
+the desktop program.
 
 A project file whose calculation was interrupted continues where it stopped; the pixels
 computed before are coloured from their stored exponents. A finished project is only
@@ -191,7 +192,8 @@ coloured, unless --more is given.
 
 Output (existing files are replaced only once the new file is complete):
   -o, --output PICTURE   write the picture; the extension chooses the type:
-                         .bmp (24-bit Windows bitmap) or .jpg/.jpeg (JPEG, quality 90)
+                         .bmp (24-bit Windows bitmap), .jpg/.jpeg (JPEG, quality 90)
+                         or .png (PNG carrying the parameters)
       --project OUT.LPr  write a project file (parameters and pixel data) for the
                          desktop program
       --data BASE        write the parameters and pixel data as BASE.TMP0 (parameters),

@@ -328,7 +328,7 @@ int Render(const Options& o, std::ostream& err) {
   if (picturePath) {
     PictureType type = PictureType::Bitmap;
     PictureTypeForPath(*picturePath, type);
-    SavePicture(*picturePath, picture, type);
+    SavePicture(*picturePath, picture, type, EncodeParameterBlock(p, BlockForm::Parameters));
     Note(o, err,
          "wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) + " x " +
              std::to_string(p.PictureHeight) + ")");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           libhwy-dev libsleef-dev)
 missing=()

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/WindowPlacement.h"
 
@@ -61,6 +62,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   layout->addLayout(panel);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
   resize(300, 180);
+  NameControls(this);
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

@@ -25,11 +25,15 @@
 #include <numbers>
 
 #include "app/ParameterFile.h"
+#include "app/PictureRatio.h"
 #include "app/ProjectFile.h"
+#include "app/gui/Accessibility.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
+#include "app/gui/PictureExport.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
+#include "app/gui/WheelGuard.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/Histogram.h"
 #include "core/IoError.h"
@@ -132,8 +136,14 @@ void TMDIChild::FormCreate() {
                        static_cast<uint32_t>(params_.AboveColor));
   ColorPage->DrawPreview(preview_);
 
+  PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
+                                     [this]() -> const TCalcParams& { return params_; });
+  connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
+
   ConnectChangeHandlers();
   ConnectTools();
+  GuardWheel(this);
+  NameControls(this);
   firstGather_ = true;
   changed_ = false;
   if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();
@@ -232,31 +242,21 @@ void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* nume
     CoordinatesError->hide();
     return;
   }
-  const auto num = TextToFloat(numerator->text().toStdString());
-  const auto den = TextToFloat(denominator->text().toStdString());
-  QString problem;
-  if (!num)
-    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(numeratorName, numerator->text());
-  else if (!den)
-    problem = QStringLiteral("%1: \"%2\" is not a number.").arg(denominatorName, denominator->text());
-  else if (*den == 0.0)
-    problem = QStringLiteral("%1 is 0.").arg(denominatorName);
-  if (!problem.isEmpty()) {
+  const RatioResult result = KeepPictureRatio(int(factor), numerator->text().toStdString(),
+                                              denominator->text().toStdString(), numeratorName.toStdString(),
+                                              denominatorName.toStdString(), target->minimum(), target->maximum());
+  if (!result.Side) {
     // Reported beside the fields rather than in a box: the text may be half typed.
-    CoordinatesError->setText(problem + QStringLiteral(" The picture size was not adjusted."));
+    CoordinatesError->setText(QString::fromStdString(result.Problem));
     CoordinatesError->show();
     return;
   }
   CoordinatesError->hide();
-  const double wanted = factor * *num / *den;
-  if (std::isnan(wanted)) return;
-  // Halves go to the even neighbour; the spin edit keeps its range.
-  const double clamped = std::clamp(wanted, double(target->minimum()), double(target->maximum()));
   // Setting one size runs the other's handler in turn; the exchange settles within a step or
   // two, and the depth bound guards against any rounding ping-pong.
   if (ratioDepth_ > 4) return;
   ++ratioDepth_;
-  target->setValue(static_cast<int>(std::nearbyint(clamped)));
+  target->setValue(*result.Side);
   --ratioDepth_;
 }
 
@@ -366,6 +366,15 @@ std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
   return problem;
 }
 
+bool TMDIChild::CheckSettings() {
+  TCalcParams scratch = params_;
+  if (const auto problem = CollectControls(scratch)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
+    return false;
+  }
+  return true;
+}
+
 bool TMDIChild::GatherParameters() {
   TCalcParams gathered = params_;
   if (const auto problem = CollectControls(gathered)) {
@@ -428,6 +437,7 @@ void TMDIChild::ReportIoError(const std::exception& e) {
 // Saving
 
 void TMDIChild::SaveParameters() {
+  if (!CheckSettings()) return;  // before the user chooses a file name
   const auto path = DialogService::instance().fileName(
       this, SaveRequest(QStringLiteral("save parameters"), QStringLiteral("parameter - file (*.Par);;all files (*)"),
                         QStringLiteral("Par"), Caption()));
@@ -455,6 +465,10 @@ void TMDIChild::SaveProject() {
     // Nothing was written, so nothing may be taken as saved.
     saved_ = false;
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
+    return;
+  }
+  if (!CheckSettings()) {  // before the user chooses a file name
+    saved_ = false;
     return;
   }
   const auto path = DialogService::instance().fileName(
@@ -505,6 +519,8 @@ void TMDIChild::SaveProject() {
 void TMDIChild::ToolButton7Click() {
   DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
 }
+
+void TMDIChild::ToolButton3Click() { PictureExport->ToolButton3Click(); }
 
 void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
 

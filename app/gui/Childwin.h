@@ -33,6 +33,7 @@ namespace vantorel::gui {
 
 class IProjectHost;
 class TColorListDisplay;
+class TPictureExport;
 class TRadioGroup;
 class TShape;
 
@@ -190,6 +191,10 @@ class TMDIChild : public QWidget {
   // Shows an image of the picture's size as the project's picture.
   void ShowPicture(const QImage& image);
 
+  // "save picture": PopupMenu2 with the picture types and their save dialogs.
+  TPictureExport* PictureExport = nullptr;
+  void ToolButton3Click();
+
   // The images of ToolButton2: 0 start, 1 pause, 2 continue.
   void SetToolButton2Image(int index);
   int ToolButton2Image() const { return toolButton2Image_; }
@@ -216,6 +221,8 @@ class TMDIChild : public QWidget {
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;
+  // Reports a setting that cannot be collected (before a save dialog asks for a file name).
+  bool CheckSettings();
   void ShowPictureSize(int width, int height);
   void ReportIoError(const std::exception& e);
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,

@@ -20,10 +20,12 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/gui/About.h"
+#include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
+#include "app/gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 
@@ -72,8 +74,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   UseDecimalComma();
   setWindowTitle("Vantorel V2.1");
   setWindowIcon(ProgramIcon());
-  resize(700, 619);
-  move(182, 74);
+  // 700 x 619 at (182, 74), clamped to the screen where that does not fit (a 2x scale factor).
+  PlaceWithinScreen(this, QPoint(182, 74), QSize(700, 619));
 
   mdiArea_ = new QMdiArea(this);
   mdiArea_->setObjectName("WorkSpace");
@@ -87,6 +89,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   BuildToolBar();
   statusBar()->setObjectName("StatusBar");  // shows the hints of menu items and controls
 
+  NameControls(this);
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
   UrlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
@@ -422,7 +425,7 @@ FileDialogRequest OpenRequest(const QString& title, const QString& filter, const
 
 FileDialogRequest TMainForm::OpenDialog() {
   return OpenRequest("load parameter file",
-                     "parameter files (*.Par);;project files (*.LPr);;show all files (*)", "Par");
+                     "parameter files (*.Par);;project files (*.LPr);;pictures with parameters (*.png);;show all files (*)", "Par");
 }
 
 FileDialogRequest TMainForm::OpenDialog1() {

@@ -4,6 +4,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "app/gui/Accessibility.h"
+
 namespace vantorel::gui {
 
 TForm7::TForm7(QWidget* parent)
@@ -28,6 +30,7 @@ TForm7::TForm7(QWidget* parent)
   layout->addWidget(ProgressBar1);
   layout->addWidget(Label1);
   setFixedSize(233, 63);
+  NameControls(this);
 }
 
 }  // namespace vantorel::gui

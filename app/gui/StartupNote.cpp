@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/WindowPlacement.h"
 
@@ -19,10 +20,13 @@ QString StartupNoteText() {
       "\u2022 \"create new project\" (Ctrl+N) opens a project with a working example; its "
       "pages: formula, coordinates, colors, calculation.\n"
       "\u2022 Decimals take a comma: 0,5 - not 0.5.\n"
-      "\u2022 Ctrl+S saves the parameters or the whole project, Ctrl+O opens them.\n"
+      "\u2022 Ctrl+S saves the parameters or the whole project; Ctrl+O opens parameters, also "
+      "those a PNG picture of Vantorel carries.\n"
+      "\u2022 This version computes pictures with the command-line program vantorel-render, "
+      "not yet in the window.\n"
       "\u2022 An open project keeps its temporary files (.TMP0 to .TMP2) in the folder the "
       "program was started in.\n"
-      "\u2022 \"HELP !!!\" (F1) explains everything, the formula syntax too.");
+      "\u2022 \"HELP !!!\" (F1) explains the program and the formula syntax.");
 }
 
 namespace {
@@ -85,6 +89,7 @@ TForm5::TForm5(QWidget* parent)
     w->installEventFilter(this);
   }
   installEventFilter(this);
+  NameControls(this);
 }
 
 void TForm5::Image1MouseMove() { Image2->show(); }

@@ -91,7 +91,7 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
       {{"--check-formula", "X*("}, 1, ""}, {{"--check-formula", "X*AB+C"}, 1, "wrong variables: \"C\""}, {{"--bogus"}, 2, "unknown option --bogus"},
       {{"--size", "5x5"}, 2, "picture size"}, {{"--width", "100001"}, 2, "picture size"},
       {{"--iterations", "0"}, 2, "--iterations"}, {{"--fixed", "7"}, 2, "--fixed"},
-      {{"--angle", "abc"}, 2, "not a number"}, {{"-o", "x.png"}, 2, ".bmp, .jpg"},
+      {{"--angle", "abc"}, 2, "not a number"}, {{"-o", "x.gif"}, 2, ".bmp, .jpg"},
       {{"a.Par", "b.Par"}, 2, "only one input"}, {{"--more", "--size", "20x20"}, 2, "--more"},
       {{"--threads", "0"}, 2, "--threads"}, {{"--sequence", ""}, 2, "--sequence"},
       {{"-o"}, 2, "needs a value"},
@@ -144,6 +144,11 @@ TEST(Renderer, WritesTheFilesAskedForAndNothingElse) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.err.empty());
   EXPECT_EQ(ReadBytes(dir.file("p.jpg")).at(1), 0xD8);  // JPEG start of image
+  // A PNG carries its parameters: rendered from, it gives the same picture again.
+  ASSERT_EQ(Render(dir, {"small.Par", "-o", "small.png", "-q"}).status, 0);
+  ASSERT_EQ(Render(dir, {"small.png", "-q"}).status, 0);  // writes small.bmp anew
+  EXPECT_EQ(LoadPng(dir.file("small.png")).Bits, LoadBitmap(dir.file("small.bmp")).Bits);
+  EXPECT_EQ(LoadBitmap(dir.file("small.bmp")).Bits, pic.Bits);
   // Only a project asked for; the iteration counts rounded as the desktop program does.
   ASSERT_EQ(Render(dir, {"--fixed", "2", "--size", "10x10", "--iterations", "144", "--calm-down",
                          "150", "--project", "r.LPr", "-q"}).status, 0);
@@ -152,7 +157,7 @@ TEST(Renderer, WritesTheFilesAskedForAndNothingElse) {
   EXPECT_EQ(p.Iterations, 156);
   EXPECT_EQ(p.CalmDownIterations, 156);
   EXPECT_EQ(p.FixedFormula, 1);
-  EXPECT_EQ(Files(dir), (std::vector<std::string>{"p.jpg", "r.LPr", "small.Par", "small.bmp"}));
+  EXPECT_EQ(Files(dir), (std::vector<std::string>{"p.jpg", "r.LPr", "small.Par", "small.bmp", "small.png"}));
 }
 
 // One finished run of SmallBlock (full.*) and one with more iterations on top (more.*), shared

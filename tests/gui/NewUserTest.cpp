@@ -1,0 +1,186 @@
+// What a new user ran into: the wheel over a scrolling page, a half-typed region width, a bad
+// setting found only after the save dialog, a main window larger than the screen, and
+// controls that assistive technology could not name.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <memory>
+
+#include "app/gui/About.h"
+#include "app/gui/Accessibility.h"
+#include "app/gui/Childwin.h"
+#include "app/gui/Main.h"
+#include "app/gui/ProgressForm.h"
+#include "app/gui/RadioGroup.h"
+#include "app/gui/StartupNote.h"
+#include "app/gui/WindowPlacement.h"
+#include "gui/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+namespace vantorel::gui {
+namespace {
+
+class NewUserTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previousDir_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir_.path().string())));
+    frame_ = std::make_unique<TMainForm>();
+  }
+  void TearDown() override {
+    for (TMDIChild* child : frame_->ProjectWindows()) child->FormClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frame_.reset();
+    QDir::setCurrent(previousDir_);
+  }
+
+  test::TempDir dir_;
+  test::ScriptedDialogs dialogs_;
+  std::unique_ptr<TMainForm> frame_;
+  QString previousDir_;
+};
+
+// One notch of the wheel, turned towards the user, over the middle of a widget.
+void WheelDown(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(w, &wheel);
+}
+
+TEST_F(NewUserTest, TheWheelScrollsThePageUnlessTheControlHasTheFocus) {
+  frame_->show();
+  TMDIChild* child = frame_->OpenProjectWindow("x");
+  child->CheckBox1->setChecked(true);  // the fixed formulas show
+  child->parentWidget()->resize(375, 220);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  QApplication::setActiveWindow(frame_.get());
+  auto* page = qobject_cast<QScrollArea*>(child->TabSheet1);
+  ASSERT_TRUE(page);
+  QScrollBar* bar = page->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0) << "the page must scroll for this test";
+
+  struct Case {
+    QWidget* control;
+    std::function<int()> value;
+  } cases[] = {{child->SpinEdit1, [&] { return child->SpinEdit1->value(); }},
+               {child->SpinEdit2, [&] { return child->SpinEdit2->value(); }},
+               {child->RadioGroup1, [&] { return child->ScrollBox2->verticalScrollBar()->value() * 1000 +
+                                                 child->RadioGroup1->ItemIndex(); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.control->metaObject()->className());
+    child->Edit1->setFocus();
+    bar->setValue(0);
+    const int before = c.value();
+    WheelDown(c.control);
+    EXPECT_EQ(c.value(), before);
+    EXPECT_GT(bar->value(), 0);  // the page scrolled instead
+    EXPECT_NE(c.control->focusPolicy(), Qt::WheelFocus);
+  }
+  // A focused spin box takes the wheel.
+  child->SpinEdit1->setFocus();
+  ASSERT_TRUE(child->SpinEdit1->hasFocus());
+  bar->setValue(0);
+  WheelDown(child->SpinEdit1);
+  EXPECT_EQ(child->SpinEdit1->value(), 100);  // 150 less one step of 50
+  EXPECT_EQ(bar->value(), 0);
+}
+
+// Typing "0.0132" passes through "0" and ends with a point: neither changes a picture size,
+// and the note says why.
+TEST_F(NewUserTest, AHalfTypedRegionWidthLeavesBothPictureSizesAlone) {
+  TMDIChild* child = frame_->OpenProjectWindow("x");
+  child->Edit6->clear();
+  QStringList notes;
+  for (QChar c : QString("0.0132")) {
+    QTest::keyClick(child->Edit6, c.toLatin1());
+    EXPECT_EQ(child->SpinEdit3->value(), 194) << child->Edit6->text().toStdString();
+    EXPECT_EQ(child->SpinEdit4->value(), 154);
+    notes << child->CoordinatesError->text();
+  }
+  EXPECT_TRUE(notes[0].startsWith("width is 0, which gives no picture size.")) << notes[0].toStdString();
+  EXPECT_EQ(notes.last(), "width: \"0.0132\" is not a number. Both picture sizes were left as they are.");
+  EXPECT_FALSE(child->CoordinatesError->isHidden());
+  child->Edit6->setText("0,0132");
+  EXPECT_TRUE(child->CoordinatesError->isHidden());
+}
+
+// A bad setting is reported before a save dialog asks for a file name, for both saves and for
+// the close query's "Yes".
+TEST_F(NewUserTest, ABadSettingIsReportedBeforeTheSaveDialog) {
+  TMDIChild* child = frame_->OpenProjectWindow("x");
+  child->Edit2->setText("0.5");  // start X with a point
+  const TCalcParams before = child->Params();
+  for (auto save : {&TMainForm::Parameter2Click, &TMainForm::Daten2Click}) {
+    dialogs_.messages.clear();
+    (frame_.get()->*save)();
+    EXPECT_TRUE(dialogs_.fileRequests.empty());
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(dialogs_.lastMessage().contains("start X: \"0.5\" is not a number.")) << dialogs_.lastMessage().toStdString();
+  }
+  dialogs_.answerMessage(QMessageBox::Yes);  // "Save changes?"
+  EXPECT_FALSE(child->FormCloseQuery());
+  EXPECT_TRUE(dialogs_.fileRequests.empty());
+  EXPECT_EQ(child->Params(), before);
+}
+
+TEST(WindowPlacement, TheStatedPlaceIsKeptWhereItFitsAndClampedWhereNot) {
+  const QRect wanted(182, 74, 708, 649);  // the main window with its frame
+  struct Case {
+    QRect area, expected;
+  } cases[] = {{{0, 0, 1600, 1000}, wanted},
+               {{0, 0, 800, 500}, {92, 0, 708, 500}},       // 1600 x 1000 at a scale factor of 2
+               {{0, 30, 700, 1000}, {0, 74, 700, 649}},     // too narrow only
+               {{-800, 20, 800, 600}, {-708, 20, 708, 600}}};  // a screen left of the primary one
+  for (const Case& c : cases) EXPECT_EQ(FitIntoArea(wanted, c.area), c.expected) << c.area.x() << "," << c.area.y();
+}
+
+TEST_F(NewUserTest, TheMainWindowLiesWithinTheScreen) {
+  const QRect area = frame_->screen()->availableGeometry();  // 800 x 600 without a display
+  frame_->show();
+  EXPECT_TRUE(area.contains(frame_->frameGeometry())) << area.width() << " x " << area.height();
+  if (area.width() >= 1000 && area.height() >= 800) {
+    EXPECT_EQ(frame_->size(), QSize(700, 619));
+  }
+}
+
+TEST_F(NewUserTest, EveryControlOfTheFrameTheProjectWindowAndTheSmallWindowsHasAName) {
+  frame_->OpenProjectWindow("x");
+  TAboutBox about;
+  TForm5 note;
+  TForm7 progress;
+  QStringList unnamed;
+  for (QWidget* root : std::initializer_list<QWidget*>{frame_.get(), &about, &note, &progress})
+    for (QWidget* w : root->findChildren<QWidget*>())
+      if (IsControl(w) && AccessibleNameOf(w).isEmpty())
+        unnamed << QString("%1 %2 in %3").arg(w->metaObject()->className(), w->objectName(),
+                                              w->parentWidget()->metaObject()->className());
+  EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
+
+  // Names come from the caption, the label beside, or the hint, which they follow.
+  TMDIChild* child = frame_->ProjectWindows().first();
+  EXPECT_EQ(AccessibleNameOf(child->Button11), "use settings");
+  EXPECT_TRUE(AccessibleNameOf(child->SpinEdit1).startsWith("iterations"));
+  EXPECT_EQ(AccessibleNameOf(child->ToolButton7), "initialize picture and apply adjustments");
+  child->ToolButton2->setToolTip("pause");
+  EXPECT_EQ(AccessibleNameOf(child->ToolButton2), "pause");
+  EXPECT_EQ(AccessibleNameOf(frame_->ToolButton9), "create new project");
+}
+
+}  // namespace
+}  // namespace vantorel::gui
