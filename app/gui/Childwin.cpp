@@ -29,10 +29,12 @@
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
 #include "app/gui/ProgressForm.h"
+#include "app/gui/QtDispatcher.h"
 #include "app/gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
+#include "core/RechenThread.h"
 
 namespace vantorel::gui {
 
@@ -71,6 +73,7 @@ FileDialogRequest SaveRequest(const QString& title, const QString& filter, const
 TMDIChild::TMDIChild(IProjectHost& host, QWidget* parent) : QWidget(parent), host_(host) { FormCreate(); }
 
 TMDIChild::~TMDIChild() {
+  EndRunForClose();
   // A window destroyed without being closed still removes its temporary files.
   if (!closed_) {
     dataFile1_.Close();
@@ -183,7 +186,7 @@ void TMDIChild::ConnectChangeHandlers() {
 
   connect(ColorPage, &TColorListDisplay::outerColorChanged, this, changed);
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
-  connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
+  ConnectCalculation();
   // FormShow: the colour bar is redrawn whenever the "colors" page comes to the front.
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == kColorsPage) ColorPage->DrawColorPad();
@@ -192,10 +195,8 @@ void TMDIChild::ConnectChangeHandlers() {
 
 void TMDIChild::setChanged() {
   changed_ = true;
-  if (pictureInitialised_) {
-    ToolButton9->setEnabled(true);
-    ToolButton13->setEnabled(true);
-  }
+  control_.Changed();
+  ApplyControl();
 }
 
 void TMDIChild::FormActivate() {
@@ -267,16 +268,8 @@ void TMDIChild::SpinEdit4Change() {
 }
 
 void TMDIChild::ShowPictureSize(int width, int height) {
-  picture_ = QImage(width, height, QImage::Format_RGB888);
-  if (picture_.isNull()) {
-    DialogService::instance().error(
-        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(width).arg(height));
-    Image1->clear();
-    return;
-  }
-  picture_.fill(Qt::white);
-  Image1->setPixmap(QPixmap::fromImage(picture_));
-  Image1->resize(width, height);
+  TPicture picture;
+  if (AllocatePicture(width, height, picture)) SetBitmap(std::move(picture));
 }
 
 void TMDIChild::Button11Click() {
@@ -284,26 +277,7 @@ void TMDIChild::Button11Click() {
   if (DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?")) !=
       QMessageBox::Yes)
     return;
-  params_.PictureWidth = SpinEdit3->value();
-  params_.PictureHeight = SpinEdit4->value();
-  try {
-    dataFile1_.Clear();
-    dataFile2_.Clear();
-  } catch (const std::exception& e) {
-    ReportIoError(e);
-  }
-  ToolButton7->setEnabled(false);
-  ToolButton10->setEnabled(true);
-  ToolButton2->setEnabled(true);
-  SetToolButton2Image(0);
-  ToolButton14->setEnabled(false);
-  ToolButton4->setEnabled(true);
-  Button6->setEnabled(false);
-  params_.ProgressColumn = 0;
-  params_.ProgressRow = 0;
-  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
-  params_.State = StateInitialised;
-  WriteTempParameters();
+  UsePictureSize(SpinEdit3->value(), SpinEdit4->value());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -447,12 +421,21 @@ void TMDIChild::SaveParameters() {
 void TMDIChild::SaveProject() {
   saved_ = true;
   TForm7& progress = host_.ProgressWindow();
-  if (calculating_) {
-    // Nothing was written, so nothing may be taken as saved.
+  if (RunComputing() || Busy()) {
+    // Nothing was written, so nothing may be taken as saved. A paused run is saved as it stands.
     saved_ = false;
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
     return;
   }
+  control_.SetBusy(true);  // the progress window lets events through: nothing may change the data
+  ApplyControl();
+  struct Idle {
+    TMDIChild* w;
+    ~Idle() {
+      w->control_.SetBusy(false);
+      w->ApplyControl();
+    }
+  } idle{this};
   const auto path = DialogService::instance().fileName(
       this, SaveRequest(QStringLiteral("save project"), QStringLiteral("project file (*.LPr);;all files (*)"),
                         QStringLiteral("LPr"), Caption()));
@@ -502,18 +485,20 @@ void TMDIChild::ProjectLoaded() {
   DialogService::instance().information(this, QStringLiteral("Loading projects is not available in this version yet."));
 }
 
-void TMDIChild::ToolButton7Click() {
-  DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
-}
-
 void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
 
 // ---------------------------------------------------------------------------------------------
 // Closing
 
 bool TMDIChild::FormCloseQuery() {
+  if (Busy()) {
+    DialogService::instance().information(this, QStringLiteral("Please wait until the colours are applied."));
+    return false;
+  }
   const bool timerWasActive = Timer1->isActive();
   Timer1->stop();
+  const bool suspended = RunComputing();  // the question and a save see a quiet data set
+  if (suspended) thread_->Suspend();
   if (!changed_) return true;
   const auto answer = DialogService::instance().message(
       this, QMessageBox::Information, QString(),
@@ -526,6 +511,7 @@ bool TMDIChild::FormCloseQuery() {
   } else if (answer == QMessageBox::No) {
     allow = true;
   }
+  if (!allow && suspended && thread_) thread_->Resume();
   if (!allow && timerWasActive) Timer1->start();
   return allow;
 }
@@ -533,7 +519,7 @@ bool TMDIChild::FormCloseQuery() {
 void TMDIChild::FormClose() {
   if (closed_) return;
   closed_ = true;
-  Timer1->stop();
+  EndRunForClose();
   dataFile1_.Close();
   dataFile2_.Close();
   for (int i = 0; i < 3; ++i) QFile::remove(TempFileName(i));  // failures do not keep the window

@@ -4,13 +4,17 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/CalcParams.h"
+#include "core/CalculationControl.h"
+#include "core/Picture.h"
 #include "core/PixelDataFile.h"
 
 class QCheckBox;
@@ -29,10 +33,17 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 
+namespace vantorel {
+class TRechenThread;
+}
+
 namespace vantorel::gui {
 
 class IProjectHost;
+class QtDispatcher;
 class TColorListDisplay;
+class TOKBottomDlg;
+class TPictureView;
 class TRadioGroup;
 class TShape;
 
@@ -175,6 +186,43 @@ class TMDIChild : public QWidget {
   void SetToolButton2Image(int index);
   int ToolButton2Image() const { return toolButton2Image_; }
 
+  // --- calculation control and recolouring (ChildwinCalculation.cpp) ---
+  // Initialises the picture safely, all or nothing: gathers the controls into a copy and checks
+  // it, allocates the picture, ends a live (running or paused) run (asking "really stop (all
+  // data is lost!!)?" first unless askFirst is false), then clears the data files, swaps the
+  // block in, shows state 0 and writes TMP0. False (after a message, or when the stop was
+  // declined) leaves everything as it was. "initialize", "all parameters" and a new region use it.
+  bool InitialisePicture(bool askFirst = true);
+  // Ends a live run after asking; true when no run is live afterwards.
+  bool StopRunAfterAsking();
+  // A run exists (running or paused); while it does, the block and the files must not change.
+  bool RunLive() const { return control_.Live(); }
+  // A run computes at this moment (not paused, not held by the close query).
+  bool RunComputing() const;
+  // Recolouring or saving is in progress: commands that change the picture, block or files wait.
+  bool Busy() const { return control_.Busy(); }
+  const CalculationControl& Control() const { return control_; }
+  // A loaded project: takes over params.State without a run and shows it.
+  void CalculationLoaded();
+  const TPicture& Bitmap() const { return bitmap_; }
+
+  void ToolButton7Click();
+  void ToolButton2Click();
+  void ToolButton10Click();
+  void CalculationFinished();
+  bool StartFullRun();
+  bool StartSelectedRun(const PictureRegion& region);
+  void Timer1Timer();
+  void ToolButton14Click();
+  void Image1MouseDown(QPoint at);
+  void Image1MouseMove(QPoint at);
+  void Image1MouseUp(QPoint at);
+  void ToolButton13Click();
+  void ToolButton9Click();
+  // "apply to picture": the edited colour list becomes the project's and recolours the picture.
+  void Button6Click();
+  TOKBottomDlg* OKBottomDlg1 = nullptr;  // "change settings"
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -188,7 +236,6 @@ class TMDIChild : public QWidget {
   QWidget* BuildCoordinatesPage();
   QWidget* BuildCalculationPage();
   void ConnectChangeHandlers();
-  void ToolButton7Click();
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;
@@ -215,6 +262,28 @@ class TMDIChild : public QWidget {
   bool closed_ = false;
   int ratioDepth_ = 0;
   int toolButton2Image_ = 0;
+
+  // --- calculation control (ChildwinCalculation.cpp) ---
+  void ConnectCalculation();
+  void ApplyControl();
+  bool LaunchRun(const PictureRegion* region);
+  void StopRun();
+  void EndRunForClose();
+  void RunFailed(const std::string& message);
+  void SampleAndShowPreview();
+  bool AllocatePicture(int32_t width, int32_t height, TPicture& picture);
+  void SetBitmap(TPicture&& picture);
+  bool UsePictureSize(int32_t width, int32_t height);
+  void ReleaseArea();
+  std::optional<QString> ComputableProblem(const TCalcParams& p) const;
+  enum class MouseMode { None, Choose, Drag };
+  CalculationControl control_;
+  ProgressEstimate estimate_;
+  TPicture bitmap_;
+  MouseMode mouseMode_ = MouseMode::None;
+  QPoint dragStart_;
+  std::unique_ptr<QtDispatcher> dispatcher_;
+  std::unique_ptr<TRechenThread> thread_;
 };
 
 }  // namespace vantorel::gui
