@@ -46,8 +46,10 @@ constexpr int32_t kBatchSize = 1000;
 constexpr int32_t kChunkSize = 32;
 constexpr int kMinRingChunks = 64;  // at least two batches of look-ahead
 
-// The computation runs below the priority of the thread that started it (the user-interface
-// thread), so that the window stays responsive with every core busy.
+// The workers compute below the priority of the thread that started them (the user-interface
+// thread), so that the window stays responsive with every core busy. The driver keeps the
+// normal priority: it mostly waits for hand-overs, and on a busy machine a lowered driver
+// would wait for the scheduler after every one of them.
 void LowerThreadPriority() {
 #ifdef __linux__
   const auto tid = static_cast<id_t>(syscall(SYS_gettid));
@@ -313,7 +315,6 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void DriverMain() {
-    LowerThreadPriority();
     RunDriver();
     std::lock_guard lk(mu);
     driverDone = true;

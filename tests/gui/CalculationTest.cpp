@@ -117,7 +117,7 @@ class CalculationTest : public ::testing::Test {
     clock.start();
     while (child_->Params().State != state || child_->RunComputing()) {
       if (clock.elapsed() > ms) return false;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QTest::qWait(10);
     }
     QCoreApplication::processEvents();
     return true;
@@ -335,7 +335,7 @@ TEST_F(CalculationTest, AFailingDataFileEndsTheRunWithItsMessageAndStopStillWork
     child_->ToolButton2->click();
     QElapsedTimer clock;
     clock.start();
-    while (dialogs_.messages.empty() && clock.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (dialogs_.messages.empty() && clock.elapsed() < 30000) QTest::qWait(10);
   }
   ASSERT_FALSE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.lastMessage().contains("large", Qt::CaseInsensitive)) << dialogs_.lastMessage().toStdString();
