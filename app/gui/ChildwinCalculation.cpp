@@ -74,6 +74,7 @@ void TMDIChild::ApplyControl() {
   const QString hint = QString::fromStdString(v.Hint);
   ToolButton2->setToolTip(hint);
   ToolButton2->setStatusTip(hint);
+  ToolButton2->setAccessibleName(hint);
   ToolButton14->setChecked(v.AreaDown);
   params_.State = control_.State();
   pictureInitialised_ = control_.PictureInitialised();

@@ -256,13 +256,26 @@ TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
   child_->ToolButton7->click();
   TCalcParams reference = child_->Params();
   child_->ToolButton2->click();
-  QCoreApplication::processEvents();
+  while (child_->DataFile1().RecordCount() < 360) QTest::qWait(5);  // some rows are drawn
   child_->ToolButton2->click();  // pause
   ASSERT_EQ(child_->Params().State, StatePaused);
   const std::vector<TColorEntry> list = {{0x0000FF, -1.0}, {0x00FF00, 0.0}, {0xFF0000, 0.5}};
   child_->ColorPage->SetColors(list, 0x000000, 0xFFFFFF);
   child_->DataFile1().Seek(3);
+  // While the colours are applied, the commands that change the picture, block or files wait.
+  bool checked = false;
+  QTimer::singleShot(0, child_, [&] {
+    checked = true;
+    EXPECT_TRUE(child_->Busy());
+    EXPECT_FALSE(child_->ToolButton2->isEnabled() || child_->ToolButton10->isEnabled() ||
+                 child_->Button6->isEnabled() || child_->ToolButton4->isEnabled());
+    EXPECT_FALSE(child_->InitialisePicture());
+    EXPECT_FALSE(child_->FormCloseQuery());
+    EXPECT_EQ(dialogs_.lastMessage(), "Please wait until the colours are applied.");
+  });
   child_->Button6->click();
+  EXPECT_TRUE(checked);
+  EXPECT_FALSE(child_->Busy());
   EXPECT_EQ(child_->StatusBar1->currentMessage(), "progress: finished");
   EXPECT_EQ(child_->DataFile1().Position(), 3);
   EXPECT_EQ(child_->PageControl1->currentWidget(), child_->TabSheet4);
@@ -290,10 +303,17 @@ TEST_F(CalculationTest, BadSettingsAndLiveRunsChangeNothingUnasked) {
       {"empty sequence", [](TMDIChild* c) { c->Edit1->clear(); }, "the sequence is empty"},
       {"bad number", [](TMDIChild* c) { c->Edit2->setText("0.5"); }, "start X"},
       {"formula that does not convert", [](TMDIChild* c) { c->Memo1->setPlainText("X*(1-"); }, "formula"},
+      {"picture too large for the memory",
+       [](TMDIChild* c) {
+         c->SpinEdit3->setValue(100000);
+         c->SpinEdit4->setValue(100000);
+       },
+       "does not fit into memory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const TCalcParams before = child_->Params();
+    child_->CheckBox3->setChecked(false);
     c.edit(child_);
     child_->ToolButton7->click();
     EXPECT_TRUE(dialogs_.lastMessage().contains(c.message, Qt::CaseInsensitive)) << dialogs_.lastMessage().toStdString();
