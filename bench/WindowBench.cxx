@@ -80,12 +80,14 @@ int main(int argc, char** argv) {
   // The event loop's longest stall: a 2 ms timer's largest gap.
   QElapsedTimer clock;
   qint64 last = 0, longest = 0;
+  int over50 = 0;
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
   probe.setInterval(2);
   QObject::connect(&probe, &QTimer::timeout, [&] {
     const qint64 now = clock.nsecsElapsed();
     longest = std::max(longest, now - last);
+    over50 += now - last > 52000000;
     last = now;
   });
   const double cpu0 = CpuSeconds(RUSAGE_SELF), ui0 = CpuSeconds(RUSAGE_THREAD);
@@ -110,6 +112,7 @@ int main(int argc, char** argv) {
   std::printf("window: %.3f s   engine as vantorel-render: %.3f s (before %.3f s)   window/engine: %.3f\n",
               windowSeconds, engineSeconds, engineBefore, windowSeconds / engineSeconds);
   std::printf("processor time in the window: %.3f s, of it the user-interface thread %.3f s\n", windowCpu, uiCpu);
-  std::printf("longest event-loop stall: %.1f ms\n", std::max<qint64>(0, longest - 2000000) / 1e6);
+  std::printf("longest event-loop stall: %.1f ms; stalls over 50 ms: %d\n",
+              std::max<qint64>(0, longest - 2000000) / 1e6, over50);
   return 0;
 }

@@ -269,7 +269,8 @@ void TMDIChild::SpinEdit4Change() {
 
 void TMDIChild::ShowPictureSize(int width, int height) {
   TPicture picture;
-  if (AllocatePicture(width, height, picture)) SetBitmap(std::move(picture));
+  QImage image;
+  if (AllocatePicture(width, height, picture, image)) SetBitmap(std::move(picture), std::move(image));
 }
 
 void TMDIChild::Button11Click() {

@@ -271,8 +271,9 @@ class TMDIChild : public QWidget {
   void EndRunForClose();
   void RunFailed(const std::string& message);
   void SampleAndShowPreview();
-  bool AllocatePicture(int32_t width, int32_t height, TPicture& picture);
-  void SetBitmap(TPicture&& picture);
+  bool AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image);
+  void SetBitmap(TPicture&& picture, QImage&& image);
+  void ShowRows(int32_t first, int32_t end);
   bool UsePictureSize(int32_t width, int32_t height);
   void ReleaseArea();
   std::optional<QString> ComputableProblem(const TCalcParams& p) const;

@@ -92,34 +92,54 @@ void TMDIChild::CalculationLoaded() {
 // ---------------------------------------------------------------------------------------------
 // The picture
 
-bool TMDIChild::AllocatePicture(int32_t width, int32_t height, TPicture& picture) {
+bool TMDIChild::AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image) {
+  // The bitmap (3 bytes a pixel) and the image shown (4 bytes a pixel).
   const uint64_t bytes = PictureBytes(width, height);
+  const uint64_t shown = bytes > 0 ? uint64_t(width) * uint64_t(height) * 4 : 0;
   const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
   const uint64_t memory = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : UINT64_MAX;
-  bool ok = bytes > 0 && bytes <= memory / 2 && bytes <= uint64_t(PTRDIFF_MAX / 2);
+  bool ok = bytes > 0 && bytes + shown <= memory / 2 && bytes <= uint64_t(PTRDIFF_MAX / 2);
   if (ok) {
     try {
       picture.Width = width;
       picture.Height = height;
       picture.Stride = static_cast<int32_t>((int64_t(width) * 3 + 3) & ~int64_t(3));
       picture.Bits.assign(static_cast<size_t>(bytes), 0xFF);  // white
+      image = QImage(width, height, QImage::Format_RGB32);
+      ok = !image.isNull();
     } catch (const std::bad_alloc&) {
       ok = false;
     }
   }
   if (!ok) {
     picture = TPicture{};
+    image = QImage();
     DialogService::instance().error(
         this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(width).arg(height));
+    return false;
   }
-  return ok;
+  image.fill(Qt::white);
+  return true;
 }
 
-void TMDIChild::SetBitmap(TPicture&& picture) {
+void TMDIChild::SetBitmap(TPicture&& picture, QImage&& image) {
   bitmap_ = std::move(picture);
-  // The image shares the bitmap's rows: what the run draws is what is shown.
-  picture_ = QImage(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, bitmap_.Stride, QImage::Format_BGR888);
+  // Shown in the screen's own format, so that painting converts nothing.
+  picture_ = std::move(image);
   View(Image1)->SetImage(&picture_);
+}
+
+// Copies rows first .. end - 1 of the bitmap into the image shown and repaints them.
+void TMDIChild::ShowRows(int32_t first, int32_t end) {
+  first = std::max(first, 0);
+  end = std::min(end, std::min(bitmap_.Height, picture_.height()));
+  const int32_t width = std::min(bitmap_.Width, picture_.width());
+  for (int32_t y = first; y < end; ++y) {
+    const uint8_t* from = bitmap_.Row(y);
+    auto* to = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+    for (int32_t x = 0; x < width; ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
+  }
+  if (end > first) Image1->update(0, first, width, end - first);
 }
 
 void TMDIChild::ReleaseArea() {
@@ -156,7 +176,8 @@ bool TMDIChild::InitialisePicture(bool askFirst) {
     return false;
   }
   TPicture picture;
-  if (!AllocatePicture(gathered.PictureWidth, gathered.PictureHeight, picture)) return false;
+  QImage image;
+  if (!AllocatePicture(gathered.PictureWidth, gathered.PictureHeight, picture, image)) return false;
   if (control_.Live() && !(askFirst ? StopRunAfterAsking() : (StopRun(), true))) return false;
   try {
     dataFile1_.Clear();
@@ -169,7 +190,7 @@ bool TMDIChild::InitialisePicture(bool askFirst) {
   gathered.IterationsDone = 0;
   params_ = std::move(gathered);
   firstGather_ = false;
-  SetBitmap(std::move(picture));
+  SetBitmap(std::move(picture), std::move(image));
   ReleaseArea();
   control_.Initialise();
   ProgressBar1->setValue(0);
@@ -186,7 +207,8 @@ bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
     return false;
   }
   TPicture picture;
-  if (!AllocatePicture(width, height, picture)) return false;
+  QImage image;
+  if (!AllocatePicture(width, height, picture, image)) return false;
   if (control_.Live()) StopRun();  // the caller asked: "All calculated data will be lost!"
   try {
     dataFile1_.Clear();
@@ -198,7 +220,7 @@ bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
   params_.PictureWidth = width;
   params_.PictureHeight = height;
   params_.ProgressColumn = params_.ProgressRow = 0;
-  SetBitmap(std::move(picture));
+  SetBitmap(std::move(picture), std::move(image));
   ReleaseArea();
   control_.Initialise();
   ProgressBar1->setValue(0);
@@ -281,7 +303,7 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
     ProgressBar1->setValue(position);
     host_.MainProgressBar().setValue(position / 100);
   });
-  thread->SetRowHandler([this](int32_t row) { Image1->update(0, row, bitmap_.Width, 1); });
+  thread->SetRowHandler([this](int32_t row) { ShowRows(row, row + 1); });
   try {
     if (std::optional<QString> problem = ComputableProblem(params_)) throw FormatError(problem->toStdString());
     if (bitmap_.Width != params_.PictureWidth || bitmap_.Height != params_.PictureHeight)
@@ -533,7 +555,8 @@ void TMDIChild::Button6Click() {
   TForm7& progress = host_.ProgressWindow();
   try {
     RecolourPicture(dataFile1_, params_, bitmap_, [&](int64_t k, int64_t total) {
-      Image1->update();
+      const auto row = static_cast<int32_t>(k / params_.PictureWidth);
+      ShowRows(row - 1, row);
       StatusBar1->showMessage(QString::fromStdString(RecolourStatusText(k, total)));
       const int position = RecolourBarPosition(k, total);
       ProgressBar1->setValue(position);
@@ -541,11 +564,11 @@ void TMDIChild::Button6Click() {
       QApplication::processEvents();
     });
   } catch (const std::exception& e) {
-    Image1->update();
+    ShowRows(0, bitmap_.Height);
     ReportIoError(e);
     return;
   }
-  Image1->update();
+  ShowRows(0, bitmap_.Height);
   StatusBar1->showMessage(QStringLiteral("progress: finished"));
   WriteTempParameters();
 }
