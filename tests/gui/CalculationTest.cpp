@@ -215,7 +215,7 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   EXPECT_TRUE(child_->ToolButton14->isChecked());
   child_->Image1MouseDown(QPoint(40, 30));
   child_->Image1MouseMove(QPoint(50, 35));
-  EXPECT_TRUE(child_->Shape3->isVisible());
+  EXPECT_FALSE(child_->Shape3->isHidden());
   Grab("selecting");
   dialogs_.answerMessage(QMessageBox::Yes);
   child_->Image1MouseUp(QPoint(50, 35));
