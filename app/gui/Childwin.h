@@ -202,8 +202,10 @@ class TMDIChild : public QWidget {
   // Recolouring or saving is in progress: commands that change the picture, block or files wait.
   bool Busy() const { return control_.Busy(); }
   const CalculationControl& Control() const { return control_; }
-  // A loaded project: takes over params.State without a run and shows it.
-  void CalculationLoaded();
+  // A loaded project (block and data files in place, no run live): sizes the picture to the
+  // block (white), takes over params.State and shows it; Button6Click then colours the picture
+  // from TMP1. False after a message when the picture does not fit into memory.
+  bool CalculationLoaded();
   const TPicture& Bitmap() const { return bitmap_; }
 
   void ToolButton7Click();

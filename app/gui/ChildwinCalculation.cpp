@@ -76,17 +76,26 @@ void TMDIChild::ApplyControl() {
   ToolButton2->setStatusTip(hint);
   ToolButton2->setAccessibleName(hint);
   ToolButton14->setChecked(v.AreaDown);
-  params_.State = control_.State();
+  // A block loaded into a window without a picture keeps its state until CalculationLoaded.
+  if (control_.PictureInitialised()) params_.State = control_.State();
   pictureInitialised_ = control_.PictureInitialised();
   calculating_ = thread_ != nullptr;
 }
 
 bool TMDIChild::RunComputing() const { return thread_ && !thread_->Suspended() && !thread_->Ended(); }
 
-void TMDIChild::CalculationLoaded() {
+bool TMDIChild::CalculationLoaded() {
+  if (RunLive() || Busy()) return false;
+  if (bitmap_.Width != params_.PictureWidth || bitmap_.Height != params_.PictureHeight) {
+    TPicture picture;
+    QImage image;
+    if (!AllocatePicture(params_.PictureWidth, params_.PictureHeight, picture, image)) return false;
+    SetBitmap(std::move(picture), std::move(image));
+  }
   control_.Loaded(params_.State);
   ReleaseArea();
   ApplyControl();
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

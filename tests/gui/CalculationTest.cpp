@@ -293,6 +293,38 @@ TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
   ExpectPictureEquals(engine.picture);
 }
 
+TEST_F(CalculationTest, ALoadedInterruptedProjectContinuesWhereItStopped) {
+  child_->ToolButton7->click();
+  const TCalcParams reference = child_->Params();
+  child_->ToolButton2->click();
+  while (child_->DataFile1().RecordCount() < 360) QTest::qWait(5);
+  child_->ToolButton2->click();  // pause
+  ASSERT_EQ(child_->Params().State, StatePaused);
+  const TCalcParams paused = child_->Params();
+  const Bytes data1 = Data(1), data2 = Data(2);
+
+  // What loading that project gives a second window: the block and the two data files.
+  TMDIChild* second = frame_->OpenProjectWindow("y");
+  second->Params() = paused;
+  second->ApplyParameters();
+  test::WriteBytes(second->TempFileName(1).toStdString(), data1);
+  test::WriteBytes(second->TempFileName(2).toStdString(), data2);
+  ASSERT_TRUE(second->CalculationLoaded());
+  EXPECT_EQ(second->ToolButton2->toolTip(), "continue");
+  second->Button6Click();  // the picture from the stored exponents
+  second->ToolButton2->click();
+  EXPECT_EQ(second->Params().State, StateRunning);
+  std::swap(child_, second);
+  ASSERT_TRUE(WaitForState(StateFinished));
+
+  TCalcParams fresh = reference;
+  EngineRun engine(dir_);
+  engine.Run(fresh, true);
+  EXPECT_EQ(Data(1), Data(engine.tmp1));
+  EXPECT_EQ(Data(2), Data(engine.tmp2));
+  ExpectPictureEquals(engine.picture);
+}
+
 TEST_F(CalculationTest, BadSettingsAndLiveRunsChangeNothingUnasked) {
   struct Case {
     const char* what;
