@@ -159,27 +159,21 @@ PreviewSize SamplePreview(PixelDataFile& tmp1, int32_t pictureWidth, int32_t pic
   const int left = (PreviewGrid::Columns - pw) / 2;
   const int top = (PreviewGrid::Rows - ph) / 2;
 
-  const int64_t saved = tmp1.Position();
+  // One read per sampled picture row (rather than one per sample) keeps the window responsive
+  // when a large picture pauses or finishes; positional reads leave the position alone.
   const int64_t count = tmp1.RecordCount();
-  try {
-    for (int y = 0; y < ph; ++y) {
-      const int64_t rowStart = static_cast<int64_t>(std::rint(y * s)) * pictureWidth;
-      for (int x = 0; x < pw; ++x) {
-        const int64_t k = static_cast<int64_t>(std::rint(x * s)) + rowStart;
-        tmp1.Seek(k);
-        double v = 0.0;
-        if (k < count && tmp1.Read(&v, 1) != 1) v = 0.0;
-        grid.At(left + x, top + y) = v;
-      }
+  // A small picture's last sample may lie one record behind its row: read as far as it.
+  const int64_t span = pw > 0 ? static_cast<int64_t>(std::rint((pw - 1) * s)) + 1 : 0;
+  std::vector<double> row(static_cast<size_t>(span));
+  for (int y = 0; y < ph; ++y) {
+    const int64_t rowStart = static_cast<int64_t>(std::rint(y * s)) * pictureWidth;
+    const int64_t available = std::clamp<int64_t>(count - rowStart, 0, span);
+    const size_t got = available > 0 ? tmp1.ReadAt(rowStart, row.data(), static_cast<size_t>(available)) : 0;
+    for (int x = 0; x < pw; ++x) {
+      const auto column = static_cast<size_t>(std::rint(x * s));
+      grid.At(left + x, top + y) = column < got ? row[column] : 0.0;
     }
-  } catch (...) {
-    try {
-      tmp1.Seek(saved);
-    } catch (...) {
-    }
-    throw;
   }
-  tmp1.Seek(saved);
   return {pw, ph};
 }
 

@@ -20,12 +20,19 @@
 #include "core/RechenThread.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include "colour/ColorMapping.h"
 #include "core/IoError.h"
@@ -38,6 +45,19 @@ namespace {
 constexpr int32_t kBatchSize = 1000;
 constexpr int32_t kChunkSize = 32;
 constexpr int kMinRingChunks = 64;  // at least two batches of look-ahead
+
+// The workers compute below the priority of the thread that started them (the user-interface
+// thread), so that the window stays responsive with every core busy. The driver keeps the
+// normal priority: it mostly waits for hand-overs, and on a busy machine a lowered driver
+// would wait for the scheduler after every one of them.
+void LowerThreadPriority() {
+#ifdef __linux__
+  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, tid);
+  if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + 10, 19));
+#endif
+}
 }  // namespace
 
 struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
@@ -408,6 +428,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void WorkerMain() {
+    LowerThreadPriority();
     std::unique_ptr<IUserMap> user;
     if (userFactory) user = userFactory->Create();
     uint64_t gen = ~uint64_t(0);

@@ -32,12 +32,14 @@
 #include "app/gui/DialogService.h"
 #include "app/gui/PictureExport.h"
 #include "app/gui/ProgressForm.h"
+#include "app/gui/QtDispatcher.h"
 #include "app/gui/RadioGroup.h"
 #include "app/gui/WheelGuard.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/Histogram.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
+#include "core/RechenThread.h"
 
 namespace vantorel::gui {
 
@@ -76,6 +78,7 @@ FileDialogRequest SaveRequest(const QString& title, const QString& filter, const
 TMDIChild::TMDIChild(IProjectHost& host, QWidget* parent) : QWidget(parent), host_(host) { FormCreate(); }
 
 TMDIChild::~TMDIChild() {
+  EndRunForClose();
   // A window destroyed without being closed still removes its temporary files.
   if (!closed_) {
     dataFile1_.Close();
@@ -197,7 +200,7 @@ void TMDIChild::ConnectChangeHandlers() {
   connect(ColorPage, &TColorListDisplay::colorsEdited, this, changed);
   connect(ToolButton12, &QToolButton::clicked, this, [this] { TForm4::ToolButton12Click(dataFile1_, params_, this); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
-  connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
+  ConnectCalculation();
   // FormShow: the colour bar is redrawn whenever the "colors" page comes to the front.
   connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == kColorsPage) ColorPage->DrawColorPad();
@@ -206,10 +209,8 @@ void TMDIChild::ConnectChangeHandlers() {
 
 void TMDIChild::setChanged() {
   changed_ = true;
-  if (pictureInitialised_) {
-    ToolButton9->setEnabled(true);
-    ToolButton13->setEnabled(true);
-  }
+  control_.Changed();
+  ApplyControl();
 }
 
 void TMDIChild::FormActivate() {
@@ -271,16 +272,9 @@ void TMDIChild::SpinEdit4Change() {
 }
 
 void TMDIChild::ShowPictureSize(int width, int height) {
-  picture_ = QImage(width, height, QImage::Format_RGB888);
-  if (picture_.isNull()) {
-    DialogService::instance().error(
-        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(width).arg(height));
-    Image1->clear();
-    return;
-  }
-  picture_.fill(Qt::white);
-  Image1->setPixmap(QPixmap::fromImage(picture_));
-  Image1->resize(width, height);
+  TPicture picture;
+  QImage image;
+  if (AllocatePicture(width, height, picture, image)) SetBitmap(std::move(picture), std::move(image));
 }
 
 void TMDIChild::Button11Click() {
@@ -288,26 +282,7 @@ void TMDIChild::Button11Click() {
   if (DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?")) !=
       QMessageBox::Yes)
     return;
-  params_.PictureWidth = SpinEdit3->value();
-  params_.PictureHeight = SpinEdit4->value();
-  try {
-    dataFile1_.Clear();
-    dataFile2_.Clear();
-  } catch (const std::exception& e) {
-    ReportIoError(e);
-  }
-  ToolButton7->setEnabled(false);
-  ToolButton10->setEnabled(true);
-  ToolButton2->setEnabled(true);
-  SetToolButton2Image(0);
-  ToolButton14->setEnabled(false);
-  ToolButton4->setEnabled(true);
-  Button6->setEnabled(false);
-  params_.ProgressColumn = 0;
-  params_.ProgressRow = 0;
-  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
-  params_.State = StateInitialised;
-  WriteTempParameters();
+  UsePictureSize(SpinEdit3->value(), SpinEdit4->value());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -461,8 +436,8 @@ void TMDIChild::SaveParameters() {
 void TMDIChild::SaveProject() {
   saved_ = true;
   TForm7& progress = host_.ProgressWindow();
-  if (calculating_) {
-    // Nothing was written, so nothing may be taken as saved.
+  if (RunComputing() || Busy()) {
+    // Nothing was written, so nothing may be taken as saved. A paused run is saved as it stands.
     saved_ = false;
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
     return;
@@ -471,6 +446,15 @@ void TMDIChild::SaveProject() {
     saved_ = false;
     return;
   }
+  control_.SetBusy(true);  // the progress window lets events through: nothing may change the data
+  ApplyControl();
+  struct Idle {
+    TMDIChild* w;
+    ~Idle() {
+      w->control_.SetBusy(false);
+      w->ApplyControl();
+    }
+  } idle{this};
   const auto path = DialogService::instance().fileName(
       this, SaveRequest(QStringLiteral("save project"), QStringLiteral("project file (*.LPr);;all files (*)"),
                         QStringLiteral("LPr"), Caption()));
@@ -516,10 +500,6 @@ void TMDIChild::SaveProject() {
   progress.close();
 }
 
-void TMDIChild::ToolButton7Click() {
-  DialogService::instance().information(this, QStringLiteral("Calculating pictures is not available in this version yet."));
-}
-
 void TMDIChild::ToolButton3Click() { PictureExport->ToolButton3Click(); }
 
 void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
@@ -528,8 +508,14 @@ void TMDIChild::Button8Click() { ColorPage->DrawPreview(preview_); }
 // Closing
 
 bool TMDIChild::FormCloseQuery() {
+  if (Busy()) {
+    DialogService::instance().information(this, QStringLiteral("Please wait until the colours are applied."));
+    return false;
+  }
   const bool timerWasActive = Timer1->isActive();
   Timer1->stop();
+  const bool suspended = RunComputing();  // the question and a save see a quiet data set
+  if (suspended) thread_->Suspend();
   if (!changed_) return true;
   const auto answer = DialogService::instance().message(
       this, QMessageBox::Information, QString(),
@@ -542,6 +528,7 @@ bool TMDIChild::FormCloseQuery() {
   } else if (answer == QMessageBox::No) {
     allow = true;
   }
+  if (!allow && suspended && thread_) thread_->Resume();
   if (!allow && timerWasActive) Timer1->start();
   return allow;
 }
@@ -549,7 +536,7 @@ bool TMDIChild::FormCloseQuery() {
 void TMDIChild::FormClose() {
   if (closed_) return;
   closed_ = true;
-  Timer1->stop();
+  EndRunForClose();
   dataFile1_.Close();
   dataFile2_.Close();
   for (int i = 0; i < 3; ++i) QFile::remove(TempFileName(i));  // failures do not keep the window

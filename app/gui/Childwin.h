@@ -4,13 +4,17 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "core/CalcParams.h"
+#include "core/CalculationControl.h"
+#include "core/Picture.h"
 #include "core/PixelDataFile.h"
 
 class QCheckBox;
@@ -29,11 +33,18 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 
+namespace vantorel {
+class TRechenThread;
+}
+
 namespace vantorel::gui {
 
 class IProjectHost;
+class QtDispatcher;
 class TColorListDisplay;
 class TPictureExport;
+class TOKBottomDlg;
+class TPictureView;
 class TRadioGroup;
 class TShape;
 
@@ -185,9 +196,6 @@ class TMDIChild : public QWidget {
   // "change coordinates": a new region chosen over the picture; the picture is initialised for
   // it and shows the resampled old picture at once.
   void ToolButton4Click();
-  // The one initialisation that accepting a new region commits with: true when the picture is
-  // initialised for the settings on the pages (a refusal leaves everything as it was).
-  bool InitialisePicture();
   // Shows an image of the picture's size as the project's picture.
   void ShowPicture(const QImage& image);
 
@@ -198,6 +206,45 @@ class TMDIChild : public QWidget {
   // The images of ToolButton2: 0 start, 1 pause, 2 continue.
   void SetToolButton2Image(int index);
   int ToolButton2Image() const { return toolButton2Image_; }
+
+  // --- calculation control and recolouring (ChildwinCalculation.cpp) ---
+  // Initialises the picture safely, all or nothing: gathers the controls into a copy and checks
+  // it, allocates the picture, ends a live (running or paused) run (asking "really stop (all
+  // data is lost!!)?" first unless askFirst is false), then clears the data files, swaps the
+  // block in, shows state 0 and writes TMP0. False (after a message, or when the stop was
+  // declined) leaves everything as it was. "initialize", "all parameters" and a new region use it.
+  bool InitialisePicture(bool askFirst = true);
+  // Ends a live run after asking; true when no run is live afterwards.
+  bool StopRunAfterAsking();
+  // A run exists (running or paused); while it does, the block and the files must not change.
+  bool RunLive() const { return control_.Live(); }
+  // A run computes at this moment (not paused, not held by the close query).
+  bool RunComputing() const;
+  // Recolouring or saving is in progress: commands that change the picture, block or files wait.
+  bool Busy() const { return control_.Busy(); }
+  const CalculationControl& Control() const { return control_; }
+  // A loaded project (block and data files in place, no run live): sizes the picture to the
+  // block (white), takes over params.State and shows it; Button6Click then colours the picture
+  // from TMP1. False after a message when the picture does not fit into memory.
+  bool CalculationLoaded();
+  const TPicture& Bitmap() const { return bitmap_; }
+
+  void ToolButton7Click();
+  void ToolButton2Click();
+  void ToolButton10Click();
+  void CalculationFinished();
+  bool StartFullRun();
+  bool StartSelectedRun(const PictureRegion& region);
+  void Timer1Timer();
+  void ToolButton14Click();
+  void Image1MouseDown(QPoint at);
+  void Image1MouseMove(QPoint at);
+  void Image1MouseUp(QPoint at);
+  void ToolButton13Click();
+  void ToolButton9Click();
+  // "apply to picture": the edited colour list becomes the project's and recolours the picture.
+  void Button6Click();
+  TOKBottomDlg* OKBottomDlg1 = nullptr;  // "change settings"
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -213,10 +260,8 @@ class TMDIChild : public QWidget {
   QWidget* BuildCalculationPage();
   void ConnectChangeHandlers();
   void ConnectTools();
-  void ToolButton7Click();
-  // The calculation page for a loaded project: the buttons and the start button's image for
-  // the stored state, the state mapped (1, 2 -> 0; 4, 5 -> 3), the picture rebuilt from the
-  // stored exponents.
+  // The calculation page for a loaded project: the state mapped (1, 2 -> 0; 4, 5 -> 3), the
+  // buttons for it, the picture rebuilt from the stored exponents.
   void ShowLoadedCalculationState();
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
@@ -246,6 +291,29 @@ class TMDIChild : public QWidget {
   bool closed_ = false;
   int ratioDepth_ = 0;
   int toolButton2Image_ = 0;
+
+  // --- calculation control (ChildwinCalculation.cpp) ---
+  void ConnectCalculation();
+  void ApplyControl();
+  bool LaunchRun(const PictureRegion* region);
+  void StopRun();
+  void EndRunForClose();
+  void RunFailed(const std::string& message);
+  void SampleAndShowPreview();
+  bool AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image);
+  void SetBitmap(TPicture&& picture, QImage&& image);
+  void ShowRows(int32_t first, int32_t end);
+  bool UsePictureSize(int32_t width, int32_t height);
+  void ReleaseArea();
+  std::optional<QString> ComputableProblem(const TCalcParams& p) const;
+  enum class MouseMode { None, Choose, Drag };
+  CalculationControl control_;
+  ProgressEstimate estimate_;
+  TPicture bitmap_;
+  MouseMode mouseMode_ = MouseMode::None;
+  QPoint dragStart_;
+  std::unique_ptr<QtDispatcher> dispatcher_;
+  std::unique_ptr<TRechenThread> thread_;
 };
 
 }  // namespace vantorel::gui

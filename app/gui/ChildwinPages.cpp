@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/Childwin.h"
+#include "app/gui/PictureView.h"
 #include "app/gui/RadioGroup.h"
 
 namespace vantorel::gui {
@@ -325,7 +326,7 @@ QWidget* TMDIChild::BuildCalculationPage() {
 
   ScrollBox1 = new QScrollArea(page);
   ScrollBox1->setBackgroundRole(QPalette::Dark);
-  Image1 = new QLabel;
+  Image1 = new TPictureView;
   Image1->setCursor(Qt::ForbiddenCursor);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ScrollBox1->setWidget(Image1);

@@ -45,10 +45,12 @@ void TMDIChild::ProjectLoaded() {
 }
 
 void TMDIChild::ShowLoadedCalculationState() {
-  // Without the calculation control: the state the calculation would go on from, and a white
-  // picture of the project's size.
+  // A run that was going on when the project was saved goes on from its stored position: the
+  // page shows the state it continues from (1, 2 -> 0; 4, 5 -> 3), so the start button says what
+  // it will do. The picture is rebuilt from the stored exponents.
   params_.State = MapLoadedState(params_.State);
-  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
+  if (!CalculationLoaded()) return;
+  Button6Click();
 }
 
 }  // namespace vantorel::gui

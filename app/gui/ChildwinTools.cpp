@@ -44,33 +44,18 @@ void TMDIChild::Button12Click() {
 }
 
 void TMDIChild::ShowPicture(const QImage& image) {
-  if (image.size() != picture_.size()) return;
-  picture_ = image.convertToFormat(QImage::Format_RGB888);
-  Image1->setPixmap(QPixmap::fromImage(picture_));
-}
-
-// Until the calculation control takes this over: the settings are gathered, the data files
-// emptied, the picture made white in the new size, and the block written to TMP0.
-bool TMDIChild::InitialisePicture() {
-  if (!GatherParameters()) return false;
-  try {
-    dataFile1_.Clear();
-    dataFile2_.Clear();
-  } catch (const std::exception& e) {
-    ReportIoError(e);
-    return false;
+  if (image.width() != bitmap_.Width || image.height() != bitmap_.Height) return;
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+  for (int32_t y = 0; y < bitmap_.Height; ++y) {
+    const uint8_t* from = rgb.constScanLine(y);
+    uint8_t* to = bitmap_.Row(y);
+    for (int32_t x = 0; x < bitmap_.Width; ++x) {
+      to[3 * x] = from[3 * x + 2];
+      to[3 * x + 1] = from[3 * x + 1];
+      to[3 * x + 2] = from[3 * x];
+    }
   }
-  params_.ProgressColumn = 0;
-  params_.ProgressRow = 0;
-  params_.State = StateInitialised;
-  ShowPictureSize(params_.PictureWidth, params_.PictureHeight);
-  if (picture_.isNull()) return false;
-  pictureInitialised_ = true;
-  ToolButton2->setEnabled(true);
-  SetToolButton2Image(0);
-  ToolButton10->setEnabled(true);
-  ToolButton4->setEnabled(true);
-  return WriteTempParameters();
+  ShowRows(0, bitmap_.Height);
 }
 
 void TMDIChild::ToolButton4Click() {
@@ -92,8 +77,8 @@ void TMDIChild::ToolButton4Click() {
         this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(chosen.Width).arg(chosen.Height));
     return;
   }
-  const QImage old = picture_.convertToFormat(QImage::Format_RGB888);
-  const RegionPreview preview(old.constBits(), old.width(), old.height(), static_cast<size_t>(old.bytesPerLine()),
+  // The preview keeps its own copy of the old picture (its pixels' byte order is kept as it is).
+  const RegionPreview preview(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, static_cast<size_t>(bitmap_.Stride),
                               form.Region(), form.Selection());
 
   // The new region goes into the coordinates page only (other pages keep their edits), and is
@@ -132,8 +117,8 @@ void TMDIChild::ToolButton4Click() {
 
   // The controls that could change the picture wait until the preview is complete; it is one
   // pass over the new picture, without processing events in between.
-  preview.Fill(picture_.bits(), picture_.width(), picture_.height(), static_cast<size_t>(picture_.bytesPerLine()));
-  Image1->setPixmap(QPixmap::fromImage(picture_));
+  preview.Fill(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, static_cast<size_t>(bitmap_.Stride));
+  ShowRows(0, bitmap_.Height);
   StatusBar1->showMessage(QStringLiteral("progress: finished"));
   ProgressBar1->setValue(0);
   ToolButton2->setToolTip(QStringLiteral("start"));

@@ -6,6 +6,9 @@
 #ifdef __SANITIZE_THREAD__
 extern "C" const char* __tsan_default_suppressions() {
   return "called_from_lib:libQt6Core.so.6\n"
-         "called_from_lib:libQt6Gui.so.6\n";
+         "called_from_lib:libQt6Gui.so.6\n"
+         // GLib hands a thread's cached blocks to another thread through its own futex locks,
+         // which the sanitizer cannot see, when one of Qt's painting pool threads ends.
+         "race_top:posix_memalign\n";
 }
 #endif

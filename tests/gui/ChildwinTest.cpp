@@ -217,12 +217,9 @@ TEST_F(ChildwinTest, ANewWindowCanOnlyBeInitialisedAndShowsTheDefaults) {
   ASSERT_TRUE(child->GatherParameters());
   EXPECT_EQ(child->Params(), DefaultCalcParams());
 
-  // Without a picture the calculation commands change nothing.
-  child->ToolButton7->click();
-  EXPECT_TRUE(dialogs_.lastMessage().contains("not available"));
   child->SpinEdit3->setValue(300);
   child->Button11->click();  // "use settings" without a picture: silently nothing
-  EXPECT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(child->Params().PictureWidth, 194);
   EXPECT_FALSE(child->PictureInitialised());
   EXPECT_FALSE(child->ToolButton2->isEnabled());
