@@ -43,7 +43,7 @@ class IProjectHost;
 class QtDispatcher;
 class TColorListDisplay;
 class TPictureExport;
-class TOKBottomDlg;
+class TOKBottomDlg1;
 class TPictureView;
 class TRadioGroup;
 class TShape;
@@ -244,7 +244,7 @@ class TMDIChild : public QWidget {
   void ToolButton9Click();
   // "apply to picture": the edited colour list becomes the project's and recolours the picture.
   void Button6Click();
-  TOKBottomDlg* OKBottomDlg1 = nullptr;  // "change settings"
+  TOKBottomDlg1* OKBottomDlg1 = nullptr;  // "change settings"
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -19,7 +19,7 @@
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
-#include "app/gui/OKBottomDlg.h"
+#include "app/gui/OKBottomDlg1.h"
 #include "app/gui/PictureView.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/QtDispatcher.h"
@@ -42,7 +42,7 @@ TPictureView* View(QLabel* label) { return static_cast<TPictureView*>(label); }
 
 void TMDIChild::ConnectCalculation() {
   dispatcher_ = std::make_unique<QtDispatcher>();
-  OKBottomDlg1 = new TOKBottomDlg(this);
+  OKBottomDlg1 = new TOKBottomDlg1(this);
   connect(ToolButton7, &QToolButton::clicked, this, [this] { ToolButton7Click(); });
   connect(ToolButton2, &QToolButton::clicked, this, [this] { ToolButton2Click(); });
   connect(ToolButton10, &QToolButton::clicked, this, [this] { ToolButton10Click(); });
@@ -74,7 +74,6 @@ void TMDIChild::ApplyControl() {
   const QString hint = QString::fromStdString(v.Hint);
   ToolButton2->setToolTip(hint);
   ToolButton2->setStatusTip(hint);
-  ToolButton2->setAccessibleName(hint);
   ToolButton14->setChecked(v.AreaDown);
   // A block loaded into a window without a picture keeps its state until CalculationLoaded.
   if (control_.PictureInitialised()) params_.State = control_.State();

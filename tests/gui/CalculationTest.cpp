@@ -27,7 +27,7 @@
 #include "app/ProjectFile.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
-#include "app/gui/OKBottomDlg.h"
+#include "app/gui/OKBottomDlg1.h"
 #include "colour/ColorMapping.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/RechenThread.h"

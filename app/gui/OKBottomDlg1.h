@@ -9,10 +9,10 @@ class QPushButton;
 
 namespace vantorel::gui {
 
-class TOKBottomDlg : public QDialog {
+class TOKBottomDlg1 : public QDialog {
   Q_OBJECT
  public:
-  explicit TOKBottomDlg(QWidget* parent = nullptr);
+  explicit TOKBottomDlg1(QWidget* parent = nullptr);
 
   QCheckBox* CheckBox1 = nullptr;  // "iterations"
   QCheckBox* CheckBox2 = nullptr;  // "smart-iter limit"

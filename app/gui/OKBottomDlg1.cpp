@@ -1,4 +1,4 @@
-#include "app/gui/OKBottomDlg.h"
+#include "app/gui/OKBottomDlg1.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 
 namespace vantorel::gui {
 
-TOKBottomDlg::TOKBottomDlg(QWidget* parent) : QDialog(parent) {
+TOKBottomDlg1::TOKBottomDlg1(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("change settings"));
   setModal(true);
   auto* column = new QVBoxLayout(this);
