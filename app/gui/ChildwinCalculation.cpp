@@ -305,6 +305,7 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
   auto thread = std::make_unique<TRechenThread>(*dispatcher_);
   thread->SetFresh(!deriving);
   thread->SetFiles(dataFile1_, dataFile2_);
+  thread->SetFastTrig(CheckBoxFastTrig->isChecked());  // this window's choice, not stored in the block
   thread->SetFinishedHandler([this] { CalculationFinished(); });
   thread->SetErrorHandler([this](const std::string& message) { RunFailed(message); });
   thread->SetProgressHandler([this](int position) {
