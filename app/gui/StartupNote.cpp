@@ -20,13 +20,11 @@ QString StartupNoteText() {
       "\u2022 \"create new project\" (Ctrl+N) opens a project with a working example; its "
       "pages: formula, coordinates, colors, calculation.\n"
       "\u2022 Decimals take a comma: 0,5 - not 0.5.\n"
-      "\u2022 Ctrl+S saves the parameters or the whole project; Ctrl+O opens parameters, also "
-      "those a PNG picture of Vantorel carries.\n"
-      "\u2022 This version computes pictures with the command-line program vantorel-render, "
-      "not yet in the window.\n"
+      "\u2022 Ctrl+S saves the parameters or the whole project, Ctrl+O opens them (a PNG "
+      "picture of Vantorel opens as its parameters).\n"
       "\u2022 An open project keeps its temporary files (.TMP0 to .TMP2) in the folder the "
       "program was started in.\n"
-      "\u2022 \"HELP !!!\" (F1) explains the program and the formula syntax.");
+      "\u2022 \"HELP !!!\" (F1) explains everything, the formula syntax too.");
 }
 
 namespace {
