@@ -50,8 +50,11 @@ struct DecodedBlock {
 
 // Reads a block from the start of data[0..size). Throws FormatError with a clear message when a
 // length field is negative, larger than the data can hold, SequenceSteps differs from
-// SequenceLength, or the data end before the record count. Nothing is allocated before the
-// lengths have been checked against size.
+// SequenceLength, the data end before the record count, or a value no calculation can use: an
+// iteration or calm-down count outside 0..LargestIterationCount, a negative IterationsDone, an
+// unfinished run whose end would take IterationsDone beyond the 32-bit maximum, a start value
+// that is not a finite number. Nothing is allocated before the lengths have been checked
+// against size.
 DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size);
 
 // Reads the block at the start of an open file, reading only the block's own bytes.

@@ -21,7 +21,48 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+thread_local SafeFileGroup* currentGroup = nullptr;
+
+// Renames a complete temporary file over its target; removes it when that fails.
+void Replace(const std::string& temp, const std::string& target) {
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    ThrowIoError("Cannot replace", target, err);
+  }
+  // Make the rename itself durable; a failure here no longer endangers any data.
+  const int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
 }  // namespace
+
+SafeFileGroup::SafeFileGroup() : outer_(currentGroup) { currentGroup = this; }
+
+SafeFileGroup::~SafeFileGroup() {
+  currentGroup = outer_;
+  for (const Pending& p : pending_) unlink(p.temp.c_str());
+}
+
+void SafeFileGroup::Commit() {
+  std::vector<Pending> files = std::move(pending_);
+  pending_.clear();
+  if (outer_) {
+    outer_->pending_.insert(outer_->pending_.end(), files.begin(), files.end());
+    return;
+  }
+  for (size_t k = 0; k < files.size(); ++k) {
+    try {
+      Replace(files[k].temp, files[k].target);
+    } catch (...) {
+      for (size_t j = k + 1; j < files.size(); ++j) unlink(files[j].temp.c_str());
+      throw;
+    }
+  }
+}
 
 SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
   const size_t slash = target_.find_last_of('/');
@@ -75,19 +116,14 @@ void SafeFile::Commit() {
     temp_.clear();
     ThrowIoError("Cannot write", target_, err);
   }
-  if (rename(temp_.c_str(), target_.c_str()) != 0) {
-    const int err = errno;
-    unlink(temp_.c_str());
+  if (currentGroup) {
+    currentGroup->pending_.push_back({temp_, target_});
     temp_.clear();
-    ThrowIoError("Cannot replace", target_, err);
+    return;
   }
+  const std::string temp = std::move(temp_);
   temp_.clear();
-  // Make the rename itself durable; a failure here no longer endangers any data.
-  const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
+  Replace(temp, target_);
 }
 
 void SafeFile::Discard() noexcept {
