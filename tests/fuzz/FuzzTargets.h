@@ -28,7 +28,8 @@ void ProjectFile(const uint8_t* data, size_t size);
 // Formula texts: load, derive, evaluate at fixed points; the compiled program gives the tree
 // walk's values to the bit.
 void Formula(const uint8_t* data, size_t size);
-// The colour-file loader gets its target here once it exists: ColourFile(data, size), with its
-// corpus in corpus/ColourFile and a row in CorpusTest.cpp and in tests/CMakeLists.txt.
+// The colour-file loader gets its target here once it exists: ColourFile(data, size) in
+// ColourFileFuzz.cpp, its corpus in corpus/ColourFile, and its name in the target lists of
+// CorpusTest.cpp, tests/CMakeLists.txt and the Makefile's fuzz target.
 
 }  // namespace vantorel::fuzz
