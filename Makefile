@@ -1,12 +1,21 @@
 # Set-up, build and test in two commands on a fresh Debian 12 machine:
 #   make run    installs what is missing, builds, runs the program on its default project
 #   make test   installs what is missing, builds, runs the whole suite through CTest
+# The further stages of continuous integration (.ci/run), each in a build folder of its own:
+#   make test-asan  the suite under AddressSanitizer + UndefinedBehaviorSanitizer (no benchmarks)
+#   make test-tsan  the core and thread tests under ThreadSanitizer (no desktop program)
+#   make fuzz       every fuzz target for FUZZ_SECONDS from its stored corpus (needs clang)
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
+# Thread stress cycles of the sanitizer runs (the normal run does a few hundred).
+SANITIZER_STRESS_CYCLES ?= 1500
+FUZZ_CXX ?= $(shell command -v clang++-14 || command -v clang++)
+SANITIZER_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_BENCH=OFF $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz
 
 all: build
 
@@ -28,5 +37,24 @@ test: build
 bench: build
 	@$(BUILD_DIR)/bench/vantorel_bench
 
+test-asan: deps
+	@cmake -S . -B $(BUILD_DIR)-asan -G Ninja -DVANTOREL_ASAN=ON $(SANITIZER_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR)-asan -j $(JOBS)
+	@cd $(BUILD_DIR)-asan && VANTOREL_STRESS_CYCLES=$(SANITIZER_STRESS_CYCLES) \
+	  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	@cmake -S . -B $(BUILD_DIR)-tsan -G Ninja -DVANTOREL_TSAN=ON -DVANTOREL_GUI=OFF $(SANITIZER_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR)-tsan -j $(JOBS) --target test_core
+	@VANTOREL_STRESS_CYCLES=$(SANITIZER_STRESS_CYCLES) TSAN_OPTIONS=halt_on_error=1 \
+	  $(BUILD_DIR)-tsan/tests/test_core --gtest_brief=1
+
+fuzz: deps
+	@if [ -z "$(FUZZ_CXX)" ]; then echo "clang++ not found: the fuzz targets are not built"; exit 0; fi; \
+	CXX=$(FUZZ_CXX) cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DVANTOREL_FUZZ=ON -DVANTOREL_ASAN=ON \
+	  -DVANTOREL_GUI=OFF $(SANITIZER_FLAGS) >/dev/null && \
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_ParameterFile fuzz_ProjectFile fuzz_Formula && \
+	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -114,6 +115,18 @@ uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
     throw FormatError("The file ends inside the parameter block (" + std::to_string(available) +
                       " of " + std::to_string(length) + " bytes).");
   return length;
+}
+
+// Values no calculation can use, refused when a block is read: iteration counts beyond the
+// largest (whose pass counts and sums would overflow), a count of iterations done that the end
+// of the stored run cannot add to, and a start value that is not a number.
+void CheckBlockValues(const TCalcParams& p) {
+  std::string problem = IterationCountProblem(p);
+  // A finished picture may be coloured whatever its count; deriving more checks it then.
+  if (problem.empty() && (p.State != StateFinished || p.IterationsDone < 0))
+    problem = IterationsDoneProblem(p);
+  if (problem.empty() && !std::isfinite(p.StartX)) problem = "the start value of X is not a number";
+  if (!problem.empty()) throw FormatError("The file is malformed: " + problem + ".");
 }
 
 }  // namespace
@@ -231,6 +244,7 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
     throw FormatError("The file is malformed: its progress position (" +
                       std::to_string(p.ProgressColumn) + ", " + std::to_string(p.ProgressRow) +
                       ") lies outside the picture.");
+  CheckBlockValues(p);
   return out;
 }
 

@@ -50,9 +50,12 @@ struct DecodedBlock {
 
 // Reads a block from the start of data[0..size). Throws FormatError with a clear message when a
 // length field is negative, larger than the data can hold, SequenceSteps differs from
-// SequenceLength, or the data end before the reserved bytes have ended. Data that end right
-// after the reserved bytes (a parameter file without the record count) give a record count of
-// 0. Nothing is allocated before the lengths have been checked against size.
+// SequenceLength, the data end before the reserved bytes have ended, or a value no calculation
+// can use: an iteration or calm-down count outside 0..LargestIterationCount, a negative
+// IterationsDone, an unfinished run whose end would take IterationsDone beyond the 32-bit maximum,
+// a start value that is not a finite number. Data that end right after the reserved bytes (a
+// parameter file without the record count) give a record count of 0. Nothing is allocated
+// before the lengths have been checked against size.
 DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size);
 
 // Reads the block at the start of an open file, reading only the block's own bytes.

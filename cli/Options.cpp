@@ -155,9 +155,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
       !inRange(c.PictureHeight, kMinPictureSide, kMaxPictureSide))
     throw UsageError("the picture size must lie in " + std::to_string(kMinPictureSide) + ".." +
                      std::to_string(kMaxPictureSide) + " pixels each way");
-  if (!inRange(c.Iterations, 1, INT32_MAX)) throw UsageError("--iterations must be at least 1");
-  if (!inRange(c.CalmDownIterations, 0, INT32_MAX))
-    throw UsageError("--calm-down must not be negative");
+  // The spin edits' range; the rounded count may exceed it by the AB-sequence's length.
+  if (!inRange(c.Iterations, 1, kLargestSpinCount))
+    throw UsageError("--iterations must lie in 1.." + std::to_string(kLargestSpinCount));
+  if (!inRange(c.CalmDownIterations, 0, kLargestSpinCount))
+    throw UsageError("--calm-down must lie in 0.." + std::to_string(kLargestSpinCount));
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   PictureType type;
   if (o.Picture && !PictureTypeForPath(*o.Picture, type))
@@ -213,9 +215,9 @@ Calculation:
 Changes to the parameters (numbers with decimal point or comma; any change starts the
 picture afresh, stored pixel data are not used):
       --size WxH         picture size in pixels, each 10..100000 (also --width, --height)
-      --iterations N     iterations; rounded as the desktop program does: N - N mod S + S
-                         for the AB-sequence length S
-      --calm-down N      calm-down iterations, rounded the same way
+      --iterations N     iterations, 1..100000000; rounded as the desktop program does:
+                         N - N mod S + S for the AB-sequence length S
+      --calm-down N      calm-down iterations, 0..100000000, rounded the same way
       --fixed N          iterate fixed formula N (1..6)
       --formula TEXT     iterate the user formula TEXT, e.g. "2,5*sqr(sin(X+AB))"
       --w X, --v X, --u X  parameters W, V and U of the fixed formulas

@@ -31,6 +31,15 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 constexpr size_t kChunkRecords = 10000;
 
+// "12 MB", "3 kB" or "100 bytes"; rounded up or down, so that a need rounded up and a smaller
+// free space rounded down never read the same.
+std::string SizeText(uint64_t bytes, bool up) {
+  const auto in = [&](uint64_t unit) { return (bytes + (up ? unit - 1 : 0)) / unit; };
+  if (bytes >= (uint64_t(1) << 20)) return std::to_string(in(uint64_t(1) << 20)) + " MB";
+  if (bytes >= 1024) return std::to_string(in(1024)) + " kB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 // A private directory for the data files of the run, removed with everything in it.
 class WorkDirectory {
  public:
@@ -54,10 +63,9 @@ class WorkDirectory {
     if (statvfs(path_.c_str(), &fs) != 0) return;  // unknown: the writes themselves are checked
     const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
     if (needed > free)
-      throw FormatError("Cannot render: the pixel data need " + std::to_string(needed >> 20) +
-                        " MB, but the temporary directory '" + path_.parent_path().string() +
-                        "' has " + std::to_string(free >> 20) +
-                        " MB free (TMPDIR chooses another place).");
+      throw FormatError("Cannot render: the pixel data need " + SizeText(needed, true) +
+                        ", but the temporary directory '" + path_.parent_path().string() +
+                        "' has " + SizeText(free, false) + " free (TMPDIR chooses another place).");
   }
 
  private:
@@ -76,7 +84,7 @@ void CheckComputable(const TCalcParams& p) {
          ".." + std::to_string(kMaxPictureSide));
   if (p.Iterations <= 0)
     fail("the iteration count " + std::to_string(p.Iterations) + " is not positive");
-  if (p.CalmDownIterations < 0) fail("the calm-down count is negative");
+  if (const std::string problem = IterationCountProblem(p); !problem.empty()) fail(problem);
   if (p.Sequence.empty()) fail("the AB-sequence is empty");
   if (p.ColorList.empty()) fail("the colour list is empty");
   if (p.FixedFormula < -1 || p.FixedFormula > 5)
@@ -251,7 +259,8 @@ int Render(const Options& o, std::ostream& err) {
   CheckPictureFits(p, picturePath);
   if (picturePath) CheckOutputDirectory(*picturePath);
   if (o.Project) CheckOutputDirectory(*o.Project);
-  if (o.DataBase) CheckOutputDirectory(*o.DataBase + ".TMP1");
+  if (o.DataBase)
+    for (const char* ext : {".TMP0", ".TMP1", ".TMP2"}) CheckOutputDirectory(*o.DataBase + ext);
   work.CheckRoomFor(int64_t(p.PictureWidth) * p.PictureHeight);
 
   TPicture picture;
@@ -272,8 +281,19 @@ int Render(const Options& o, std::ostream& err) {
   if (p.State == StateFinished) {
     compute = o.More;
     if (compute) {
+      if (const std::string problem = IterationsDoneProblem(p); !problem.empty())
+        throw FormatError("Cannot derive more iterations: " + problem + ".");
       p.State = StateDeriving;
       p.ProgressColumn = p.ProgressRow = 0;
+    } else if (records == 0) {
+      Note(o, err,
+           "the project is marked finished but holds no pixel data (its record count is 0); "
+           "nothing was computed or coloured, the picture is white");
+    } else if (records < total) {
+      Note(o, err,
+           "the project is finished; " + std::to_string(records) + " of its " +
+               std::to_string(total) +
+               " pixels are coloured from the stored data, the others are white");
     } else {
       Note(o, err,
            "the project is finished; its picture is coloured from the stored data (--more derives "
@@ -325,24 +345,29 @@ int Render(const Options& o, std::ostream& err) {
     return 1;
   }
 
+  // Every output is written completely before any of them replaces an existing file: a failure
+  // leaves all of them as they were.
+  SafeFileGroup outputs;
+  std::vector<std::string> notes;
   if (picturePath) {
     PictureType type = PictureType::Bitmap;
     PictureTypeForPath(*picturePath, type);
     SavePicture(*picturePath, picture, type, EncodeParameterBlock(p, BlockForm::Parameters));
-    Note(o, err,
-         "wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) + " x " +
-             std::to_string(p.PictureHeight) + ")");
+    notes.push_back("wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) +
+                    " x " + std::to_string(p.PictureHeight) + ")");
   }
   if (o.Project) {
     SaveProject(*o.Project, p, tmp1, tmp2);
-    Note(o, err, "wrote the project file '" + *o.Project + "'");
+    notes.push_back("wrote the project file '" + *o.Project + "'");
   }
   if (o.DataBase) {
     SaveParameterFile(*o.DataBase + ".TMP0", p);
     CopyDataFile(tmp1, *o.DataBase + ".TMP1");
     CopyDataFile(tmp2, *o.DataBase + ".TMP2");
-    Note(o, err, "wrote the data files '" + *o.DataBase + ".TMP0', '.TMP1' and '.TMP2'");
+    notes.push_back("wrote the data files '" + *o.DataBase + ".TMP0', '.TMP1' and '.TMP2'");
   }
+  outputs.Commit();
+  for (const std::string& note : notes) Note(o, err, note);
   return 0;
 }
 

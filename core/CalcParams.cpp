@@ -64,6 +64,34 @@ int32_t RoundIterations(int32_t v, int32_t sequenceLength) {
   return static_cast<int32_t>(r);
 }
 
+int32_t LargestIterationCount(int32_t sequenceLength) {
+  return RoundIterations(kLargestSpinCount, sequenceLength > 0 ? sequenceLength : 1);
+}
+
+std::string IterationCountProblem(const TCalcParams& p) {
+  const int32_t largest = LargestIterationCount(p.SequenceLength);
+  const auto check = [&](const char* what, int32_t count) -> std::string {
+    if (count < 0) return std::string("the ") + what + " " + std::to_string(count) + " is negative";
+    if (count > largest)
+      return std::string("the ") + what + " " + std::to_string(count) + " is larger than " +
+             std::to_string(largest) + ", the largest count for an AB-sequence of " +
+             std::to_string(p.SequenceLength) + " letters";
+    return {};
+  };
+  const std::string problem = check("iteration count", p.Iterations);
+  return problem.empty() ? check("calm-down count", p.CalmDownIterations) : problem;
+}
+
+std::string IterationsDoneProblem(const TCalcParams& p) {
+  if (p.IterationsDone < 0)
+    return "the count of iterations done " + std::to_string(p.IterationsDone) + " is negative";
+  if (int64_t(p.IterationsDone) + p.Iterations > INT32_MAX)
+    return "the stored data rest on " + std::to_string(p.IterationsDone) + " iterations, and " +
+           std::to_string(p.Iterations) + " more would exceed the largest count " +
+           std::to_string(INT32_MAX);
+  return {};
+}
+
 std::vector<uint8_t> ReadSequence(std::string_view text) {
   std::vector<uint8_t> seq;
   seq.reserve(text.size());

@@ -73,6 +73,24 @@ std::vector<TColorEntry> DefaultColorList();
 // S must be positive.
 int32_t RoundIterations(int32_t v, int32_t sequenceLength);
 
+// The largest value of the iteration and calm-down spin edits.
+constexpr int32_t kLargestSpinCount = 100000000;
+
+// The largest iteration or calm-down count a calculation takes: the spin edits' largest value
+// rounded to the AB-sequence as gathering rounds it, so 100000000 + S at most. Larger counts
+// (up to the 32-bit maximum a file or a command line can carry) are refused.
+int32_t LargestIterationCount(int32_t sequenceLength);
+
+// Empty when the block's iteration and calm-down counts lie in 0..LargestIterationCount;
+// otherwise what is wrong, e.g. "the iteration count 2147483647 is larger than 100000008, the
+// largest count for an AB-sequence of 12 letters".
+std::string IterationCountProblem(const TCalcParams& params);
+
+// The end of a run adds Iterations to IterationsDone, which must stay a 32-bit count.
+// Empty when it fits (IterationsDone must not be negative either); otherwise what is wrong.
+// Checked before more iterations are derived, and for a loaded block whose run is not finished.
+std::string IterationsDoneProblem(const TCalcParams& params);
+
 // Reads an AB-sequence text: 'A' or 'a' gives 0, every other character 1.
 std::vector<uint8_t> ReadSequence(std::string_view text);
 // Shows an AB-sequence: "A" for 0 and "B" otherwise.

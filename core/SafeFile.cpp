@@ -22,7 +22,61 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+thread_local SafeFileGroup* currentGroup = nullptr;
+
+// Renames from to to unless to exists. Where the file system cannot rename that way, a hard
+// link (which never replaces either) and the removal of the old name do the same.
+int RenameWithoutReplacing(const char* from, const char* to) {
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (link(from, to) != 0) return -1;
+  unlink(from);
+  return 0;
+}
+
+// Renames a complete temporary file to its target (over it, or only where there is none yet);
+// removes it when that fails.
+void MoveIntoPlace(const std::string& temp, const std::string& target, bool overTarget = true) {
+  const int moved = overTarget ? rename(temp.c_str(), target.c_str())
+                               : RenameWithoutReplacing(temp.c_str(), target.c_str());
+  if (moved != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    ThrowIoError("Cannot replace", target, err);
+  }
+  // Make the rename itself durable; a failure here no longer endangers any data.
+  const int dir = open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
 }  // namespace
+
+SafeFileGroup::SafeFileGroup() : outer_(currentGroup) { currentGroup = this; }
+
+SafeFileGroup::~SafeFileGroup() {
+  currentGroup = outer_;
+  for (const Pending& p : pending_) unlink(p.temp.c_str());
+}
+
+void SafeFileGroup::Commit() {
+  std::vector<Pending> files = std::move(pending_);
+  pending_.clear();
+  if (outer_) {
+    outer_->pending_.insert(outer_->pending_.end(), files.begin(), files.end());
+    return;
+  }
+  for (size_t k = 0; k < files.size(); ++k) {
+    try {
+      MoveIntoPlace(files[k].temp, files[k].target);
+    } catch (...) {
+      for (size_t j = k + 1; j < files.size(); ++j) unlink(files[j].temp.c_str());
+      throw;
+    }
+  }
+}
 
 SafeFile::SafeFile(std::string target) : target_(std::move(target)) {
   const size_t slash = target_.find_last_of('/');
@@ -69,20 +123,6 @@ void SafeFile::Commit() { Finish(Replace::Yes); }
 
 void SafeFile::CommitNew() { Finish(Replace::No); }
 
-namespace {
-
-// Renames from to to unless to exists. Where the file system cannot rename that way, a hard
-// link (which never replaces either) and the removal of the old name do the same.
-int RenameWithoutReplacing(const char* from, const char* to) {
-  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  if (link(from, to) != 0) return -1;
-  unlink(from);
-  return 0;
-}
-
-}  // namespace
-
 void SafeFile::Finish(Replace replace) {
   if (fd_ < 0) ThrowIoError("Cannot write", target_, EBADF);
   if (fsync(fd_) != 0) ThrowIoError("Cannot write", target_, errno);
@@ -94,21 +134,15 @@ void SafeFile::Finish(Replace replace) {
     temp_.clear();
     ThrowIoError("Cannot write", target_, err);
   }
-  const int moved = replace == Replace::Yes ? rename(temp_.c_str(), target_.c_str())
-                                            : RenameWithoutReplacing(temp_.c_str(), target_.c_str());
-  if (moved != 0) {
-    const int err = errno;
-    unlink(temp_.c_str());
+  // A file that must not replace another is never held back for a group.
+  if (currentGroup && replace == Replace::Yes) {
+    currentGroup->pending_.push_back({temp_, target_});
     temp_.clear();
-    ThrowIoError("Cannot replace", target_, err);
+    return;
   }
+  const std::string temp = std::move(temp_);
   temp_.clear();
-  // Make the rename itself durable; a failure here no longer endangers any data.
-  const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
+  MoveIntoPlace(temp, target_, replace == Replace::Yes);
 }
 
 void SafeFile::Discard() noexcept {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vantorel {
 
@@ -40,6 +41,30 @@ class SafeFile {
   std::string temp_;
   int fd_ = -1;
   uint64_t written_ = 0;
+};
+
+// Replaces several files as one. While a group lives, a SafeFile committed on the same thread
+// is completed (flushed and closed) but not yet renamed: Commit renames them all once every
+// file is complete, and a group ended without Commit removes them, so that every target stays
+// as it was. Groups nest; an inner group hands its files to the outer one.
+class SafeFileGroup {
+ public:
+  SafeFileGroup();
+  ~SafeFileGroup();
+  SafeFileGroup(const SafeFileGroup&) = delete;
+  SafeFileGroup& operator=(const SafeFileGroup&) = delete;
+
+  // Renames the completed files into place, in the order they were committed. Throws IoError
+  // when a rename fails; the files not yet renamed are removed then.
+  void Commit();
+
+ private:
+  friend class SafeFile;
+  struct Pending {
+    std::string temp, target;
+  };
+  std::vector<Pending> pending_;
+  SafeFileGroup* outer_ = nullptr;
 };
 
 // Writes a whole file through SafeFile.

@@ -139,7 +139,8 @@ unsigned TCompiledFormula::Run(size_t count) {
     if (in.Kind == kSinCos) {
       const long double x = Fetch(in.Left);
       long double s = 0.0L, c = 0.0L;
-      if (fabsl(x) < formula_math::kTrigRange) formula_math::ExtendedSinCos(x, s, c);
+      // As FunctionValue: 0 beyond the range only; not a number stays one (a fault).
+      if (!(fabsl(x) >= formula_math::kTrigRange)) formula_math::ExtendedSinCos(x, s, c);
       reg[in.Out] = static_cast<double>(s);
       reg[in.Out2] = static_cast<double>(c);
       if (IsFault(reg[in.Out]) || IsFault(reg[in.Out2])) faults |= in.Outputs;

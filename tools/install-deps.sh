@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          libhwy-dev libsleef-dev)
+          libhwy-dev libsleef-dev
+          clang-14 libclang-rt-14-dev)  # clang and its libFuzzer runtime: make fuzz
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

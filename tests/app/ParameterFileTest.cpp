@@ -133,7 +133,18 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
   std::vector<Case> cases = {{P, 4, "two AB-sequence lengths differ"},
                              {Q + 8, -3, "progress position"},
                              {Q + 12, 155, "progress position"},  // PictureHeight is 154
-                             {Q + 16, 6, "state"}};
+                             {Q + 16, 6, "state"},
+                             // Counts beyond the largest (100000000 rounded to S = 5): the pass
+                             // counts and sums would overflow.
+                             {P + 16, 100000006, "iteration count 100000006 is larger"},
+                             {P + 12, INT32_MAX, "calm-down count 2147483647 is larger"},
+                             {P + 16, -5, "iteration count -5 is negative"},
+                             // A paused run whose end would take IterationsDone past 2^31 - 1.
+                             {Q + 17, INT32_MAX - 154, "155 more would exceed"},
+                             {Q + 17, -1, "iterations done -1 is negative"},
+                             // The high word of StartX (0.5): infinity and not a number.
+                             {P + 8, 0x7FF00000, "start value"},
+                             {P + 8, 0x7FF80000, "start value"}};
   for (size_t at : {0u, 4u, 8u}) {                                  // the three length fields
     cases.push_back({at, -1, "negative"});
     for (int32_t huge : {INT32_MAX, 100000, 300}) cases.push_back({at, huge, ""});
@@ -144,6 +155,12 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
     PutInt(b, c.at, c.value);
     ExpectRefused(b, c.fragment);
   }
+  // The largest counts, and a finished run whose count only deriving more would overflow, are
+  // taken in.
+  std::vector<uint8_t> b = good;
+  PutInt(b, P + 12, 100000005), PutInt(b, P + 16, 100000005), PutInt(b, Q + 17, INT32_MAX - 1);
+  b[Q + 16] = StateFinished;
+  EXPECT_EQ(DecodeParameterBlock(b.data(), b.size()).Params.IterationsDone, INT32_MAX - 1);
   // Up to the end of the reserved bytes (258); the record count is not needed.
   for (size_t n = 0; n < 258; ++n)
     ExpectRefused(std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(n)),

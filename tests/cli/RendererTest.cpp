@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iostream>
+#include <optional>
 #include <thread>
 
 #include "app/ParameterFile.h"
@@ -83,6 +85,13 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
   p = SmallBlock();
   p.PictureWidth = 3;
   SaveParameterFile(dir.file("tiny.Par"), p);
+  // Counts a file can carry but no calculation can use.
+  p = SmallBlock();
+  p.Iterations = INT32_MAX;
+  WriteBytes(dir.file("huge.Par"), EncodeParameterBlock(p, BlockForm::Parameters));
+  p = SmallBlock();
+  p.State = StateFinished, p.IterationsDone = INT32_MAX - 100;
+  WriteBytes(dir.file("done.LPr"), EncodeParameterBlock(p, BlockForm::Project));
   const std::vector<std::string> files = Files(dir);
   // The text is looked for on stdout for status 0 and formula checks, else on stderr.
   struct Case { std::vector<std::string> args; int status; std::string text; };
@@ -91,6 +100,11 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
       {{"--check-formula", "X*("}, 1, ""}, {{"--check-formula", "X*AB+C"}, 1, "wrong variables: \"C\""}, {{"--bogus"}, 2, "unknown option --bogus"},
       {{"--size", "5x5"}, 2, "picture size"}, {{"--width", "100001"}, 2, "picture size"},
       {{"--iterations", "0"}, 2, "--iterations"}, {{"--fixed", "7"}, 2, "--fixed"},
+      {{"--iterations", "100000001"}, 2, "1..100000000"},
+      {{"--calm-down", "2147483647"}, 2, "0..100000000"},
+      {{"huge.Par", "-o", "out.bmp"}, 1, "iteration count 2147483647 is larger than 100000008"},
+      {{"done.LPr", "--more", "-o", "out.bmp"}, 1, "Cannot derive more iterations: the stored data "
+                                                   "rest on 2147483547 iterations, and 156 more"},
       {{"--angle", "abc"}, 2, "not a number"}, {{"-o", "x.gif"}, 2, ".bmp, .jpg"},
       {{"a.Par", "b.Par"}, 2, "only one input"}, {{"--more", "--size", "20x20"}, 2, "--more"},
       {{"--threads", "0"}, 2, "--threads"}, {{"--sequence", ""}, 2, "--sequence"},
@@ -247,32 +261,84 @@ TEST_F(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputin
   const double big = 1e6;
   for (int64_t k = 0; k < kRecords; ++k) std::memcpy(bytes.data() + data + 8 * k, &big, 8);
   WriteBytes(dir->file("black.LPr"), bytes);
-  const Result r = Render(*dir, {"black.LPr", "-o", "black.bmp"});
+  Result r = Render(*dir, {"black.LPr", "-o", "black.bmp"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("finished"), std::string::npos);
+  EXPECT_NE(r.err.find("coloured from the stored data"), std::string::npos);
   const TPicture pic = LoadBitmap(dir->file("black.bmp"));
   EXPECT_EQ(pic.Bits, decltype(pic.Bits)(pic.Bits.size(), 0));
+  // With a record count of 0 the data behind the block are not read: nothing is coloured.
+  const DecodedBlock head = Head("black.LPr");
+  std::vector<uint8_t> none = EncodeParameterBlock(head.Params, BlockForm::Project, 0);
+  none.insert(none.end(), bytes.begin() + static_cast<long>(data), bytes.end());
+  WriteBytes(dir->file("none.LPr"), none);
+  r = Render(*dir, {"none.LPr", "-o", "white.bmp"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("holds no pixel data (its record count is 0)"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("coloured from"), std::string::npos) << r.err;
+  const TPicture white = LoadBitmap(dir->file("white.bmp"));
+  EXPECT_EQ(std::count(white.Bits.begin(), white.Bits.end(), 0xFF), 3 * kRecords);
 }
 
-TEST(RendererFailures, FailedWriteLeavesTheOldFileIntact) {
+// A small file system of its own for a test, where the system allows mounting one (root).
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::string& size) {
+    mounted_ = std::system(("mount -t tmpfs -o size=" + size + " tmpfs '" + dir.path().string() +
+                            "' 2>/dev/null").c_str()) == 0;
+  }
+  ~SmallFileSystem() {
+    if (mounted_) std::system(("umount '" + dir.path().string() + "'").c_str());
+  }
+  bool Mounted() const { return mounted_; }
   TempDir dir;
-  const std::vector<unsigned char> old = {'o', 'l', 'd'};
-  WriteBytes(dir.file("out.bmp"), old);
-  WriteBytes(dir.file("out.LPr"), old);
-  const std::vector<std::string> args = {"--fixed", "2", "-o", "out.bmp", "--project", "out.LPr"};
-  // No file may grow beyond 4096 bytes: the calculation's own data files fail.
-  Result r = Render(dir, args, 4096);
+
+ private:
+  bool mounted_ = false;
+};
+
+TEST(RendererFailures, AFailedOutputLeavesEveryOutputAsItWas) {
+  // The default picture has 194 x 154 pixels: the calculation's data files take 8 bytes per
+  // pixel, the bitmap 3, the project 16, each copy of a data file 8.
+  const std::vector<std::string> outputs = {"out.bmp", "out.LPr", "d.TMP0", "d.TMP1", "d.TMP2"};
+  const std::vector<std::string> args = {"--fixed", "2", "-o", "out.bmp", "--project", "out.LPr",
+                                         "--data", "d", "-q"};
+  struct Case { const char* what; rlim_t fileSizeLimit; const char* smallDisk; const char* error; };
+  const Case cases[] = {
+      {"the calculation's own data", 4096, nullptr, "File too large"},
+      {"the project", 10 * 194 * 154, nullptr, "out.LPr': File too large"},
+      // The old files and the new TMP0 and TMP1 fit, TMP2 does not.
+      {"the last data file", 0, "900k", "d.TMP2': No space left on device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::optional<SmallFileSystem> disk;
+    if (c.smallDisk && !disk.emplace(c.smallDisk).Mounted()) {
+      std::cout << "[  SKIPPED ] " << c.what << ": no file system can be mounted here\n";
+      continue;
+    }
+    TempDir plain;
+    const TempDir& dir = disk ? disk->dir : plain;
+    for (const std::string& name : outputs) WriteBytes(dir.file(name), {'o', 'l', 'd'});
+    const Result r = Render(dir, args, c.fileSizeLimit);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    for (const std::string& name : outputs)
+      EXPECT_EQ(ReadBytes(dir.file(name)), (std::vector<unsigned char>{'o', 'l', 'd'})) << name;
+    auto names = outputs;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(Files(dir), names);
+  }
+}
+
+TEST(RendererFailures, TooLittleRoomForTheDataIsSaidInUnitsThatShowIt) {
+  SmallFileSystem disk("64k");
+  if (!disk.Mounted()) GTEST_SKIP() << "no file system can be mounted here";
+  TempDir out;
+  const Result r = Render(out, {"--fixed", "2", "--size", "100x100"}, 0, disk.dir.path().string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
-  EXPECT_EQ(ReadBytes(dir.file("out.bmp")), old);
-  // 10 bytes per pixel: the data files (8) and the bitmap (3) fit, the project file (16) does not.
-  r = Render(dir, args, 10 * 194 * 154);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("out.LPr"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
-  EXPECT_EQ(ReadBytes(dir.file("out.LPr")), old);
-  EXPECT_EQ(LoadBitmap(dir.file("out.bmp")).Width, 194);
-  EXPECT_EQ(Files(dir), (std::vector<std::string>{"out.LPr", "out.bmp"}));
+  // 100 x 100 pixels of 16 bytes are 156.25 kB: rounded up.
+  EXPECT_NE(r.err.find("need 157 kB, but the temporary directory"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("has 64 kB free"), std::string::npos) << r.err;
 }
 
 TEST(RendererFailures, InterruptWritesNothing) {

@@ -45,3 +45,20 @@ TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
     EXPECT_NEAR(b, c.b, 1e-12) << c.degrees << " degrees, pixel " << c.i << "," << c.j;
   }
 }
+
+TEST(CalcParams, CountsAreRefusedOnlyBeyondWhatTheSpinEditsAndTheEndOfARunAllow) {
+  // {S, iterations, calm-down, iterations done, refused}
+  struct Case { int32_t s, iterations, calmDown, done; bool refused; } cases[] = {
+      {12, 100000008, 100000008, 0, false},  // 100000000 rounded to 12 letters
+      {12, 100000009, 0, 0, true}, {12, 156, 100000009, 0, true}, {1, 100000001, 0, 0, false},
+      {0, 100000001, 0, 0, false}, {12, -12, 0, 0, true},
+      {12, 156, 0, INT32_MAX - 156, false}, {12, 156, 0, INT32_MAX - 155, true}, {12, 156, 0, -1, true},
+  };
+  for (const Case& c : cases) {
+    TCalcParams p = DefaultCalcParams();
+    p.SetSequence(std::vector<uint8_t>(size_t(c.s), 1));
+    p.Iterations = c.iterations, p.CalmDownIterations = c.calmDown, p.IterationsDone = c.done;
+    EXPECT_EQ(!(IterationCountProblem(p) + IterationsDoneProblem(p)).empty(), c.refused)
+        << c.s << " letters: " << c.iterations << ", " << c.calmDown << ", " << c.done;
+  }
+}

@@ -1,0 +1,78 @@
+// Every way the programs save a file, made to fail by a file size limit (which no permission
+// bit bypasses, not even root's): the old file survives, no temporary file stays behind, and
+// the error names the file and the system's reason. The renderer's outputs are tested as a set
+// in tests/cli; the window's parameter and project saves in tests/gui.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+
+#include "app/ParameterFile.h"
+#include "app/PictureFile.h"
+#include "app/ProjectFile.h"
+#include "core/IoError.h"
+#include "support/TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+// While alive, no file this process writes may grow beyond 16 bytes; the signal is ignored,
+// so writes fail with EFBIG.
+class SmallFileLimit {
+ public:
+  SmallFileLimit() : handler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    const rlimit small{16, old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~SmallFileLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, handler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*handler_)(int);
+};
+
+TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
+  test::TempDir dir;
+  TCalcParams params = DefaultCalcParams();
+  PixelDataFile tmp1, tmp2;
+  tmp1.Create(dir.file("p.TMP1"));
+  tmp2.Create(dir.file("p.TMP2"));
+  const std::vector<double> records(100, 0.25);
+  tmp1.Write(records.data(), records.size());
+  tmp2.Write(records.data(), records.size());
+  TPicture picture;
+  picture.Resize(40, 30);
+  picture.Fill(0x336699);
+  // The colour file and the recovery of a project add their rows here.
+  const std::pair<const char*, std::function<void(const std::string&)>> paths[] = {
+      {"parameter file", [&](const std::string& path) { SaveParameterFile(path, params); }},
+      {"temporary parameter file", [&](const std::string& path) { WriteTempParameters(path, params); }},
+      {"project", [&](const std::string& path) { SaveProject(path, params, tmp1, tmp2); }},
+      {"bitmap", [&](const std::string& path) { SaveBitmap(path, picture); }},
+      {"JPEG", [&](const std::string& path) { SaveJpeg(path, picture); }},
+  };
+  for (const auto& [name, save] : paths) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.file("old file");
+    test::WriteBytes(path, {'o', 'l', 'd'});
+    std::string what = "no error";
+    try {
+      SmallFileLimit limit;
+      save(path);
+    } catch (const IoError& e) {
+      what = e.what();
+    }
+    EXPECT_NE(what.find("'" + path + "': File too large"), std::string::npos) << what;
+    EXPECT_EQ(test::ReadBytes(path), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "a temporary file stayed";
+  }
+}
+
+}  // namespace
+}  // namespace vantorel

@@ -1,0 +1,35 @@
+// Fuzz targets: each takes any bytes and checks what must hold for them. A broken promise
+// throws FuzzFailure; crashes and undefined behaviour are the sanitizers' to find.
+// libFuzzer runs one target per program (FuzzerMain.cxx, clang builds with VANTOREL_FUZZ);
+// CorpusTest.cpp replays the stored inputs of every target in every build.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace vantorel::fuzz {
+
+class FuzzFailure : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+inline void Check(bool ok, const std::string& what) {
+  if (!ok) throw FuzzFailure(what);
+}
+
+// Parameter blocks: decode -> encode -> decode gives the same block in both forms.
+void ParameterFile(const uint8_t* data, size_t size);
+// Project files on disk: a load that fails leaves no data; a loaded project saves, loads back
+// and saves again to the same bytes.
+void ProjectFile(const uint8_t* data, size_t size);
+// Formula texts: load, derive, evaluate at fixed points; the compiled program gives the tree
+// walk's values to the bit.
+void Formula(const uint8_t* data, size_t size);
+// The colour-file loader gets its target here once it exists: ColourFile(data, size) in
+// ColourFileFuzz.cpp, its corpus in corpus/ColourFile, and its name in the target lists of
+// CorpusTest.cpp, tests/CMakeLists.txt and the Makefile's fuzz target.
+
+}  // namespace vantorel::fuzz

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs fuzz targets for a bounded time each, starting from the corpus kept in tests/fuzz/corpus:
+#   tools/fuzz.sh BUILD_DIR SECONDS TARGET...
+# New inputs go to BUILD_DIR/fuzz-corpus (the stored corpus stays as it is), a failing input to
+# BUILD_DIR/fuzz-failures. Exits 1 when a target fails.
+set -uo pipefail
+build=$1 seconds=$2
+shift 2
+cd "$(dirname "$0")/.."
+failed=0
+for target in "$@"; do
+  found="$build/fuzz-corpus/$target"
+  mkdir -p "$found" "$build/fuzz-failures"
+  log="$build/fuzz-$target.log"
+  if ASAN_OPTIONS=detect_leaks=0 "$build/tests/fuzz_$target" -max_total_time="$seconds" \
+      -timeout=30 -max_len=4096 -print_final_stats=1 \
+      -artifact_prefix="$build/fuzz-failures/$target-" "$found" "tests/fuzz/corpus/$target" \
+      >"$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "fuzz $target: ${runs:-?} executions in $seconds s, no failure"
+  else
+    failed=1
+    echo "fuzz $target: FAILED; the input is in $build/fuzz-failures, the log follows"
+    tail -n 60 "$log"
+  fi
+done
+exit $failed
