@@ -285,16 +285,9 @@ int Render(const Options& o, std::ostream& err) {
         throw FormatError("Cannot derive more iterations: " + problem + ".");
       p.State = StateDeriving;
       p.ProgressColumn = p.ProgressRow = 0;
-    } else if (records == 0) {
-      Note(o, err,
-           "the project is marked finished but holds no pixel data (its record count is 0); "
-           "nothing was computed or coloured, the picture is white");
-    } else if (records < total) {
-      Note(o, err,
-           "the project is finished; " + std::to_string(records) + " of its " +
-               std::to_string(total) +
-               " pixels are coloured from the stored data, the others are white");
     } else {
+      // The loader takes a finished project whose data do not cover its picture as an
+      // interrupted one, so a finished project here has every pixel's data.
       Note(o, err,
            "the project is finished; its picture is coloured from the stored data (--more derives "
            "more iterations)");
