@@ -315,6 +315,9 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
   thread->SetRowHandler([this](int32_t row) { ShowRows(row, row + 1); });
   try {
     if (std::optional<QString> problem = ComputableProblem(params_)) throw FormatError(problem->toStdString());
+    if (deriving)
+      if (const std::string problem = IterationsDoneProblem(params_); !problem.empty())
+        throw FormatError("Cannot derive more iterations: " + problem + ".");
     if (bitmap_.Width != params_.PictureWidth || bitmap_.Height != params_.PictureHeight)
       throw FormatError("The picture has not been initialised for these parameters.");
     thread->Setup(params_, bitmap_);

@@ -325,6 +325,22 @@ TEST_F(CalculationTest, ALoadedInterruptedProjectContinuesWhereItStopped) {
   ExpectPictureEquals(engine.picture);
 }
 
+TEST_F(CalculationTest, DerivingMoreIsRefusedWhenTheCountOfIterationsDoneWouldOverflow) {
+  child_->ToolButton7->click();
+  child_->ToolButton2->click();
+  ASSERT_TRUE(WaitForState(StateFinished));
+  const Bytes before = Data(1);
+  child_->Params().IterationsDone = INT32_MAX - child_->Params().Iterations + 1;
+  dialogs_.messages.clear();
+  child_->ToolButton2->click();  // derive more iterations
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("Cannot derive more iterations")) << dialogs_.lastMessage().toStdString();
+  EXPECT_EQ(child_->Params().State, StateFinished);
+  EXPECT_FALSE(child_->RunLive());
+  EXPECT_EQ(Hint(), "derive more iterations");
+  EXPECT_EQ(Data(1), before);
+}
+
 TEST_F(CalculationTest, BadSettingsAndLiveRunsChangeNothingUnasked) {
   struct Case {
     const char* what;
