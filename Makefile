@@ -53,8 +53,8 @@ fuzz: deps
 	@if [ -z "$(FUZZ_CXX)" ]; then echo "clang++ not found: the fuzz targets are not built"; exit 0; fi; \
 	CXX=$(FUZZ_CXX) cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DVANTOREL_FUZZ=ON -DVANTOREL_ASAN=ON \
 	  -DVANTOREL_GUI=OFF $(SANITIZER_FLAGS) >/dev/null && \
-	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_ParameterFile fuzz_ProjectFile fuzz_Formula && \
-	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_ParameterFile fuzz_ProjectFile fuzz_Formula fuzz_ColourFile && \
+	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula ColourFile
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz

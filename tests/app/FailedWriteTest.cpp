@@ -12,6 +12,8 @@
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
+#include "app/Recovery.h"
+#include "colour/ColorFile.h"
 #include "core/IoError.h"
 #include "support/TestSupport.h"
 
@@ -49,13 +51,13 @@ TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
   TPicture picture;
   picture.Resize(40, 30);
   picture.Fill(0x336699);
-  // The colour file and the recovery of a project add their rows here.
   const std::pair<const char*, std::function<void(const std::string&)>> paths[] = {
       {"parameter file", [&](const std::string& path) { SaveParameterFile(path, params); }},
       {"temporary parameter file", [&](const std::string& path) { WriteTempParameters(path, params); }},
       {"project", [&](const std::string& path) { SaveProject(path, params, tmp1, tmp2); }},
       {"bitmap", [&](const std::string& path) { SaveBitmap(path, picture); }},
       {"JPEG", [&](const std::string& path) { SaveJpeg(path, picture); }},
+      {"colour file", [&](const std::string& path) { SaveColorFile(path, ColorListState{params.ColorList}); }},
   };
   for (const auto& [name, save] : paths) {
     SCOPED_TRACE(name);
@@ -72,6 +74,31 @@ TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
     EXPECT_EQ(test::ReadBytes(path), (std::vector<unsigned char>{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "a temporary file stayed";
   }
+}
+
+// Recovery never replaces a file, so its failure must leave no file at all where the project
+// would have been: the next try is not blocked by a half project.
+TEST(FailedWrite, AFailedRecoveryLeavesNoFileBehind) {
+  test::TempDir dir;
+  const TCalcParams params = DefaultCalcParams();
+  SaveParameterFile(dir.file("lost.TMP0"), params);
+  const std::vector<double> records(50, 0.5);
+  for (const char* name : {"lost.TMP1", "lost.TMP2"}) {
+    PixelDataFile f;
+    f.Create(dir.file(name));
+    f.Write(records.data(), records.size());
+  }
+  const std::string target = dir.file("out");
+  std::filesystem::create_directory(target);
+  std::string what = "no error";
+  try {
+    SmallFileLimit limit;
+    RecoverProject(dir.file("lost.TMP0"), target);
+  } catch (const IoError& e) {
+    what = e.what();
+  }
+  EXPECT_NE(what.find("File too large"), std::string::npos) << what;
+  EXPECT_TRUE(std::filesystem::is_empty(target)) << "a partial project or temporary file stayed";
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ void ProjectFile(const uint8_t* data, size_t size);
 // Formula texts: load, derive, evaluate at fixed points; the compiled program gives the tree
 // walk's values to the bit.
 void Formula(const uint8_t* data, size_t size);
-// The colour-file loader gets its target here once it exists: ColourFile(data, size) in
-// ColourFileFuzz.cpp, its corpus in corpus/ColourFile, and its name in the target lists of
-// CorpusTest.cpp, tests/CMakeLists.txt and the Makefile's fuzz target.
+// Colour files: a file that loads has sorted entries and saves to bytes that load back to the
+// same list and save again to the same bytes.
+void ColourFile(const uint8_t* data, size_t size);
 
 }  // namespace vantorel::fuzz
