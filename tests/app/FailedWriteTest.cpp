@@ -49,14 +49,15 @@ TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
   tmp1.Write(records.data(), records.size());
   tmp2.Write(records.data(), records.size());
   TPicture picture;
-  picture.Resize(40, 30);
-  picture.Fill(0x336699);
+  picture.Resize(400, 400);  // noise: the encoders fail part way through the image
+  for (int32_t k = 0; k < 400 * 400; ++k) picture.SetPixel(k % 400, k / 400, (uint32_t(k) * 2654435761u) >> 8);
   const std::pair<const char*, std::function<void(const std::string&)>> paths[] = {
       {"parameter file", [&](const std::string& path) { SaveParameterFile(path, params); }},
       {"temporary parameter file", [&](const std::string& path) { WriteTempParameters(path, params); }},
       {"project", [&](const std::string& path) { SaveProject(path, params, tmp1, tmp2); }},
       {"bitmap", [&](const std::string& path) { SaveBitmap(path, picture); }},
       {"JPEG", [&](const std::string& path) { SaveJpeg(path, picture); }},
+      {"PNG", [&](const std::string& path) { SavePicture(path, picture, PictureType::Png, std::vector<uint8_t>(64, 1)); }},
       {"colour file", [&](const std::string& path) { SaveColorFile(path, ColorListState{params.ColorList}); }},
   };
   for (const auto& [name, save] : paths) {

@@ -85,9 +85,7 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
       {ProjectBytes(Small(), 30, kP + 65, 100001), "picture size 20 x 100001"},
       {ProjectBytes(Small(), 30, kQ + 8, kW + 1), "progress position"},
       {ProjectBytes(Small(StateRunning, 1, kH), 30), "progress position"},  // behind the end
-      {ProjectBytes(Small(), 30, kQ + 117, 31), "Dateifehler!"},  // 2 * 31 records reach the block
-      {ProjectBytes(Small(), 30, kQ + 117, -1), "Dateifehler!"},
-      {ProjectBytes(Small(), 30, kQ + 117, INT32_MAX), "Dateifehler!"},
+      {ProjectBytes(Small(), 30, 4, -7), "negative"},
       {ProjectBytes(Small(), kW * kH + 1), "201 pixel records"},  // more than the picture has
   };
   for (const Case& c : cases) {
@@ -96,6 +94,10 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
     if (*c.fragment == 0) EXPECT_EQ(what, "");
     else EXPECT_NE(what.find(c.fragment), std::string::npos) << what;
   }
+  // A record count the file cannot hold (2 * 31 records reach into the block).
+  for (int32_t bad : {31, 1000, INT32_MAX, -1, -1000})
+    EXPECT_EQ(Load(ProjectBytes(Small(), 30, kQ + 117, bad)), kProjectFileError) << bad;
+  EXPECT_THROW(LoadProject(dir.file("missing.LPr"), tmp1, tmp2), IoError);
 }
 
 TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {

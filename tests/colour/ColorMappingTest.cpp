@@ -10,41 +10,21 @@ using namespace vantorel;
 namespace {
 
 constexpr uint32_t kBelow = 0x112233, kAbove = 0x445566;
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(ColorForExponent, OutsideTheListUsesTheOuterColours) {
-  const std::vector<TColorEntry> list = DefaultColorList();
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, -1.5), kBelow);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 0.2), kAbove);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, -std::numeric_limits<double>::infinity()), kBelow);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, std::numeric_limits<double>::infinity()), kAbove);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, std::nan("")), kBelow);
-}
-
-TEST(ColorForExponent, ValuesOnAnEntryGiveItsColourExactly) {
-  const std::vector<TColorEntry> list = DefaultColorList();
-  for (const TColorEntry& e : list) EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, e.Value), e.Color);
-}
-
-TEST(ColorForExponent, InterpolationTruncatesEachChannel) {
-  const std::vector<TColorEntry> list = {{0x000000, 0.0}, {0xFFFFFF, 1.0}};
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 0.5), 0x7F7F7Fu);
-  // channels move independently: red only
-  const std::vector<TColorEntry> red = {{0x000000, 0.0}, {0x0000FF, 1.0}};
-  EXPECT_EQ(ColorForExponent(red, kBelow, kAbove, 0.75), 0x0000BFu);
-}
-
-TEST(ColorForExponent, EqualValuesNeverDivideByZero) {
-  const std::vector<TColorEntry> list = {{0x000000, 0.0}, {0x0000FF, 1.0}, {0x00FF00, 1.0}, {0xFF0000, 2.0}};
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 1.0), 0x0000FFu);
-  // above the doubled value, interpolation starts from the second of the pair
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 1.5), 0x7F7F00u);
-}
-
-TEST(ColorForExponent, SingleEntryList) {
-  const std::vector<TColorEntry> list = {{0x00AA00, 0.25}};
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 0.25), 0x00AA00u);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 0.2), kBelow);
-  EXPECT_EQ(ColorForExponent(list, kBelow, kAbove, 0.3), kAbove);
+// Outside the list the outer colours (not a number is below); on an entry its colour exactly;
+// between entries each channel interpolated and truncated; equal values never divide by zero,
+// and above such a pair interpolation starts from the second of it.
+TEST(ColorForExponent, OuterColoursEntriesAndTruncatedInterpolation) {
+  const std::vector<TColorEntry> defaults = DefaultColorList(), grey = {{0x000000, 0.0}, {0xFFFFFF, 1.0}},
+                                 red = {{0x000000, 0.0}, {0x0000FF, 1.0}}, single = {{0x00AA00, 0.25}},
+                                 pair = {{0x000000, 0.0}, {0x0000FF, 1.0}, {0x00FF00, 1.0}, {0xFF0000, 2.0}};
+  const std::tuple<const std::vector<TColorEntry>*, double, uint32_t> cases[] = {
+      {&defaults, -1.5, kBelow}, {&defaults, 0.2, kAbove}, {&defaults, -kInf, kBelow}, {&defaults, kInf, kAbove},
+      {&defaults, std::nan(""), kBelow}, {&grey, 0.5, 0x7F7F7F}, {&red, 0.75, 0x0000BF}, {&pair, 1.0, 0x0000FF},
+      {&pair, 1.5, 0x7F7F00}, {&single, 0.25, 0x00AA00}, {&single, 0.2, kBelow}, {&single, 0.3, kAbove}};
+  for (const auto& [list, value, colour] : cases) EXPECT_EQ(ColorForExponent(*list, kBelow, kAbove, value), colour) << value;
+  for (const TColorEntry& e : defaults) EXPECT_EQ(ColorForExponent(defaults, kBelow, kAbove, e.Value), e.Color);
 }
 
 }  // namespace

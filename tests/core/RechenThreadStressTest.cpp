@@ -4,21 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <mutex>
 #include <random>
 #include <thread>
-#include <tuple>
 
-#include "core/RechenThread.h"
-#include "support/TestSupport.h"
+#include "core/EngineHarness.h"
 
 using namespace vantorel;
 using namespace std::chrono_literals;
+using test::EventLoop;
 
 namespace {
 
@@ -68,55 +63,10 @@ class Watchdog {
   std::thread thread_;  // last: starts once the rest is there
 };
 
-// The desktop program's event loop: the test thread runs the posted hand-overs as it pumps.
-class EventLoop final : public IUiDispatcher {
- public:
-  void Post(std::function<void()> fn) override {
-    std::lock_guard lk(mu_);
-    queue_.push_back(std::move(fn));
-    cv_.notify_all();
-  }
-  // Runs posted work until done() holds or the time is up; returns done().
-  bool PumpUntil(const std::function<bool()>& done, std::chrono::microseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      std::unique_lock lk(mu_);
-      if (!cv_.wait_until(lk, end, [&] { return !queue_.empty(); })) return done();
-      auto fn = std::move(queue_.front());
-      queue_.pop_front();
-      lk.unlock();
-      fn();
-    }
-    return true;
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
-};
-
 constexpr int32_t kWidth = 29, kHeight = 11;
 
-struct Project {
-  test::TempDir dir;
-  TCalcParams params = DefaultCalcParams();
-  TPicture picture;
-  PixelDataFile tmp1, tmp2;
-  Project() {
-    params.FixedFormula = 1;
-    params.CalmDownIterations = 120;
-    params.Iterations = 240;
-    params.PictureWidth = kWidth;
-    params.PictureHeight = kHeight;
-    picture.Resize(kWidth, kHeight);
-    picture.Fill(0xFFFFFF);
-    tmp1.Create(dir.file("p.TMP1"));
-    tmp2.Create(dir.file("p.TMP2"));
-  }
-  auto Snapshot() const {
-    return std::tuple(test::ReadBytes(dir.file("p.TMP1")), test::ReadBytes(dir.file("p.TMP2")), picture.Bits);
-  }
+struct Project : test::EngineProject {
+  Project() : EngineProject(kWidth, kHeight, 1, 120, 240) {}
 };
 
 int Cycles() {
@@ -130,14 +80,7 @@ enum Ending { Finish, TerminateRunning, TerminatePaused, DestroyRunning, Destroy
 
 TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterruptedRun) {
   Project reference;
-  {
-    DirectDispatcher direct;
-    TRechenThread t(direct, 1);
-    t.Setup(reference.params, reference.picture);
-    t.SetFiles(reference.tmp1, reference.tmp2);
-    t.Resume();
-    t.WaitFor();
-  }
+  reference.Run(1);
   const auto expected = reference.Snapshot();
   ASSERT_EQ(std::get<0>(expected).size(), size_t(8 * kWidth * kHeight));
 
@@ -153,8 +96,7 @@ TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterru
     Project p;
     EventLoop ui;
     auto t = std::make_unique<TRechenThread>(ui, workers);
-    t->Setup(p.params, p.picture);
-    t->SetFiles(p.tmp1, p.tmp2);
+    p.Prepare(*t);
     int rows = 0;
     bool finished = false;
     // Now and then the window pauses while it draws a row.
@@ -202,8 +144,7 @@ TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterru
       if (!finished) {
         DirectDispatcher direct;
         TRechenThread again(direct, workers);
-        again.Setup(p.params, p.picture);
-        again.SetFiles(p.tmp1, p.tmp2);
+        p.Prepare(again);
         again.Resume();
         watchdog.Guard("WaitFor of the continued run", [&] { again.WaitFor(); });
       }

@@ -1,106 +1,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 #include <thread>
-#include <tuple>
-#include <vector>
 
 #include "colour/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
-#include "core/RechenThread.h"
-#include "support/TestSupport.h"
+#include "core/EngineHarness.h"
 
 using namespace vantorel;
 using namespace std::chrono_literals;
-using vantorel::test::ReadBytes;
+using test::Records;
+using Project = test::EngineProject;
 
 namespace {
-
-// The desktop program's event loop: the test thread is the user-interface thread and runs
-// the posted hand-overs while it pumps.
-class TestEventLoop final : public IUiDispatcher {
- public:
-  void Post(std::function<void()> fn) override {
-    std::lock_guard lk(mu_);
-    queue_.push_back(std::move(fn));
-    cv_.notify_all();
-  }
-  // Runs posted work until done() holds or the time is up; returns done().
-  bool PumpUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration limit = 60s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      std::unique_lock lk(mu_);
-      if (!cv_.wait_until(lk, end, [&] { return !queue_.empty(); })) return done();
-      const std::function<void()> fn = std::move(queue_.front());
-      queue_.pop_front();
-      lk.unlock();
-      fn();
-    }
-    return true;
-  }
-  void PumpFor(std::chrono::steady_clock::duration time) {
-    PumpUntil([] { return false; }, time);
-  }
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
-};
-
-std::vector<double> Records(const PixelDataFile& file) {
-  std::vector<double> v(static_cast<size_t>(file.RecordCount()));
-  file.ReadAt(0, v.data(), v.size());
-  return v;
-}
-
-// A project: block, picture and data files.
-struct Project {
-  test::TempDir dir;
-  TCalcParams params = DefaultCalcParams();
-  TPicture picture;
-  PixelDataFile tmp1, tmp2;
-
-  Project(int32_t width, int32_t height, int32_t formula = 1, int32_t calmDown = 24, int32_t iterations = 48) {
-    params.FixedFormula = formula;
-    params.CalmDownIterations = calmDown;
-    params.Iterations = iterations;
-    params.PictureWidth = width;
-    params.PictureHeight = height;
-    picture.Resize(width, height);
-    picture.Fill(0xFFFFFF);
-    tmp1.Create(dir.file("p.TMP1"));
-    tmp2.Create(dir.file("p.TMP2"));
-  }
-  // The bytes of both data files and the picture.
-  auto Snapshot() const { return std::tuple(ReadBytes(dir.file("p.TMP1")), ReadBytes(dir.file("p.TMP2")), picture.Bits); }
-  void Prepare(TRechenThread& t, bool fresh = true) {
-    t.Setup(params, picture);
-    t.SetFresh(fresh);
-    t.SetFiles(tmp1, tmp2);
-  }
-};
-
-// Runs a whole scan with the renderer's dispatcher; returns whether it finished.
-bool RunDirect(Project& p, int workers, bool fresh = true, const std::function<void(TRechenThread&)>& adjust = {}) {
-  DirectDispatcher direct;
-  TRechenThread t(direct, workers);
-  p.Prepare(t, fresh);
-  if (adjust) adjust(t);
-  bool finished = false;
-  t.SetFinishedHandler([&] { finished = true; });
-  t.SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
-  t.Resume();
-  t.WaitFor();
-  EXPECT_TRUE(t.Ended());
-  return finished;
-}
 
 // The exponent and final X of one pixel computed by the kernel alone (the engine's own
 // several-pixel kernel, which gives a pixel the same bits whatever its neighbours).
@@ -129,7 +43,7 @@ void ExpectRecords(const Project& p, const std::function<PixelResult(int32_t, in
 // A run driven from the test's event loop, as in the desktop program.
 struct LiveRun {
   Project p;
-  TestEventLoop ui;
+  test::EventLoop ui;
   std::unique_ptr<TRechenThread> t;
   int rows = 0;  // drawn so far
   bool finished = false;
@@ -168,7 +82,7 @@ struct LiveRun {
 class RechenThreadTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(RunDirect(p, 2));
+    ASSERT_TRUE(p.Run(2));
     e0 = Records(p.tmp1);
     x0 = Records(p.tmp2);
   }
@@ -204,21 +118,18 @@ TEST(RechenThread, HandsOverThousandPixelBatchesAndTheRestAtTheRowEnd) {
   };
   for (const Case& c : cases) {
     Project p(c.width, c.height, 0, 12, 12);
-    DirectDispatcher direct;
-    TRechenThread t(direct, 3);
-    p.Prepare(t);
     // TMP1's length and the stored position per hand-over: behind the records handed over,
     // at the row's end still in that row.
     std::vector<int64_t> records;
     std::vector<std::pair<int64_t, int64_t>> progress, expected;
     std::vector<int> bar;
-    t.SetRowHandler([&](int32_t) {
-      records.push_back(p.tmp1.RecordCount());
-      progress.emplace_back(p.params.ProgressRow, p.params.ProgressColumn);
+    p.Run(3, true, [&](TRechenThread& t) {
+      t.SetRowHandler([&](int32_t) {
+        records.push_back(p.tmp1.RecordCount());
+        progress.emplace_back(p.params.ProgressRow, p.params.ProgressColumn);
+      });
+      t.SetProgressHandler([&](int value) { bar.push_back(value); });
     });
-    t.SetProgressHandler([&](int value) { bar.push_back(value); });
-    t.Resume();
-    t.WaitFor();
     EXPECT_EQ(records, c.records) << c.width << " x " << c.height;
     for (int64_t n : c.records) expected.emplace_back((n - 1) / c.width, n - (n - 1) / c.width * c.width);
     EXPECT_EQ(progress, expected) << c.width << " x " << c.height;
@@ -238,8 +149,8 @@ TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
       p->params.Width = 1.5;
       p->params.Height = 1.2;
     }
-    ASSERT_TRUE(RunDirect(one, 1));
-    ASSERT_TRUE(RunDirect(eight, 8));
+    ASSERT_TRUE(one.Run(1));
+    ASSERT_TRUE(eight.Run(8));
     EXPECT_EQ(one.tmp1.RecordCount(), 157 * 61);
     EXPECT_TRUE(one.Snapshot() == eight.Snapshot()) << "the data files or pictures differ";
     if (config != 2) continue;
@@ -264,7 +175,7 @@ TEST_F(RechenThreadTest, ContinuesAtTheStoredProgressPosition) {
     q.params.ProgressColumn = c.column;
     q.params.ProgressRow = c.row;
     int64_t firstHandOver = -1;  // TMP1's length after it
-    ASSERT_TRUE(RunDirect(q, 2, true, [&](TRechenThread& t) {
+    ASSERT_TRUE(q.Run(2, true, [&](TRechenThread& t) {
       t.SetRowHandler([&](int32_t) { firstHandOver = firstHandOver < 0 ? q.tmp1.RecordCount() : firstHandOver; });
     }));
     EXPECT_EQ(firstHandOver, c.firstHandOver);
@@ -280,7 +191,7 @@ TEST_F(RechenThreadTest, ContinuesAtTheStoredProgressPosition) {
 
 TEST_F(RechenThreadTest, RectangleDerivesMoreIterationsForItsRecordsOnly) {
   p.params.IterationsDone = p.params.Iterations;
-  ASSERT_TRUE(RunDirect(p, 3, false, [](TRechenThread& t) { t.SetRegion(2, 3, 5, 6); }));
+  ASSERT_TRUE(p.Run(3, false, [](TRechenThread& t) { t.SetRegion(2, 3, 5, 6); }));
   ExpectRecords(p, [&](int32_t c, int32_t r, size_t k) {
     return c >= 2 && c < 5 && r >= 3 && r < 6 ? Derived(c, r, k) : Before(k);
   });
@@ -289,13 +200,13 @@ TEST_F(RechenThreadTest, RectangleDerivesMoreIterationsForItsRecordsOnly) {
 TEST_F(RechenThreadTest, DegenerateAndOversizedRegionsStayInsideThePicture) {
   p.params.Iterations = 96;  // a different result for every pixel computed again
   // right == left and bottom == top: still column 4 of row 2.
-  ASSERT_TRUE(RunDirect(p, 2, true, [](TRechenThread& t) {
+  ASSERT_TRUE(p.Run(2, true, [](TRechenThread& t) {
     t.SetRegion(4, 2, 4, 2);
     EXPECT_EQ(t.Right(), 5);
     EXPECT_EQ(t.Bottom(), 3);
   }));
   // A rectangle reaching beyond the picture is cut at its edges.
-  ASSERT_TRUE(RunDirect(p, 2, true, [](TRechenThread& t) { t.SetRegion(8, 8, 50, 50); }));
+  ASSERT_TRUE(p.Run(2, true, [](TRechenThread& t) { t.SetRegion(8, 8, 50, 50); }));
   ExpectRecords(p, [&](int32_t c, int32_t r, size_t k) {
     return k == 24 || (c >= 8 && r >= 8) ? Expected(p.params, c, r) : Before(k);
   });
@@ -306,7 +217,7 @@ TEST_F(RechenThreadTest, NonFreshRunTreatsPixelsWithoutStoredDataAsFresh) {
   p.tmp1.Truncate();  // TMP1 lost its second half; TMP2 is complete
   p.params.ProgressColumn = p.params.ProgressRow = 0;
   p.params.IterationsDone = p.params.Iterations;
-  ASSERT_TRUE(RunDirect(p, 3, false));
+  ASSERT_TRUE(p.Run(3, false));
   ExpectRecords(p, [&](int32_t c, int32_t r, size_t k) {
     return k < 50 ? Derived(c, r, k) : Expected(p.params, c, r);
   });
@@ -314,7 +225,7 @@ TEST_F(RechenThreadTest, NonFreshRunTreatsPixelsWithoutStoredDataAsFresh) {
 
 TEST(RechenThread, APausedRunHoldsStillAndResumeFinishesTheSamePicture) {
   Project reference(120, 80, 1, 600, 1200);
-  ASSERT_TRUE(RunDirect(reference, 1));
+  ASSERT_TRUE(reference.Run(1));
   LiveRun run(120, 80, 1, 600, 1200, 2);
   TRechenThread& t = *run.t;
   // The window pauses while rows 4 and 14 are being drawn; then the test pauses three times

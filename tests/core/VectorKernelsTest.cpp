@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "core/Kernels.h"
-#include "core/RechenThread.h"
+#include "core/EngineHarness.h"
 #include "core/VectorKernels.h"
-#include "support/TestSupport.h"
 
 using namespace vantorel;
+using test::Records;
 
 namespace {
 
@@ -42,26 +42,10 @@ TCalcParams Picture(const Region& region, bool smart) {
   return p;
 }
 
-std::vector<double> Records(const PixelDataFile& file) {
-  std::vector<double> v(static_cast<size_t>(file.RecordCount()));
-  file.ReadAt(0, v.data(), v.size());
-  return v;
-}
-
 // Runs the engine over the whole picture with two workers; fresh, or deriving more from the data
 // files.
 void RunEngine(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, bool fresh, bool fast = false) {
-  TPicture picture;
-  picture.Resize(p.PictureWidth, p.PictureHeight);
-  DirectDispatcher direct;
-  TRechenThread t(direct, 2);
-  t.Setup(p, picture);
-  t.SetFresh(fresh);
-  t.SetFastTrig(fast);
-  t.SetFiles(tmp1, tmp2);
-  t.SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
-  t.Resume();
-  t.WaitFor();
+  test::RunEngine(p, tmp1, tmp2, 2, fresh, [&](TRechenThread& t) { t.SetFastTrig(fast); });
 }
 
 // Today's scalar kernel (a logarithm per step) for every pixel, from the start value or from the
@@ -113,11 +97,9 @@ TEST(VectorKernels, EveryInstructionSetGivesTheScalarKernelsOrbits) {
     for (const Region& region : kRegions) {
       for (bool smart : {false, true}) {
         SCOPED_TRACE(testing::Message() << target.name << ", formula " << region.formula + 1 << (smart ? ", smart" : ""));
-        test::TempDir dir;
-        PixelDataFile tmp1, tmp2;
-        tmp1.Create(dir.file("p.TMP1"));
-        tmp2.Create(dir.file("p.TMP2"));
-        TCalcParams p = Picture(region, smart);
+        test::EngineProject e(kSide, kSide);
+        TCalcParams& p = e.params = Picture(region, smart);
+        PixelDataFile &tmp1 = e.tmp1, &tmp2 = e.tmp2;
         RunEngine(p, tmp1, tmp2, true);
         Compare(ScalarPicture(p), tmp1, tmp2, c);
         // Derive more from the stored data.
@@ -179,14 +161,11 @@ TEST(VectorKernels, FastTrigonometryKeepsTheStablePixels) {
     p.CalmDownIterations = 6000;
     std::vector<double> exact[2], fast[2];
     for (bool f : {false, true}) {
-      TCalcParams run = p;
-      test::TempDir dir;
-      PixelDataFile tmp1, tmp2;
-      tmp1.Create(dir.file("p.TMP1"));
-      tmp2.Create(dir.file("p.TMP2"));
-      RunEngine(run, tmp1, tmp2, true, f);
-      (f ? fast : exact)[0] = Records(tmp1);
-      (f ? fast : exact)[1] = Records(tmp2);
+      test::EngineProject run(kSide, kSide);
+      run.params = p;
+      RunEngine(run.params, run.tmp1, run.tmp2, true, f);
+      (f ? fast : exact)[0] = Records(run.tmp1);
+      (f ? fast : exact)[1] = Records(run.tmp2);
     }
     int negative = 0, stable = 0, differ = 0;
     for (size_t i = 0; i < exact[0].size(); ++i) {

@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 #include <tuple>
-#include <utility>
 
 #include "core/IoError.h"
 #include "core/Kernels.h"
-#include "core/RechenThread.h"
+#include "core/EngineHarness.h"
 #include "core/UserMap.h"
-#include "support/TestSupport.h"
 
 using namespace vantorel;
 
@@ -107,28 +104,12 @@ TEST(UserFormulaKernel, BrokenUserFormulaIsRefusedOnlyWhenInUse) {
 }
 
 TEST(UserFormulaKernel, TheThreadComputesAUserFormulaPicture) {
-  test::TempDir dir;
   TCalcParams block = Block("2,5*sqr(sin(X+AB))", 48);
   block.CalmDownIterations = 24;
   block.PictureWidth = block.PictureHeight = 12;
-  TPicture picture;
-  picture.Resize(12, 12);
-  PixelDataFile tmp1, tmp2;
-  tmp1.Create(dir.file("p.TMP1"));
-  tmp2.Create(dir.file("p.TMP2"));
-  DirectDispatcher direct;
-  TRechenThread t(direct, 2);
-  t.Setup(block, picture);
-  t.SetFresh(true);
-  t.SetFiles(tmp1, tmp2);
-  bool finished = false;
-  t.SetFinishedHandler([&] { finished = true; });
-  t.SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
-  t.Resume();
-  t.WaitFor();
-  ASSERT_TRUE(finished);
-  std::vector<double> e(144);
-  tmp1.ReadAt(0, e.data(), e.size());
+  test::EngineProject p(12, 12);
+  ASSERT_TRUE(test::RunEngine(block, p.tmp1, p.tmp2, 2));
+  const std::vector<double> e = test::Records(p.tmp1);
   const PixelMapping mapping(block);
   for (int k = 0; k < 144; k += 13) {
     double a, b;
