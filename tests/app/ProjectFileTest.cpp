@@ -4,12 +4,13 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "core/IoError.h"
-#include "support/TestSupport.h"
+#include "core/EngineHarness.h"
 
 namespace vantorel {
 namespace {
 
 using test::ReadBytes;
+using test::Records;
 using test::WriteBytes;
 
 class ProjectFileTest : public ::testing::Test {
@@ -29,12 +30,6 @@ class ProjectFileTest : public ::testing::Test {
     for (size_t k = 0; k < a.size(); ++k) a[k] = -0.001 * double(k), b[k] = 0.5 + 1e-6 * double(k);
     tmp1.Write(a.data(), a.size());
     tmp2.Write(b.data(), b.size());
-  }
-
-  static std::vector<double> Records(PixelDataFile& f) {
-    std::vector<double> v(static_cast<size_t>(f.RecordCount()));
-    f.ReadAt(0, v.data(), v.size());
-    return v;
   }
 
   ProjectProgress Recorder() {

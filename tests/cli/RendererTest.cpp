@@ -177,6 +177,19 @@ TEST(Renderer, WritesTheFilesAskedForAndNothingElse) {
   EXPECT_EQ(Files(dir), (std::vector<std::string>{"p.jpg", "r.LPr", "small.Par", "small.bmp", "small.png"}));
 }
 
+// --fast reaches the kernels: formula 2's orbits follow the vector library's sines (how close
+// the exponents stay is the kernels' test), formula 1 has none and keeps its bits.
+TEST(Renderer, FastTrigonometryChangesOnlyTheTrigonometricFormulas) {
+  TempDir dir;
+  for (const std::string formula : {"1", "2"}) {
+    ASSERT_EQ(Render(dir, {"-q", "--size", "20x10", "--fixed", formula, "--data", "exact" + formula}).status, 0);
+    ASSERT_EQ(Render(dir, {"-q", "--size", "20x10", "--fixed", formula, "--data", "fast" + formula, "--fast"}).status, 0);
+  }
+  EXPECT_EQ(ReadBytes(dir.file("exact1.TMP2")), ReadBytes(dir.file("fast1.TMP2")));
+  EXPECT_NE(ReadBytes(dir.file("exact2.TMP2")), ReadBytes(dir.file("fast2.TMP2")));
+  EXPECT_EQ(ReadBytes(dir.file("fast2.TMP2")).size(), 200u * 8);
+}
+
 // One finished run of SmallBlock (full.*) and one with more iterations on top (more.*), shared
 // by the tests that continue them.
 class RendererContinuation : public ::testing::Test {

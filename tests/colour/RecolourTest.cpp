@@ -79,15 +79,13 @@ TEST(RecolourTest, AnEmptyListOrAPictureOfAnotherSizeIsRefused) {
   const double values[4] = {1, 2, 3, 4};
   tmp1.Write(values, 4);
   TCalcParams p = DefaultCalcParams();
-  p.PictureWidth = 2;
-  p.PictureHeight = 2;
-  TPicture picture;
+  p.PictureWidth = p.PictureHeight = 2;
+  TPicture picture, wrongSize;
   picture.Resize(2, 2);
+  wrongSize.Resize(3, 2);
   p.SetColors({});
   EXPECT_THROW(RecolourPicture(tmp1, p, picture, nullptr), FormatError);
   p.SetColors(DefaultColorList());
-  TPicture wrongSize;
-  wrongSize.Resize(3, 2);
   EXPECT_THROW(RecolourPicture(tmp1, p, wrongSize, nullptr), FormatError);
   EXPECT_EQ(tmp1.Position(), 4);
 }
