@@ -9,49 +9,37 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/Recovery.h"
-#include "core/RechenThread.h"
-#include "support/TestSupport.h"
+#include "core/EngineHarness.h"
 
 namespace vantorel {
 namespace {
 
 using test::ReadBytes;
 
-// Runs the engine over the picture from the block's progress position. With stopAt, the run is
-// terminated from outside once the data files hold that many records, as a crash would end it.
-void Compute(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, int64_t stopAt = -1) {
+// Runs the engine over the picture from the block's progress position and terminates it from
+// outside once the data files hold stopAt records, as a crash would end it.
+void ComputeUntil(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, int64_t stopAt) {
   TPicture picture;
   picture.Resize(p.PictureWidth, p.PictureHeight);
   DirectDispatcher direct;
   TRechenThread thread(direct, 2);
-  thread.SetFresh(true);
   thread.SetFiles(tmp1, tmp2);
   thread.SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
   thread.Setup(p, picture);
   thread.Resume();
-  while (stopAt >= 0 && !thread.Ended()) {
-    if (tmp1.RecordCount() >= stopAt) {
-      thread.Terminate();
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
+  while (!thread.Ended() && tmp1.RecordCount() < stopAt) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  thread.Terminate();
   thread.WaitFor();
 }
 
 TEST(CrashRecovery, RecoveredProjectContinuesToTheDataOfAnUncutRun) {
-  test::TempDir dir;
+  test::EngineProject uncut(120, 90, 1, 120, 1200);
+  const test::TempDir& dir = uncut.dir;
   std::filesystem::create_directories(dir.path() / "out");
-  TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = 1, p.PictureWidth = 120, p.PictureHeight = 90;
-  p.Iterations = 1200, p.CalmDownIterations = 120;
+  const TCalcParams p = uncut.params;
   const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
-
-  PixelDataFile a1, a2;
-  a1.Create(dir.file("uncut.TMP1")), a2.Create(dir.file("uncut.TMP2"));
-  TCalcParams uncut = p;
-  Compute(uncut, a1, a2);
-  ASSERT_EQ(a1.RecordCount(), pixels);
+  ASSERT_TRUE(uncut.Run(2));
+  ASSERT_EQ(uncut.tmp1.RecordCount(), pixels);
 
   // The window writes TMP0 when the picture is initialised, then the engine fills the data
   // files batch by batch until the process dies; a write cut short leaves part of a record.
@@ -61,7 +49,7 @@ TEST(CrashRecovery, RecoveredProjectContinuesToTheDataOfAnUncutRun) {
   {
     PixelDataFile b1, b2;
     b1.Create(base + ".TMP1"), b2.Create(base + ".TMP2");
-    Compute(crashed, b1, b2, 3000);
+    ComputeUntil(crashed, b1, b2, 3000);
     const double partial = 1.0;
     b1.WriteAt(b1.RecordCount(), &partial, 1);
   }
@@ -78,10 +66,9 @@ TEST(CrashRecovery, RecoveredProjectContinuesToTheDataOfAnUncutRun) {
   TCalcParams loaded = LoadProject(r.Target, c1, c2);
   EXPECT_EQ(loaded.State, StateInitialised);
   EXPECT_EQ(int64_t(loaded.ProgressRow) * loaded.PictureWidth + loaded.ProgressColumn, kept);
-  Compute(loaded, c1, c2);
-  c1.Close(), c2.Close(), a1.Close(), a2.Close();
-  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP1")), ReadBytes(dir.file("uncut.TMP1")));
-  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP2")), ReadBytes(dir.file("uncut.TMP2")));
+  ASSERT_TRUE(test::RunEngine(loaded, c1, c2, 2));
+  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP1")), ReadBytes(dir.file("p.TMP1")));
+  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP2")), ReadBytes(dir.file("p.TMP2")));
 }
 
 }  // namespace
