@@ -1,31 +1,16 @@
 // Project files and recovery in the program: loading into the window the load created, what a
 // failed load leaves, files named on the command line, recovery from left-over temporary files,
 // and projects written by the renderer.
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QProcess>
-#include <QTabWidget>
-#include <QTimer>
-#include <QToolButton>
-#include <filesystem>
-
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/Recovery.h"
-#include "app/gui/Childwin.h"
-#include "app/gui/Main.h"
 #include "app/gui/ProgressForm.h"
-#include "gui/ScriptedDialogs.h"
-#include "support/TestSupport.h"
+#include "gui/GuiTest.h"
 
 namespace vantorel::gui {
 namespace {
+
+using namespace test;
 
 namespace fs = std::filesystem;
 
@@ -40,23 +25,9 @@ TCalcParams Project(uint8_t state, int32_t column, int32_t row) {
   return p;
 }
 
-class ProjectLoadTest : public ::testing::Test {
+class ProjectLoadTest : public test::FrameTest {
  protected:
-  void SetUp() override {
-    previousDir_ = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(Q(dir_.path().string())));
-    frame_ = std::make_unique<TMainForm>();
-    frame_->show();
-  }
-  void TearDown() override {
-    for (TMDIChild* child : frame_->ProjectWindows()) child->FormClose();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    frame_.reset();
-    QDir::setCurrent(previousDir_);
-  }
-  static QString Q(const std::string& s) { return QString::fromStdString(s); }
-  std::string File(const std::string& name) const { return dir_.file(name); }
-
+  void SetUp() override { frame_->show(); }
   // Saves a project with n records: exponent of pixel k is k, orbit value k + 0.25.
   void Save(const std::string& name, const TCalcParams& p, int64_t n) {
     PixelDataFile a, b;
@@ -66,11 +37,6 @@ class ProjectLoadTest : public ::testing::Test {
     a.Write(e.data(), e.size()), b.Write(x.data(), x.size());
     SaveProject(File(name), p, a, b);
   }
-
-  test::TempDir dir_;
-  QString previousDir_;
-  test::ScriptedDialogs dialogs_;
-  std::unique_ptr<TMainForm> frame_;
 };
 
 TEST_F(ProjectLoadTest, LoadsIntoANewWindowOrLeavesItNewAndSaysWhy) {
