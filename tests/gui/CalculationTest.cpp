@@ -123,7 +123,6 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   EXPECT_EQ(child_->Params().State, StatePaused);
   EXPECT_EQ(Hint(), "continue");
   EXPECT_TRUE(child_->Button6->isEnabled() && child_->ToolButton12->isEnabled());
-  Grab("paused");
 
   // The paused project saves.
   dialogs_.answerFile(Path("paused.LPr"));
@@ -160,7 +159,6 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   child_->Image1MouseDown(QPoint(40, 30));
   child_->Image1MouseMove(QPoint(50, 35));
   EXPECT_FALSE(child_->Shape3->isHidden());
-  Grab("selecting");
   dialogs_.answerMessage(QMessageBox::Yes);
   child_->Image1MouseUp(QPoint(50, 35));
   EXPECT_EQ(child_->Params().State, StateDeriving);
