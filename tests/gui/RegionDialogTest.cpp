@@ -83,11 +83,9 @@ TEST_F(RegionDialogTest, ModesTrackBarsAndZoomOfTheDialog) {
 TEST_F(RegionDialogTest, AcceptingARegionInitialisesTheNewPictureWithThePreview) {
   // Unchanged: the same region and size, the preview is the old picture.
   ChangeCoordinates([](TForm3& f) { f.ToolButton6Click(); });
-  EXPECT_EQ(child_->Params().PictureWidth, 194);
-  EXPECT_EQ(child_->Params().PictureHeight, 154);
+  EXPECT_TRUE(child_->Params().PictureWidth == 194 && child_->Params().PictureHeight == 154);
   EXPECT_EQ(child_->Params().CenterX, 3.959);
-  EXPECT_EQ(child_->Picture().pixel(20, 77), qRgb(255, 0, 0));
-  EXPECT_EQ(child_->Picture().pixel(170, 77), qRgb(0, 0, 255));
+  EXPECT_TRUE(child_->Picture().pixel(20, 77) == qRgb(255, 0, 0) && child_->Picture().pixel(170, 77) == qRgb(0, 0, 255));
   // Half a turn, 2,25 times as wide: the sides change places, the picture keeps its pixel count.
   ChangeCoordinates([](TForm3& f) {
     f.ToolButton1Click(f.ToolButton1);
@@ -97,12 +95,10 @@ TEST_F(RegionDialogTest, AcceptingARegionInitialisesTheNewPictureWithThePreview)
     f.ToolButton6Click();
   });
   const TCalcParams& p = child_->Params();
-  EXPECT_EQ(p.PictureWidth, 291);
-  EXPECT_EQ(p.PictureHeight, 103);
+  EXPECT_TRUE(p.PictureWidth == 291 && p.PictureHeight == 103);
   EXPECT_DOUBLE_EQ(p.Width, 0.0132 * 2.25);
   EXPECT_DOUBLE_EQ(p.Angle, kPi);
-  EXPECT_EQ(child_->SpinEdit3->value(), 291);
-  EXPECT_EQ(child_->Picture().size(), QSize(291, 103));
+  EXPECT_TRUE(child_->SpinEdit3->value() == 291 && child_->Picture().size() == QSize(291, 103));
   EXPECT_EQ(child_->Picture().pixel(145 + 20, 51), qRgb(255, 0, 0));  // beyond the old picture: black
   EXPECT_EQ(child_->Picture().pixel(5, 51), qRgb(0, 0, 0));
   EXPECT_EQ(child_->Picture().pixel(145 - 20, 51), qRgb(0, 0, 255));
@@ -124,8 +120,7 @@ TEST_F(RegionDialogTest, DiscardedOrRefusedRegionsChangeNothing) {
   });
   EXPECT_EQ(child_->Params(), before);
   EXPECT_EQ(child_->Picture(), picture);
-  EXPECT_EQ(child_->Edit6->text(), "0,0132");
-  EXPECT_EQ(child_->SpinEdit3->value(), 194);
+  EXPECT_TRUE(child_->Edit6->text() == "0,0132" && child_->SpinEdit3->value() == 194);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_TRUE(dialogs_.lastMessage().contains("start X"));
 }
