@@ -44,16 +44,10 @@ class ScriptedDialogs final : public gui::DialogService {
                                       QMessageBox::StandardButtons buttons,
                                       QMessageBox::StandardButton defaultButton) override {
     messages.push_back({icon, title, text, buttons});
-    if (buttonAnswers.empty()) {
-      ++unexpected;
-      if (buttons.testFlag(QMessageBox::Cancel)) return QMessageBox::Cancel;
-      if (buttons.testFlag(QMessageBox::No)) return QMessageBox::No;
-      if (defaultButton != QMessageBox::NoButton) return defaultButton;
-      return QMessageBox::Ok;
-    }
-    const auto b = buttonAnswers.front();
-    buttonAnswers.pop_front();
-    return b;
+    return Next(buttonAnswers, buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
+                               : buttons.testFlag(QMessageBox::No)   ? QMessageBox::No
+                               : defaultButton != QMessageBox::NoButton ? defaultButton
+                                                                        : QMessageBox::Ok);
   }
 
   std::optional<QString> fileName(QWidget*, const gui::FileDialogRequest& request) override {
