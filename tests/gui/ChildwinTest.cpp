@@ -73,11 +73,9 @@ TEST_F(ChildwinTest, TemporaryParametersHoldNoProgressAndGoWithAnUnchangedWindow
   EXPECT_EQ(LoadParameterFile(File("x.TMP0")).State, 0);
 
   // The close query: an unchanged window closes silently and takes its files along.
-  EXPECT_TRUE(Close(child));
-  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(Close(child) && dialogs_.messages.empty());
   for (const char* f : {"x.TMP0", "x.TMP1", "x.TMP2"}) EXPECT_FALSE(Exists(f)) << f;
-  EXPECT_EQ(frame_->CurrentProject().Window, nullptr);
-  EXPECT_FALSE(frame_->CurrentProject().SaveParameters);
+  EXPECT_FALSE(frame_->CurrentProject().Window || frame_->CurrentProject().SaveParameters);
 }
 
 TEST_F(ChildwinTest, CloseQueryAnswers) {
@@ -106,8 +104,7 @@ TEST_F(ChildwinTest, CloseQueryAnswers) {
     EXPECT_FALSE(Close(child));
   }
   EXPECT_EQ(ReadBytes(File("old.LPr")), (Bytes{9, 9}));
-  EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved"));
-  EXPECT_TRUE(child->Changed() && Exists("x.TMP1"));
+  EXPECT_TRUE(dialogs_.lastMessage().contains("could not be saved") && child->Changed() && Exists("x.TMP1"));
 
   // Yes, and the save succeeds: the window closes and its files go ("No" is in the frame's test).
   dialogs_.answerMessage(QMessageBox::Yes);
@@ -238,8 +235,7 @@ TEST_F(ChildwinTest, GatheringRoundsIterationsAndJoinsMemoLines) {
   EXPECT_EQ(child->Params().Iterations, 147);  // S = 3
   EXPECT_EQ(child->Params().CalmDownIterations, 303);
   EXPECT_EQ(child->Params().FormulaText, "2,5*sqr(sin(X+AB))");
-  EXPECT_EQ(child->Params().Sequence, (std::vector<uint8_t>{0, 1, 1}));
-  EXPECT_EQ(child->Params().ErrorLimit, 0.5);
+  EXPECT_TRUE(child->Params().Sequence == (std::vector<uint8_t>{0, 1, 1}) && child->Params().ErrorLimit == 0.5);
   EXPECT_EQ(child->SpinEdit1->value(), 144);  // the spin edit keeps its own value
 }
 
@@ -291,8 +287,7 @@ TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlockAfterAsking) {
   child->Edit1->setText("");
   dialogs_.answerFile(Path("never.Par"));
   child->SaveParameters();
-  EXPECT_FALSE(Exists("never.Par"));
-  EXPECT_EQ(child->Caption(), "Fern");
+  EXPECT_TRUE(!Exists("never.Par") && child->Caption() == "Fern");
 }
 
 TEST_F(ChildwinTest, FailedSavesKeepTheOldFileTheCaptionAndTheChangedFlag) {
