@@ -34,8 +34,7 @@ class ScriptedDialogs final : public gui::DialogService {
 
   // Answers for the next dialogs of each kind, in order.
   void answerMessage(QMessageBox::StandardButton b) { buttonAnswers.push_back(b); }
-  void answerFile(const QString& path) { fileAnswers.push_back({true, path}); }
-  void answerFile(std::nullopt_t) { fileAnswers.push_back({false, QString()}); }
+  void answerFile(std::optional<QString> path) { fileAnswers.push_back(path.value_or(QString())); }
   void answerColor(std::optional<QColor> c) { colorAnswers.push_back(c); }
   // The program's own dialogs: the test's function fills in the controls and presses a button
   // (or leaves the dialog rejected), as a person would.
@@ -45,51 +44,27 @@ class ScriptedDialogs final : public gui::DialogService {
                                       QMessageBox::StandardButtons buttons,
                                       QMessageBox::StandardButton defaultButton) override {
     messages.push_back({icon, title, text, buttons});
-    if (buttonAnswers.empty()) {
-      ++unexpected;
-      if (buttons.testFlag(QMessageBox::Cancel)) return QMessageBox::Cancel;
-      if (buttons.testFlag(QMessageBox::No)) return QMessageBox::No;
-      if (defaultButton != QMessageBox::NoButton) return defaultButton;
-      return QMessageBox::Ok;
-    }
-    const auto b = buttonAnswers.front();
-    buttonAnswers.pop_front();
-    return b;
+    return Next(buttonAnswers, buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
+                               : buttons.testFlag(QMessageBox::No)   ? QMessageBox::No
+                               : defaultButton != QMessageBox::NoButton ? defaultButton
+                                                                        : QMessageBox::Ok);
   }
 
   std::optional<QString> fileName(QWidget*, const gui::FileDialogRequest& request) override {
     fileRequests.push_back(request);
-    if (fileAnswers.empty()) {
-      ++unexpected;
-      return std::nullopt;
-    }
-    const auto [chosen, path] = fileAnswers.front();
-    fileAnswers.pop_front();
-    if (!chosen) return std::nullopt;
-    return path;
+    const QString path = Next(fileAnswers, QString());
+    return path.isNull() ? std::nullopt : std::optional(path);
   }
 
   std::optional<QColor> color(QWidget*, const QColor& initial, const QString& title) override {
     colorRequests.push_back({initial, title});
-    if (colorAnswers.empty()) {
-      ++unexpected;
-      return std::nullopt;
-    }
-    auto a = colorAnswers.front();
-    colorAnswers.pop_front();
-    return a;
+    return Next(colorAnswers, std::optional<QColor>());
   }
 
   int execDialog(QDialog* dialog) override {
     dialogRequests.push_back(dialog->windowTitle());
     dialog->setResult(QDialog::Rejected);
-    if (dialogAnswers.empty()) {
-      ++unexpected;
-      return QDialog::Rejected;
-    }
-    auto act = std::move(dialogAnswers.front());
-    dialogAnswers.pop_front();
-    act(dialog);
+    Next(dialogAnswers, std::function<void(QDialog*)>([](QDialog*) {}))(dialog);
     return dialog->result();
   }
 
@@ -102,8 +77,17 @@ class ScriptedDialogs final : public gui::DialogService {
   int unexpected = 0;  // dialogs asked for without a scripted answer
 
  private:
+  // The next answer of a queue, or the fallback for an unexpected dialog.
+  template <typename T>
+  T Next(std::deque<T>& answers, T fallback) {
+    if (answers.empty()) return ++unexpected, fallback;
+    T a = std::move(answers.front());
+    answers.pop_front();
+    return a;
+  }
+
   std::deque<QMessageBox::StandardButton> buttonAnswers;
-  std::deque<std::pair<bool, QString>> fileAnswers;  // false: cancelled
+  std::deque<QString> fileAnswers;  // null: cancelled
   std::deque<std::optional<QColor>> colorAnswers;
   std::deque<std::function<void(QDialog*)>> dialogAnswers;
 };
