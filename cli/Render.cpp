@@ -18,6 +18,7 @@
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
 #include "colour/ColorMapping.h"
+#include "core/CalculationControl.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
 #include "core/RechenThread.h"
@@ -152,16 +153,6 @@ void CopyDataFile(PixelDataFile& source, const std::string& target) {
   out.Commit();
 }
 
-// "1d 1h 1m 1s" as the desktop program shows remaining time.
-std::string TimeText(int64_t r) {
-  const int64_t d = r / 86400, h = (r / 3600) % 24, m = (r / 60) % 60, s = r % 60;
-  std::string t;
-  if (d > 0) t += std::to_string(d) + "d ";
-  if (d > 0 || h > 0) t += std::to_string(h) + "h ";
-  if (d > 0 || h > 0 || m > 0) t += std::to_string(m) + "m ";
-  return t + std::to_string(s) + "s";
-}
-
 double PercentDone(const TRechenThread& t) {
   const double w = double(t.Right()) - t.Left(), h = double(t.Bottom()) - t.Top();
   if (w <= 0 || h <= 0) return 0;
@@ -209,7 +200,7 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
     const double elapsed = std::chrono::duration<double>(now - start).count();
     if (percent > startPercent)
       line += "  remaining time: " +
-              TimeText(std::llround(elapsed * (100.0 - percent) / (percent - startPercent)));
+              RemainingTimeText(std::llround(elapsed * (100.0 - percent) / (percent - startPercent)));
     err << line << "\033[K" << std::flush;
   }
   thread.WaitFor();
