@@ -11,7 +11,8 @@ void ParameterFile(const uint8_t* data, size_t size) {
   } catch (const FormatError&) {
     return;
   }
-  Check(first.Length >= 8 && first.Length <= size + 8 && first.Length % 8 == 0, "block length");
+  // A block may end without its 4-byte record count, and its padding adds up to 8 bytes.
+  Check(first.Length >= 8 && first.Length <= size + 12 && first.Length % 8 == 0, "block length");
   for (const BlockForm form : {BlockForm::Parameters, BlockForm::Project}) {
     const int32_t records = first.RecordCount < 0 ? 0 : first.RecordCount;
     const std::vector<uint8_t> encoded = EncodeParameterBlock(first.Params, form, records);
