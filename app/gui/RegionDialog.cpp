@@ -15,7 +15,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/gui/FocusedWheel.h"
+#include "app/gui/WheelGuard.h"
 
 namespace vantorel::gui {
 
@@ -117,7 +117,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     s->setPageStep(10);
     s->setTickInterval(36);
     s->setTickPosition(QSlider::TicksBelow);
-    TakeWheelOnlyWhenFocused(s);
+    GuardWheel(s);
     s->setAccessibleName(name);
     return s;
   };

@@ -1,10 +1,12 @@
 #include "app/gui/WheelGuard.h"
 
+#include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 #include "app/gui/RadioGroup.h"
@@ -15,7 +17,8 @@ namespace {
 
 bool Guarded(const QWidget* w) {
   return qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QComboBox*>(w) ||
-         qobject_cast<const TRadioGroup*>(w);
+         qobject_cast<const TRadioGroup*>(w) ||
+         (qobject_cast<const QAbstractSlider*>(w) && !qobject_cast<const QScrollBar*>(w));
 }
 
 class WheelFilter final : public QObject {

@@ -19,7 +19,7 @@
 #include <set>
 
 #include "app/gui/DialogService.h"
-#include "app/gui/FocusedWheel.h"
+#include "app/gui/WheelGuard.h"
 #include "core/NumberText.h"
 #include "formula/gui/FormulaTools.h"
 
@@ -189,7 +189,7 @@ void TForm2::BuildControls() {
   SpinEdit1->setSingleStep(250);
   SpinEdit1->setValue(500);
   SpinEdit1->setGeometry(245, 508, 100, 22);
-  TakeWheelOnlyWhenFocused(SpinEdit1);
+  GuardWheel(SpinEdit1);
   SpinEdit1->setAccessibleName(QStringLiteral("iterations:"));
   label(QStringLiteral("running"), 352, 508, 48);
   label(QStringLiteral("variable:"), 400, 508, 55);
