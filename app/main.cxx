@@ -3,6 +3,10 @@
 // vantorel [FILE...] opens each parameter file (*.Par) or project file (any other name) in its
 // own project window, as the open commands do. Arguments after "--" are always files.
 //
+// vantorel --calculate [FILE...] also starts the calculation of every window opened at start
+// (a new project when no file is named), as its start button would: a new picture is
+// initialised first, a loaded project continues from its progress position.
+//
 // Hidden option for measuring the start-up time: --quit-after-show (or the environment
 // variable VANTOREL_QUIT_AFTER_SHOW=1) ends the program as soon as the main window has been
 // exposed for the first time.
@@ -13,6 +17,7 @@
 
 #include "app/gui/About.h"
 #include "app/gui/Artwork.h"
+#include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
@@ -32,11 +37,26 @@ class QuitWhenExposed : public QObject {
   }
 };
 
+bool HasOption(int argc, char** argv, const char* option) {
+  for (int i = 1; i < argc; ++i) {
+    if (QByteArray(argv[i]) == "--") return false;
+    if (QByteArray(argv[i]) == option) return true;
+  }
+  return false;
+}
+
 bool QuitAfterShow(int argc, char** argv) {
   if (qEnvironmentVariable("VANTOREL_QUIT_AFTER_SHOW") == "1") return true;
-  for (int i = 1; i < argc; ++i)
-    if (QByteArray(argv[i]) == "--quit-after-show") return true;
-  return false;
+  return HasOption(argc, argv, "--quit-after-show");
+}
+
+// Starts every project window's calculation as its start button does.
+void StartCalculations(vantorel::gui::TMainForm& mainForm) {
+  if (mainForm.ProjectWindows().isEmpty()) mainForm.FileNew1Execute();
+  for (vantorel::gui::TMDIChild* window : mainForm.ProjectWindows()) {
+    if (!window->Control().PictureInitialised()) window->ToolButton7Click();
+    window->ToolButton2Click();
+  }
 }
 
 // The files named on the command line; Qt has already taken its own options out.
@@ -59,6 +79,7 @@ QStringList FileArguments(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
   const bool quitAfterShow = QuitAfterShow(argc, argv);
+  const bool calculate = HasOption(argc, argv, "--calculate");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vantorel V2.1");
   QApplication::setApplicationVersion("2.1");
@@ -81,6 +102,9 @@ int main(int argc, char** argv) {
   }
   note->show();
   const QStringList files = FileArguments(QApplication::arguments());
-  if (!files.isEmpty()) QTimer::singleShot(0, &mainForm, [&mainForm, files] { mainForm.OpenFiles(files); });
+  QTimer::singleShot(0, &mainForm, [&mainForm, files, calculate] {
+    if (!files.isEmpty()) mainForm.OpenFiles(files);
+    if (calculate) StartCalculations(mainForm);
+  });
   return app.exec();
 }
