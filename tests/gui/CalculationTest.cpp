@@ -3,6 +3,7 @@
 // the whole picture and a dragged rectangle, recoloured and stopped. Every result is compared
 // with the engine run directly the way the renderer runs it. With VANTOREL_GRAB_DIR set, the
 // page is grabbed to PNG files there at each stage.
+#include <QProcess>
 #include <chrono>
 #include <thread>
 
@@ -220,19 +221,17 @@ TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
   ExpectPictureEquals(engine.picture);
 }
 
-TEST_F(CalculationTest, ALoadedInterruptedProjectContinuesWhereItStopped) {
+TEST_F(CalculationTest, ASavedPausedProjectContinuesWhereItStoppedInTheWindowAndTheRenderer) {
   Run(false);
-  const TCalcParams paused = child_->Params();
-  const Bytes data1 = Data(1), data2 = Data(2);
+  dialogs_.answerFile(Path("paused.LPr"));
+  child_->SaveProject();
+  ASSERT_TRUE(Exists("paused.LPr"));
 
-  // What loading that project gives a second window: the block and the two data files.
-  TMDIChild* second = frame_->OpenProjectWindow("y");
-  second->Params() = paused;
-  second->ApplyParameters();
-  WriteBytes(second->TempFileName(1).toStdString(), data1);
-  WriteBytes(second->TempFileName(2).toStdString(), data2);
-  ASSERT_TRUE(second->CalculationLoaded());
-  second->Button6Click();  // the picture from the stored exponents
+  // Loaded into a new window, the project shows the picture so far and goes on with start.
+  TMDIChild* second = frame_->LoadProject(Path("paused.LPr"));
+  ASSERT_NE(second, child_);
+  EXPECT_EQ(second->Params().State, StateInitialised);
+  EXPECT_EQ(second->Picture().pixel(0, 0), child_->Picture().pixel(0, 0));
   second->ToolButton2->click();
   std::swap(child_, second);
   ASSERT_TRUE(WaitForState(StateFinished));
@@ -242,6 +241,16 @@ TEST_F(CalculationTest, ALoadedInterruptedProjectContinuesWhereItStopped) {
   EXPECT_EQ(Data(1), Data(engine.tmp1));
   EXPECT_EQ(Data(2), Data(engine.tmp2));
   ExpectPictureEquals(engine.picture);
+
+#ifdef VANTOREL_RENDER_EXE
+  // The renderer continues the same file to the same bytes.
+  QProcess render;
+  render.start(VANTOREL_RENDER_EXE, {"-q", Path("paused.LPr"), "--data", Path("rendered")});
+  ASSERT_TRUE(render.waitForFinished(120000));
+  ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
+  EXPECT_EQ(ReadBytes(dir_.file("rendered.TMP1")), Data(engine.tmp1));
+  EXPECT_EQ(ReadBytes(dir_.file("rendered.TMP2")), Data(engine.tmp2));
+#endif
 }
 
 TEST_F(CalculationTest, DerivingMoreIsRefusedWhenTheCountOfIterationsDoneWouldOverflow) {
