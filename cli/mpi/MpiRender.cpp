@@ -289,7 +289,6 @@ class Coordinator {
       : params_(p),
         bands_(DealBands(p, ranks)),
         done_(bands_.size(), false),
-        ranks_(ranks),
         checkpointPath_(checkpoint),
         checkpointSeconds_(seconds),
         checkpoints_(checkpoints),
@@ -354,7 +353,6 @@ class Coordinator {
   const TCalcParams& params_;
   std::vector<Band> bands_;
   std::vector<bool> done_;
-  [[maybe_unused]] int ranks_;
   size_t next_ = 0, doneCount_ = 0, prefix_ = 0;
   std::string checkpointPath_;
   double checkpointSeconds_;
@@ -402,7 +400,7 @@ struct Outcome {
   std::string Failure;    // a process failed: what and where
 };
 
-Outcome ComputeBands(const RunSetup& s, const Options& o, const MpiOptions& m, int rank,
+Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
                      int ranks, Coordinator* coordinator, std::ostream& err) {
   MpiDataFile out1, out2;
   std::unique_ptr<PixelDataFile> in1, in2;
@@ -419,7 +417,6 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, const MpiOptions& m, i
   } catch (const std::exception& e) {
     outcome.Failure = e.what();
   }
-  (void)m;
   BandComputer computer(s.Params, s.Plan.Fresh, o, out1, out2, in1.get(), in2.get());
   std::deque<Band> mine;
   bool noMore = false, asked = false;
@@ -601,6 +598,12 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
       PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, false);
       dataDir->CheckRoomFor(int64_t(block.Params.PictureWidth) * block.Params.PictureHeight);
       setup.Plan = PlanComputation(block.Params, tmp1, tmp2, o, err);
+      if (setup.Plan.Compute && setup.Plan.Fresh) {
+        std::filesystem::path dir = std::filesystem::path(CheckpointPath(o, m)).parent_path();
+        if (dir.empty()) dir = ".";
+        if (access(dir.c_str(), W_OK | X_OK) != 0)
+          ThrowIoError("Cannot write", CheckpointPath(o, m), errno);
+      }
       setup.Params = block.Params;
       picturePath = block.PicturePath;
       setup.DataDir = dataDir->Path();
@@ -626,20 +629,17 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
                                                 setup.Plan.Fresh);
   Outcome outcome;
   if (setup.Plan.Compute)
-    outcome = ComputeBands(setup, o, m, rank, ranks, coordinator.get(), err);
-  if (rank != kRoot) {
-    if (!outcome.Failure.empty() || outcome.Stopped) {
-      // Rank 0 reports; this rank's own failure has been sent to it.
-      return 1;
-    }
-    return 0;
-  }
+    outcome = ComputeBands(setup, o, rank, ranks, coordinator.get(), err);
+  // Rank 0 reports and gives the run's exit status (a failure here has been sent to it); an
+  // exit status here would let mpirun end the job before rank 0 has said why.
+  if (rank != kRoot) return 0;
 
   const auto kept = [&] {
-    return coordinator->HasCheckpoint()
-               ? "; the computed part up to pixel " + std::to_string(coordinator->Checkpointed()) +
-                     " is kept in '" + coordinator->CheckpointFile() + "'"
-               : std::string();
+    if (!coordinator->HasCheckpoint()) return std::string();
+    const int64_t at = coordinator->Checkpointed();
+    return "; '" + coordinator->CheckpointFile() + "' holds the pixels before column " +
+           std::to_string(at % p.PictureWidth) + " of row " + std::to_string(at / p.PictureWidth) +
+           " and continues the run";
   };
   if (!outcome.Failure.empty()) {
     for (int k = 1; k < ranks; ++k) {
@@ -654,7 +654,8 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
     return 1;
   }
   if (outcome.Stopped || stopRequested) {
-    err << "vantorel-render: interrupted (or a process of the run ended); nothing new was written"
+    err << "vantorel-render: stopped by a signal (Ctrl-C, or mpirun ending the run because one of "
+           "its processes ended); nothing new was written"
         << kept() << "\n";
     return 1;
   }
