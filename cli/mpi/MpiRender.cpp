@@ -669,10 +669,11 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
     err << "vantorel-render: " << e.what() << kept() << "\n";
     return 1;
   }
-  if (coordinator->HasCheckpoint()) {
-    std::error_code ignored;
-    std::filesystem::remove(coordinator->CheckpointFile(), ignored);
-  }
+  // The checkpoint has served; one that this run continued from is left as the input it was.
+  std::error_code ec;
+  if (coordinator->HasCheckpoint() &&
+      !(o.Input && std::filesystem::equivalent(*o.Input, coordinator->CheckpointFile(), ec)))
+    std::filesystem::remove(coordinator->CheckpointFile(), ec);
   return 0;
 }
 
