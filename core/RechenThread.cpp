@@ -266,7 +266,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   void FlushBatch() {
     const int32_t r = batchRow, c = batchColumn, n = batchCount;
     const int32_t first = c - n;
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < n && target->Width > 0; ++i) {  // a 0 x 0 target draws nothing
       const uint32_t colour = ColorForExponent(params->ColorList, static_cast<uint32_t>(params->BelowColor),
                                                static_cast<uint32_t>(params->AboveColor), batchE[i]);
       if (r < target->Height && first + i < target->Width) target->SetPixel(first + i, r, colour);

@@ -1,6 +1,7 @@
 #include "cli/mpi/MpiRender.h"
 
 #include <mpi.h>
+#include <sched.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -35,7 +36,8 @@ enum Tag : int { kTagRequest = 1, kTagDone, kTagFail, kTagAssign, kTagStop };
 
 constexpr int kRoot = 0;
 constexpr size_t kCopyRecords = 10000;
-constexpr int32_t kLargestBand = 8;
+// A band takes the rows left divided by this many times the number of processes.
+constexpr int32_t kBandShare = 4;
 
 // A band of rows to compute; the first row from Column on, the others whole.
 struct Band {
@@ -75,7 +77,8 @@ class MpiDataFile {
           "Cannot write '" + path_ + "'");
     int written = 0;
     MPI_Get_count(&status, MPI_DOUBLE, &written);
-    if (written != n) throw IoError("Cannot write '" + path_ + "': the write was cut short");
+    if (written != n)
+      throw IoError("Cannot write '" + path_ + "': the write stopped short (no room, or a file size limit)");
   }
   void ReadAt(int64_t record, double* values, int32_t n) {
     MPI_Status status;
@@ -175,8 +178,10 @@ RunSetup DecodeSetup(const std::vector<uint8_t>& bytes) {
 }
 
 // The bands of the rows that remain, from the block's progress position on: a first band for
-// the rest of a row begun, then bands of up to kLargestBand rows, small enough that every rank
-// gets several of them, so that slow regions spread.
+// the rest of a row begun, then bands of a share of the rows left, ever smaller down to one row
+// (guided self-scheduling): few bands, each a start of the computation thread and a sync of the
+// data files, and small ones at the end, so that the processes finish together even when some
+// rows take much longer than others.
 std::vector<Band> DealBands(const TCalcParams& p, int ranks) {
   std::vector<Band> bands;
   int32_t row = p.ProgressRow;
@@ -185,10 +190,13 @@ std::vector<Band> DealBands(const TCalcParams& p, int ranks) {
     bands.push_back({0, row, p.ProgressColumn, 1});
     ++row;
   }
-  const int32_t rows = p.PictureHeight - row;
-  const int32_t size = std::clamp<int32_t>(rows / std::max(1, 8 * ranks), 1, kLargestBand);
-  for (; row < p.PictureHeight; row += size)
-    bands.push_back({int32_t(bands.size()), row, 0, std::min(size, p.PictureHeight - row)});
+  const int32_t share = kBandShare * std::max(1, ranks);
+  while (row < p.PictureHeight) {
+    const int32_t left = p.PictureHeight - row;
+    const int32_t size = std::max<int32_t>(1, (left + share - 1) / share);
+    bands.push_back({int32_t(bands.size()), row, 0, size});
+    row += size;
+  }
   return bands;
 }
 
@@ -416,6 +424,12 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
     }
   } catch (const std::exception& e) {
     outcome.Failure = e.what();
+    if (rank != kRoot) {
+      try {
+        SendText(e.what(), kRoot, kTagFail);
+      } catch (const std::exception&) {
+      }
+    }
   }
   BandComputer computer(s.Params, s.Plan.Fresh, o, out1, out2, in1.get(), in2.get());
   std::deque<Band> mine;
@@ -580,10 +594,25 @@ with all its cores; the result is the same as one process's. Further options:
 )";
 }
 
-int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
+int UsableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 0;
+  return CPU_COUNT(&set);
+}
+
+int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   int rank = 0, ranks = 1;
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
   MPI_Comm_size(MPI_COMM_WORLD, &ranks);
+  // mpirun may bind a process to some of its node's cores (Open MPI binds each of one or two
+  // processes to a single core): by default compute with the cores this process may use.
+  Options o = given;
+  const int cores = UsableCores();
+  if (o.Threads == 0 && cores > 0) o.Threads = cores;
+  if (rank == kRoot && cores > 0 && o.Threads > cores)
+    Note(o, err, std::to_string(o.Threads) + " threads share " + std::to_string(cores) +
+                     " core(s): mpirun binds the processes (--bind-to none leaves them free)");
 
   // Rank 0 prepares exactly as the one-process renderer does.
   RunSetup setup;
@@ -641,7 +670,7 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
            std::to_string(at % p.PictureWidth) + " of row " + std::to_string(at / p.PictureWidth) +
            " and continues the run";
   };
-  if (!outcome.Failure.empty()) {
+  if (!outcome.Failure.empty() || outcome.Stopped || stopRequested) {
     for (int k = 1; k < ranks; ++k) {
       const int32_t stop[4] = {0, 0, 0, 0};
       try {
@@ -649,6 +678,8 @@ int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err) {
       } catch (const std::exception&) {
       }
     }
+  }
+  if (!outcome.Failure.empty()) {
     err << "vantorel-render: the run failed: " << outcome.Failure << "; nothing new was written"
         << kept() << "\n";
     return 1;

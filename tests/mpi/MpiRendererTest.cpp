@@ -28,7 +28,7 @@ struct Result {
 };
 
 // Runs `command` in `dir` with stderr caught; `whileRunning` gets the child's id.
-Result Run(const TempDir& dir, const std::vector<std::string>& command,
+Result RunIn(const TempDir& dir, const std::vector<std::string>& command,
            const std::function<void(pid_t)>& whileRunning = {}) {
   const std::string err = dir.file(".stderr");
   const pid_t pid = fork();
@@ -57,14 +57,14 @@ Result Run(const TempDir& dir, const std::vector<std::string>& command,
 
 Result One(const TempDir& dir, std::vector<std::string> args) {
   args.insert(args.begin(), VANTOREL_RENDER_EXE);
-  return Run(dir, args);
+  return RunIn(dir, args);
 }
 
 Result Mpi(const TempDir& dir, int processes, std::vector<std::string> args,
            const std::function<void(pid_t)>& whileRunning = {}) {
   args.insert(args.begin(), {VANTOREL_MPIEXEC, "-n", std::to_string(processes),
                              VANTOREL_RENDER_MPI_EXE, "--threads", "1"});
-  return Run(dir, args, whileRunning);
+  return RunIn(dir, args, whileRunning);
 }
 
 std::vector<std::string> Files(const TempDir& dir) {
@@ -236,6 +236,24 @@ TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachi
   EXPECT_NE(c.err.find("continuing the calculation"), std::string::npos) << c.err;
   EXPECT_EQ(ReadBytes(dir.file("long.LPr")), full);
   EXPECT_EQ(ReadBytes(dir.file("long.png")), ReadBytes(whole.file("long.png")));
+}
+
+TEST(MpiRendererFailures, AProcessThatFailsIsNamedAndNothingIsWritten) {
+  // Process 1 may write 1 kB: its first band lies beyond. (Messages go over TCP here, so that
+  // MPI itself needs no shared-memory file.)
+  TempDir dir;
+  setenv("OMPI_MCA_btl", "self,tcp", 1);
+  const Result r =
+      RunIn(dir, {VANTOREL_MPIEXEC, "-n", "2", "/bin/sh", "-c",
+                "if [ \"$OMPI_COMM_WORLD_RANK\" = 1 ]; then ulimit -f 2; fi; exec \"$0\" \"$@\"",
+                VANTOREL_RENDER_MPI_EXE, "--threads", "1", "--size", "120x90", "--iterations", "120",
+                "-o", "f.png"});
+  unsetenv("OMPI_MCA_btl");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("vantorel-render: the run failed: process 1: Cannot write"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("nothing new was written"), std::string::npos) << r.err;
+  EXPECT_TRUE(Files(dir).empty());
 }
 
 TEST(MpiRendererFailures, CtrlCStopsEveryProcessAndWritesNothing) {
