@@ -300,10 +300,11 @@ class Coordinator {
         checkpointPath_(checkpoint),
         checkpointSeconds_(seconds),
         checkpoints_(checkpoints),
-        lastCheckpoint_(std::chrono::steady_clock::now()) {}
+        lastCheckpoint_(std::chrono::steady_clock::now()) {
+    checkpointed_ = PrefixPixel();  // what the input holds already
+  }
 
   Band Next() { return next_ < bands_.size() ? bands_[next_++] : Band{}; }
-  bool AllHandedOut() const { return next_ >= bands_.size(); }
   void Done(int32_t id) {
     if (id < 0 || size_t(id) >= done_.size() || done_[size_t(id)]) return;
     done_[size_t(id)] = true;
@@ -350,10 +351,11 @@ class Coordinator {
       }
     out.Commit();
     checkpointed_ = prefix;
+    written_ = true;
     lastCheckpoint_ = std::chrono::steady_clock::now();
     lastDuration_ = std::chrono::duration<double>(lastCheckpoint_ - now).count();
   }
-  bool HasCheckpoint() const { return checkpointed_ > 0; }
+  bool HasCheckpoint() const { return written_; }
   const std::string& CheckpointFile() const { return checkpointPath_; }
   int64_t Checkpointed() const { return checkpointed_; }
 
@@ -366,6 +368,7 @@ class Coordinator {
   double checkpointSeconds_;
   bool checkpoints_;
   int64_t checkpointed_ = 0;
+  bool written_ = false;
   std::chrono::steady_clock::time_point lastCheckpoint_;
   double lastDuration_ = 0;
 };

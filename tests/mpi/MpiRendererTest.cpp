@@ -193,7 +193,7 @@ TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
 const std::vector<std::string> kLongRun{"--size", "120x90", "--iterations", "4000", "-o",
                                         "long.png", "--project", "long.LPr"};
 
-TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachine) {
+TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachineOrACluster) {
   TempDir dir;
   std::vector<std::string> args = kLongRun;
   args.insert(args.end(), {"--checkpoint-every", "0"});
@@ -236,6 +236,15 @@ TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachi
   EXPECT_NE(c.err.find("continuing the calculation"), std::string::npos) << c.err;
   EXPECT_EQ(ReadBytes(dir.file("long.LPr")), full);
   EXPECT_EQ(ReadBytes(dir.file("long.png")), ReadBytes(whole.file("long.png")));
+
+  // On a cluster too, checkpointing into the very file it continues: which is an input, and
+  // stays when the run has finished.
+  const Result m = Mpi(dir, 2, {"long.checkpoint.LPr", "-o", "again.png", "--project", "again.LPr",
+                                "--checkpoint", "long.checkpoint.LPr", "--checkpoint-every", "0"});
+  ASSERT_EQ(m.status, 0) << m.err;
+  EXPECT_EQ(ReadBytes(dir.file("again.LPr")), full);
+  EXPECT_EQ(ReadBytes(dir.file("again.png")), ReadBytes(whole.file("long.png")));
+  EXPECT_TRUE(std::filesystem::exists(checkpoint));
 }
 
 TEST(MpiRendererFailures, AProcessThatFailsIsNamedAndNothingIsWritten) {
