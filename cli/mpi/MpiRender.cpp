@@ -587,7 +587,8 @@ MpiOptions TakeMpiOptions(std::vector<std::string>& args) {
 std::string MpiHelpText() {
   return R"(
 Run by mpirun (mpirun -n N vantorel-render-mpi FILE ...), every process computes bands of rows
-with all its cores; the result is the same as one process's. Further options:
+with the cores mpirun lets it use (--threads: how many; one process per node with --bind-to none
+is the usual choice); the files are the same as one process's. Further options:
   --work DIR                 where the run's data files live, on storage every process sees
                              (default: the directory of the first output)
   --checkpoint FILE.LPr      the project that holds the computed part while the run goes on
