@@ -248,16 +248,18 @@ TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachi
 }
 
 TEST(MpiRendererFailures, AProcessThatFailsIsNamedAndNothingIsWritten) {
-  // Process 1 may write 1 kB: its first band lies beyond. (Messages go over TCP here, so that
-  // MPI itself needs no shared-memory file.)
+  // Process 1 may write 1 kB: its first band lies beyond. (Messages go over TCP on the loopback
+  // interface here, so that MPI itself needs no shared-memory file.)
   TempDir dir;
   setenv("OMPI_MCA_btl", "self,tcp", 1);
+  setenv("OMPI_MCA_btl_tcp_if_include", "lo", 1);
   const Result r =
       RunIn(dir, {VANTOREL_MPIEXEC, "-n", "2", "/bin/sh", "-c",
                 "if [ \"$OMPI_COMM_WORLD_RANK\" = 1 ]; then ulimit -f 2; fi; exec \"$0\" \"$@\"",
                 VANTOREL_RENDER_MPI_EXE, "--threads", "1", "--size", "120x90", "--iterations", "120",
                 "-o", "f.png"});
   unsetenv("OMPI_MCA_btl");
+  unsetenv("OMPI_MCA_btl_tcp_if_include");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("vantorel-render: the run failed: process 1: Cannot write"),
             std::string::npos) << r.err;
