@@ -405,7 +405,7 @@ std::string DataFile(const std::string& dir, int k) {
   return (std::filesystem::path(dir) / ("data.TMP" + std::to_string(k))).string();
 }
 
-// What one rank does after the set-up; the returned text is empty when the run completed.
+// How a rank's computing ended: completed, stopped, or failed (here or, for rank 0, anywhere).
 struct Outcome {
   bool Stopped = false;   // by a signal
   std::string Failure;    // a process failed: what and where
@@ -524,10 +524,8 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
         break;
       }
     } catch (const std::exception& e) {
-      if (rank == kRoot) {
-        fail(e.what());
-      } else {
-        fail(e.what());
+      fail(e.what());
+      if (rank != kRoot) {
         try {
           SendText(e.what(), kRoot, kTagFail);
         } catch (const std::exception&) {
