@@ -673,6 +673,14 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
            " and continues the run";
   };
   if (!outcome.Failure.empty() || outcome.Stopped || stopRequested) {
+    // Said first: after a signal mpirun ends the process a second later.
+    if (!outcome.Failure.empty())
+      err << "vantorel-render: the run failed: " << outcome.Failure << "; nothing new was written"
+          << kept() << "\n" << std::flush;
+    else
+      err << "vantorel-render: stopped by a signal (Ctrl-C, or mpirun ending the run because one "
+             "of its processes ended); nothing new was written"
+          << kept() << "\n" << std::flush;
     for (int k = 1; k < ranks; ++k) {
       const int32_t stop[4] = {0, 0, 0, 0};
       try {
@@ -680,16 +688,6 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
       } catch (const std::exception&) {
       }
     }
-  }
-  if (!outcome.Failure.empty()) {
-    err << "vantorel-render: the run failed: " << outcome.Failure << "; nothing new was written"
-        << kept() << "\n";
-    return 1;
-  }
-  if (outcome.Stopped || stopRequested) {
-    err << "vantorel-render: stopped by a signal (Ctrl-C, or mpirun ending the run because one of "
-           "its processes ended); nothing new was written"
-        << kept() << "\n";
     return 1;
   }
   try {
