@@ -92,6 +92,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   std::function<void(const std::string&)> onError;
   std::function<void(int)> onProgress;
   std::function<void(int32_t)> onRow;
+  BatchHandler onBatch;
   int32_t pictureWidth = 0, pictureHeight = 0;
   int64_t storedRecords = 0;  // pixels below this record index have stored data
 
@@ -265,14 +266,16 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   void FlushBatch() {
     const int32_t r = batchRow, c = batchColumn, n = batchCount;
     const int32_t first = c - n;
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < n && target->Width > 0; ++i) {  // a 0 x 0 target draws nothing
       const uint32_t colour = ColorForExponent(params->ColorList, static_cast<uint32_t>(params->BelowColor),
                                                static_cast<uint32_t>(params->AboveColor), batchE[i]);
       if (r < target->Height && first + i < target->Width) target->SetPixel(first + i, r, colour);
     }
     try {
       const int64_t record = int64_t(r) * pictureWidth + first;
-      if (tmp1 && tmp2) {
+      if (onBatch) {
+        onBatch(record, batchE, batchX, n);
+      } else if (tmp1 && tmp2) {
         tmp1->Seek(record);
         tmp2->Seek(record);
         tmp1->Write(batchE, static_cast<size_t>(n));
@@ -535,7 +538,8 @@ TRechenThread::~TRechenThread() {
 void TRechenThread::Setup(TCalcParams& params, TPicture& target) {
   if (params.PictureWidth <= 0 || params.PictureHeight <= 0)
     throw FormatError("The picture size must be at least 1 x 1 pixels.");
-  if (target.Width != params.PictureWidth || target.Height != params.PictureHeight)
+  if ((target.Width != 0 || target.Height != 0) &&
+      (target.Width != params.PictureWidth || target.Height != params.PictureHeight))
     throw FormatError("The picture is " + std::to_string(target.Width) + " x " + std::to_string(target.Height) +
                       " pixels, the parameters ask for " + std::to_string(params.PictureWidth) + " x " +
                       std::to_string(params.PictureHeight) + ".");
@@ -619,6 +623,11 @@ void TRechenThread::SetProgressHandler(std::function<void(int)> handler) {
 void TRechenThread::SetRowHandler(std::function<void(int32_t row)> handler) {
   std::lock_guard lk(impl_->mu);
   impl_->onRow = std::move(handler);
+}
+
+void TRechenThread::SetBatchHandler(BatchHandler handler) {
+  std::lock_guard lk(impl_->mu);
+  if (!impl_->started) impl_->onBatch = std::move(handler);
 }
 
 void TRechenThread::Resume() {

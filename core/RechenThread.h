@@ -44,7 +44,7 @@ class TRechenThread {
   // sets the region to the whole picture and the position to the block's progress position,
   // and prepares the map to iterate. Throws FormatError with a clear message for a block that
   // cannot be computed (empty AB-sequence, empty colour list, bad picture size, a user formula
-  // in use that does not convert).
+  // in use that does not convert). A target of 0 x 0 pixels draws nothing.
   void Setup(TCalcParams& params, TPicture& target);
 
   // Set around Setup, before the first Resume.
@@ -67,6 +67,11 @@ class TRechenThread {
   void SetProgressHandler(std::function<void(int)> handler);
   // Called on the user-interface thread after a hand-over drew picture row `row`.
   void SetRowHandler(std::function<void(int32_t row)> handler);
+  // Receives every handed-over batch (first record index, exponents, final X values, count) on
+  // the user-interface thread instead of the data files, which then only supply the stored
+  // values; an IoError it throws ends the run like a failed write. Set before the first Resume.
+  using BatchHandler = std::function<void(int64_t record, const double* e, const double* x, int32_t n)>;
+  void SetBatchHandler(BatchHandler handler);
 
   // The first call starts the run; later calls continue a suspended run.
   // Suspend, Resume and Terminate are called on the user-interface thread.

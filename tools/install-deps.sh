@@ -2,6 +2,7 @@
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev libpng-dev
+          libopenmpi-dev openmpi-bin  # vantorel-render-mpi and its tests
           libgtest-dev libgmock-dev libbenchmark-dev
           libhwy-dev libsleef-dev
           clang-14 libclang-rt-14-dev)  # clang and its libFuzzer runtime: make fuzz

@@ -1,0 +1,72 @@
+// vantorel-render-mpi: the renderer for an MPI job (mpirun -n N vantorel-render-mpi ...).
+#include <mpi.h>
+
+#include <csignal>
+#include <exception>
+#include <iostream>
+
+#include "cli/CheckFormula.h"
+#include "cli/Options.h"
+#include "cli/mpi/MpiRender.h"
+
+namespace {
+
+extern "C" void OnStopSignal(int) { vantorel::cli::RequestMpiStop(); }
+
+void InstallSignalHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+int Run(int argc, char** argv, int rank) {
+  using namespace vantorel::cli;
+  Options options;
+  MpiOptions mpiOptions;
+  try {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    mpiOptions = TakeMpiOptions(args);
+    options = ParseOptions(args);
+  } catch (const UsageError& e) {
+    if (rank == 0)
+      std::cerr << "vantorel-render: " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
+    return 2;
+  }
+  if (options.Help) {
+    if (rank == 0) std::cout << HelpText() << MpiHelpText();
+    return 0;
+  }
+  if (options.CheckFormula) {
+    if (rank != 0) return 0;
+    return RunCheckFormula(*options.CheckFormula, std::cout);
+  }
+  InstallSignalHandlers();
+  return MpiRender(options, mpiOptions, std::cerr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int provided = 0;
+  if (MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS) {
+    std::cerr << "vantorel-render: MPI could not be started\n";
+    return 1;
+  }
+  MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
+  int rank = 0;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  int status = 1;
+  try {
+    status = Run(argc, argv, rank);
+  } catch (const std::exception& e) {
+    std::cerr << "vantorel-render: process " << rank << ": " << e.what() << "\n";
+    MPI_Abort(MPI_COMM_WORLD, 1);
+  }
+  MPI_Finalize();
+  return status;
+}
