@@ -90,8 +90,15 @@ std::string SizeText(uint64_t bytes, bool up) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
+namespace {
+const char* programName = "vantorel-render";
+}  // namespace
+
+const char* ProgramName() { return programName; }
+void SetProgramName(const char* name) { programName = name; }
+
 void Note(const Options& o, std::ostream& err, const std::string& text) {
-  if (!o.Quiet) err << "vantorel-render: " << text << "\n";
+  if (!o.Quiet) err << ProgramName() << ": " << text << "\n";
 }
 
 PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2,

@@ -16,6 +16,9 @@
 namespace vantorel::cli {
 
 // Writes "vantorel-render: TEXT" unless quiet.
+// The name that starts every message: "vantorel-render", or "vantorel-render-mpi" in an MPI job.
+const char* ProgramName();
+void SetProgramName(const char* name);
 void Note(const Options& o, std::ostream& err, const std::string& text);
 
 // The block of the run and where its picture goes.

@@ -640,15 +640,15 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
       setup.DataDir = dataDir->Path();
       setup.Ok = true;
     } catch (const std::bad_alloc&) {
-      err << "vantorel-render: not enough memory\n";
+      err << ProgramName() << ": not enough memory\n";
     } catch (const std::exception& e) {
-      err << "vantorel-render: " << e.what() << "\n";
+      err << ProgramName() << ": " << e.what() << "\n";
     }
   }
   try {
     setup = DecodeSetup(BroadcastBytes(rank == kRoot ? EncodeSetup(setup) : std::vector<uint8_t>{}));
   } catch (const std::exception& e) {
-    if (rank == kRoot) err << "vantorel-render: " << e.what() << "\n";
+    if (rank == kRoot) err << ProgramName() << ": " << e.what() << "\n";
     return 1;
   }
   if (!setup.Ok) return rank == kRoot ? 1 : 0;
@@ -675,10 +675,10 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   if (!outcome.Failure.empty() || outcome.Stopped || stopRequested) {
     // Said first: after a signal mpirun ends the process a second later.
     if (!outcome.Failure.empty())
-      err << "vantorel-render: the run failed: " << outcome.Failure << "; nothing new was written"
+      err << ProgramName() << ": the run failed: " << outcome.Failure << "; nothing new was written"
           << kept() << "\n" << std::flush;
     else
-      err << "vantorel-render: stopped by a signal (Ctrl-C, or mpirun ending the run because one "
+      err << ProgramName() << ": stopped by a signal (Ctrl-C, or mpirun ending the run because one "
              "of its processes ended); nothing new was written"
           << kept() << "\n" << std::flush;
     for (int k = 1; k < ranks; ++k) {
@@ -697,7 +697,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
     tmp2.Open(DataFile(setup.DataDir, 2));
     WriteOutputs(o, p, picturePath, RowsFromData(p, tmp1), tmp1, tmp2, err);
   } catch (const std::exception& e) {
-    err << "vantorel-render: " << e.what() << kept() << "\n";
+    err << ProgramName() << ": " << e.what() << kept() << "\n";
     return 1;
   }
   // The checkpoint has served; one that this run continued from is left as the input it was.

@@ -7,6 +7,7 @@
 
 #include "cli/CheckFormula.h"
 #include "cli/Options.h"
+#include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
 
 namespace {
@@ -34,7 +35,7 @@ int Run(int argc, char** argv, int rank) {
     options = ParseOptions(args);
   } catch (const UsageError& e) {
     if (rank == 0)
-      std::cerr << "vantorel-render: " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
+      std::cerr << ProgramName() << ": " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
     return 2;
   }
   if (options.Help) {
@@ -52,9 +53,11 @@ int Run(int argc, char** argv, int rank) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  using vantorel::cli::ProgramName;
+  vantorel::cli::SetProgramName("vantorel-render-mpi");
   int provided = 0;
   if (MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS) {
-    std::cerr << "vantorel-render: MPI could not be started\n";
+    std::cerr << ProgramName() << ": MPI could not be started\n";
     return 1;
   }
   MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
   try {
     status = Run(argc, argv, rank);
   } catch (const std::exception& e) {
-    std::cerr << "vantorel-render: process " << rank << ": " << e.what() << "\n";
+    std::cerr << ProgramName() << ": process " << rank << ": " << e.what() << "\n";
     MPI_Abort(MPI_COMM_WORLD, 1);
   }
   MPI_Finalize();

@@ -261,7 +261,7 @@ TEST(MpiRendererFailures, AProcessThatFailsIsNamedAndNothingIsWritten) {
   unsetenv("OMPI_MCA_btl");
   unsetenv("OMPI_MCA_btl_tcp_if_include");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("vantorel-render: the run failed: process 1: Cannot write"),
+  EXPECT_NE(r.err.find("vantorel-render-mpi: the run failed: process 1: Cannot write"),
             std::string::npos) << r.err;
   EXPECT_NE(r.err.find("nothing new was written"), std::string::npos) << r.err;
   EXPECT_TRUE(Files(dir).empty());
