@@ -271,12 +271,6 @@ void TMDIChild::SpinEdit4Change() {
   KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
 }
 
-void TMDIChild::ShowPictureSize(int width, int height) {
-  TPicture picture;
-  QImage image;
-  if (AllocatePicture(width, height, picture, image)) SetBitmap(std::move(picture), std::move(image));
-}
-
 void TMDIChild::Button11Click() {
   if (!pictureInitialised_) return;
   if (DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?")) !=

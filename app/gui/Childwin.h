@@ -268,7 +268,6 @@ class TMDIChild : public QWidget {
   std::optional<QString> CollectControls(TCalcParams& params) const;
   // Reports a setting that cannot be collected (before a save dialog asks for a file name).
   bool CheckSettings();
-  void ShowPictureSize(int width, int height);
   void ReportIoError(const std::exception& e);
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
                  const QLineEdit* denominator, const QString& numeratorName,
@@ -297,6 +296,8 @@ class TMDIChild : public QWidget {
   void ApplyControl();
   bool LaunchRun(const PictureRegion* region);
   void StopRun();
+  // Empties both data files; false after the system's message when that fails.
+  bool ClearDataFiles();
   void EndRunForClose();
   void RunFailed(const std::string& message);
   void SampleAndShowPreview();

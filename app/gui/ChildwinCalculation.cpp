@@ -187,13 +187,7 @@ bool TMDIChild::InitialisePicture(bool askFirst) {
   QImage image;
   if (!AllocatePicture(gathered.PictureWidth, gathered.PictureHeight, picture, image)) return false;
   if (control_.Live() && !(askFirst ? StopRunAfterAsking() : (StopRun(), true))) return false;
-  try {
-    dataFile1_.Clear();
-    dataFile2_.Clear();
-  } catch (const std::exception& e) {
-    ReportIoError(e);
-    return false;
-  }
+  if (!ClearDataFiles()) return false;
   gathered.ProgressColumn = gathered.ProgressRow = 0;
   gathered.IterationsDone = 0;
   params_ = std::move(gathered);
@@ -218,13 +212,7 @@ bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
   QImage image;
   if (!AllocatePicture(width, height, picture, image)) return false;
   if (control_.Live()) StopRun();  // the caller asked: "All calculated data will be lost!"
-  try {
-    dataFile1_.Clear();
-    dataFile2_.Clear();
-  } catch (const std::exception& e) {
-    ReportIoError(e);
-    return false;
-  }
+  if (!ClearDataFiles()) return false;
   params_.PictureWidth = width;
   params_.PictureHeight = height;
   params_.ProgressColumn = params_.ProgressRow = 0;
@@ -276,13 +264,19 @@ void TMDIChild::StopRun() {
   host_.MainProgressBar().setValue(0);
   params_.ProgressColumn = params_.ProgressRow = 0;
   params_.IterationsDone = 0;
+  ClearDataFiles();
+  ApplyControl();
+}
+
+bool TMDIChild::ClearDataFiles() {
   try {
     dataFile1_.Clear();
     dataFile2_.Clear();
+    return true;
   } catch (const std::exception& e) {
     ReportIoError(e);
+    return false;
   }
-  ApplyControl();
 }
 
 void TMDIChild::EndRunForClose() {
