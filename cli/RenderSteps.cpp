@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -96,6 +98,17 @@ const char* programName = "vantorel-render";
 
 const char* ProgramName() { return programName; }
 void SetProgramName(const char* name) { programName = name; }
+
+void InstallStopSignals(void (*onStop)(int)) {
+  struct sigaction action = {};
+  action.sa_handler = onStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 void Note(const Options& o, std::ostream& err, const std::string& text) {
   if (!o.Quiet) err << ProgramName() << ": " << text << "\n";

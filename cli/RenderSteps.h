@@ -19,6 +19,9 @@ namespace vantorel::cli {
 // The name that starts every message: "vantorel-render", or "vantorel-render-mpi" in an MPI job.
 const char* ProgramName();
 void SetProgramName(const char* name);
+// Ctrl-C, SIGTERM and SIGHUP call onStop; a file-size limit or a closed pipe shows as a failed
+// write with its reason instead of ending the process.
+void InstallStopSignals(void (*onStop)(int));
 void Note(const Options& o, std::ostream& err, const std::string& text);
 
 // The block of the run and where its picture goes.

@@ -1,5 +1,4 @@
 // vantorel-render: computes Lyapunov pictures without the desktop program.
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -7,22 +6,11 @@
 #include "cli/CheckFormula.h"
 #include "cli/Options.h"
 #include "cli/Render.h"
+#include "cli/RenderSteps.h"
 
 namespace {
 
 extern "C" void OnStopSignal(int) { vantorel::cli::RequestStop(); }
-
-void InstallSignalHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  // A file-size limit or a closed pipe shows as a failed write with its reason, not as a kill.
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-}
 
 }  // namespace
 
@@ -41,7 +29,7 @@ int main(int argc, char** argv) {
   }
   if (options.CheckFormula) return RunCheckFormula(*options.CheckFormula, std::cout);
 
-  InstallSignalHandlers();
+  InstallStopSignals(OnStopSignal);
   try {
     return Render(options, std::cerr);
   } catch (const std::bad_alloc&) {

@@ -1,7 +1,6 @@
 // vantorel-render-mpi: the renderer for an MPI job (mpirun -n N vantorel-render-mpi ...).
 #include <mpi.h>
 
-#include <csignal>
 #include <exception>
 #include <iostream>
 
@@ -13,17 +12,6 @@
 namespace {
 
 extern "C" void OnStopSignal(int) { vantorel::cli::RequestMpiStop(); }
-
-void InstallSignalHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-}
 
 int Run(int argc, char** argv, int rank) {
   using namespace vantorel::cli;
@@ -46,7 +34,7 @@ int Run(int argc, char** argv, int rank) {
     if (rank != 0) return 0;
     return RunCheckFormula(*options.CheckFormula, std::cout);
   }
-  InstallSignalHandlers();
+  InstallStopSignals(OnStopSignal);
   return MpiRender(options, mpiOptions, std::cerr);
 }
 
