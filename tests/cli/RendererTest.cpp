@@ -25,45 +25,22 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-struct Result { int status = -1; std::string out, err; };
+using Result = test::ProgramResult;
 
-// Runs the renderer in `dir` with stdout and stderr caught in files there. `whileRunning` is
-// called with the child's id before waiting for it.
+// Runs the renderer in `dir`, optionally with a file-size limit and another TMPDIR.
+// `whileRunning` is called with the child's id before waiting for it.
 Result Render(const TempDir& dir, const std::vector<std::string>& args, rlim_t fileSizeLimit = 0,
               const std::string& tmpdir = "", const std::function<void(pid_t)>& whileRunning = {}) {
-  const std::string out = dir.file(".stdout"), err = dir.file(".stderr");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+  std::vector<std::string> argv{VANTOREL_RENDER_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return test::RunProgram(dir.path(), argv, [&] {
     if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
     const rlimit limit{fileSizeLimit, fileSizeLimit};
     if (fileSizeLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
-    std::vector<char*> argv{const_cast<char*>(VANTOREL_RENDER_EXE)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(VANTOREL_RENDER_EXE, argv.data());
-    _exit(127);
-  }
-  if (whileRunning) whileRunning(pid);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  auto text = [](const std::string& path) {
-    const auto b = ReadBytes(path);
-    std::filesystem::remove(path);
-    return std::string(b.begin(), b.end());
-  };
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), text(out), text(err)};
+  }, whileRunning);
 }
 
-std::vector<std::string> Files(const TempDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> Files(const TempDir& dir) { return test::FileNames(dir); }
 
 // A small picture of fixed formula 2 that renders quickly.
 TCalcParams SmallBlock() {
@@ -211,25 +188,11 @@ class RendererContinuation : public ::testing::Test {
   }
 
   // A project stopped at record `at` in `state`: the records before it from `done`, the others
-  // from `before` (a paused first run has no records beyond `at`).
+  // from `before`.
   static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at,
                                uint8_t state) {
-    const auto b = ReadBytes(dir->file(before)), d = ReadBytes(dir->file(done));
-    TCalcParams p = DecodeParameterBlock(b.data(), b.size()).Params;
-    p.State = state;
-    p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
-    p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
-    const int64_t n = state == StatePaused ? at : kRecords;
-    if (state == StatePaused) p.IterationsDone = 0;
-    std::vector<uint8_t> out = EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(n));
-    for (int64_t file = 0; file < 2; ++file) {
-      const auto from = [&](const std::vector<uint8_t>& f, int64_t k) {
-        return f.begin() + static_cast<long>(f.size() - 16 * kRecords + 8 * (kRecords * file + k));
-      };
-      out.insert(out.end(), from(d, 0), from(d, at));
-      out.insert(out.end(), from(b, at), from(b, n));
-    }
-    WriteBytes(dir->file("cut.LPr"), out);
+    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state,
+                                  dir->file("cut.LPr"));
   }
 
   static inline TempDir* dir = nullptr;

@@ -25,52 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A program running in a folder of its own; killed with SIGKILL when the test is done with it.
-class Process {
- public:
-  Process(const fs::path& folder, std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (chdir(folder.c_str()) != 0) _exit(126);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Process() { Kill(); }
-  bool Started() const { return pid_ > 0; }
-  // Ends the program at once, as a crash or a power cut would; returns its wait status.
-  int Kill() {
-    if (pid_ <= 0) return status_;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status_, 0);
-    pid_ = -1;
-    return status_;
-  }
-  // Waits for the program to end by itself; its exit status, or -1 when it did not end in time.
-  int Wait(std::chrono::seconds limit) {
-    for (const auto end = Clock::now() + limit; Clock::now() < end;) {
-      if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return -1;
-  }
-  bool Running() {
-    if (pid_ <= 0) return false;
-    if (waitpid(pid_, &status_, WNOHANG) != pid_) return true;
-    pid_ = -1;
-    return false;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int status_ = 0;
-};
+// True while the program has not ended; it is left unreaped for RunProgram to collect.
+bool Running(pid_t pid) {
+  siginfo_t info{};
+  return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
 
 int64_t Size(const fs::path& file) {
   std::error_code ec;
@@ -79,10 +38,10 @@ int64_t Size(const fs::path& file) {
 }
 
 // Polls until `done` holds or the program ends or time runs out; true when `done` held.
-bool WaitUntil(Process& program, const std::function<bool()>& done, std::chrono::seconds limit) {
+bool WaitUntil(pid_t program, const std::function<bool()>& done, std::chrono::seconds limit) {
   for (const auto end = Clock::now() + limit; Clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
     if (done()) return true;
-    if (!program.Running()) return done();
+    if (!Running(program)) return done();
   }
   return false;
 }
@@ -106,24 +65,18 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
   // The desktop program starts the calculation of the parameter file and is killed once a
   // tenth of the picture is on disk.
   const fs::path crash = dir.path() / "crash";
-  int64_t atKill = 0;
-  {
-    Process program(crash, {VANTOREL_EXE, "--calculate", "../lake.Par"});
-    ASSERT_TRUE(program.Started());
-    ASSERT_TRUE(WaitUntil(program, [&] { return Size(crash / "lake.TMP2") >= bytes / 10; }, std::chrono::seconds(300)))
-        << "the program did not compute (or ended early)";
-    program.Kill();
-    atKill = std::min(Size(crash / "lake.TMP1"), Size(crash / "lake.TMP2"));
-  }
+  bool computed = false;
+  test::RunProgram(crash, {VANTOREL_EXE, "--calculate", "../lake.Par"}, {}, [&](pid_t program) {
+    computed = WaitUntil(program, [&] { return Size(crash / "lake.TMP2") >= bytes / 10; }, std::chrono::seconds(300));
+    kill(program, SIGKILL);  // as a crash or a power cut would end it
+  });
+  ASSERT_TRUE(computed) << "the program did not compute (or ended early)";
+  const int64_t atKill = std::min(Size(crash / "lake.TMP1"), Size(crash / "lake.TMP2"));
   ASSERT_LT(atKill, bytes) << "the run finished before it could be killed";
   // The uninterrupted run, by the renderer from the block the program computed (its latest
   // parameter block, as the program took it over from the controls).
   fs::copy_file(crash / "lake.TMP0", dir.path() / "uncut" / "block.Par");
-  {
-    Process uncut(dir.path() / "uncut", {VANTOREL_RENDER_EXE, "block.Par", "--data", "ref", "--quiet"});
-    ASSERT_TRUE(uncut.Started());
-    ASSERT_EQ(uncut.Wait(std::chrono::seconds(600)), 0);
-  }
+  ASSERT_EQ(test::RunProgram(dir.path() / "uncut", {VANTOREL_RENDER_EXE, "block.Par", "--data", "ref", "--quiet"}).status, 0);
   const auto ref1 = test::ReadBytes(dir.file("uncut/ref.TMP1"));
   const auto ref2 = test::ReadBytes(dir.file("uncut/ref.TMP2"));
   ASSERT_EQ(int64_t(ref1.size()), bytes);
@@ -142,22 +95,16 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
 
   // The recovered project goes on in the desktop program...
   const fs::path window = dir.path() / "window";
-  {
-    Process program(window, {VANTOREL_EXE, "--calculate", "../crash/lake.LPr"});
-    ASSERT_TRUE(program.Started());
+  test::RunProgram(window, {VANTOREL_EXE, "--calculate", "../crash/lake.LPr"}, {}, [&](pid_t program) {
     EXPECT_TRUE(WaitUntil(program, [&] { return Size(window / "lake.TMP1") == bytes && Size(window / "lake.TMP2") == bytes; },
                           std::chrono::seconds(600)));
-    program.Kill();
-  }
+    kill(program, SIGKILL);
+  });
   EXPECT_TRUE(test::ReadBytes((window / "lake.TMP1").string()) == ref1);
   EXPECT_TRUE(test::ReadBytes((window / "lake.TMP2").string()) == ref2);
 
   // ... and in the renderer.
-  {
-    Process render(dir.path() / "render", {VANTOREL_RENDER_EXE, "../crash/lake.LPr", "--data", "cont", "--quiet"});
-    ASSERT_TRUE(render.Started());
-    ASSERT_EQ(render.Wait(std::chrono::seconds(600)), 0);
-  }
+  ASSERT_EQ(test::RunProgram(dir.path() / "render", {VANTOREL_RENDER_EXE, "../crash/lake.LPr", "--data", "cont", "--quiet"}).status, 0);
   EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP1")) == ref1);
   EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP2")) == ref2);
 }

@@ -22,37 +22,17 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-struct Result {
-  int status = -1;
-  std::string err;
-};
+using Result = test::ProgramResult;
 
-// Runs `command` in `dir` with stderr caught; `whileRunning` gets the child's id.
+// Runs `command` in `dir`; `whileRunning` gets the child's id.
 Result RunIn(const TempDir& dir, const std::vector<std::string>& command,
-           const std::function<void(pid_t)>& whileRunning = {}) {
-  const std::string err = dir.file(".stderr");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    dup2(open("/dev/null", O_WRONLY), 1);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+             const std::function<void(pid_t)>& whileRunning = {}) {
+  return test::RunProgram(dir.path(), command, [] {
     // Open MPI: root may start processes, and more of them than there are cores.
     setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
     setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
     setenv("OMPI_MCA_rmaps_base_oversubscribe", "1", 1);
-    std::vector<char*> argv;
-    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  if (whileRunning) whileRunning(pid);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  const auto b = ReadBytes(err);
-  std::filesystem::remove(err);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-          std::string(b.begin(), b.end())};
+  }, whileRunning);
 }
 
 Result One(const TempDir& dir, std::vector<std::string> args) {
@@ -67,13 +47,7 @@ Result Mpi(const TempDir& dir, int processes, std::vector<std::string> args,
   return RunIn(dir, args, whileRunning);
 }
 
-std::vector<std::string> Files(const TempDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> Files(const TempDir& dir) { return test::FileNames(dir); }
 
 // The child of mpirun `parent` that is rank `rank` (0 when there is none yet).
 pid_t RankProcess(pid_t parent, int rank) {
@@ -128,25 +102,11 @@ class MpiRenderer : public ::testing::Test {
   static std::vector<uint8_t> Bytes(const std::string& name) { return ReadBytes(dir->file(name)); }
 
   // A project stopped at record `at` in `state`: the records before it from `done`, the others
-  // from `before` (a paused first run has no records beyond `at`).
+  // from `before`.
   static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at,
                                uint8_t state) {
-    const auto b = Bytes(before), d = Bytes(done);
-    TCalcParams p = DecodeParameterBlock(b.data(), b.size()).Params;
-    p.State = state;
-    p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
-    p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
-    const int64_t n = state == StatePaused ? at : kRecords;
-    if (state == StatePaused) p.IterationsDone = 0;
-    std::vector<uint8_t> out = EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(n));
-    for (int64_t file = 0; file < 2; ++file) {
-      const auto from = [&](const std::vector<uint8_t>& f, int64_t k) {
-        return f.begin() + static_cast<long>(f.size() - 16 * kRecords + 8 * (kRecords * file + k));
-      };
-      out.insert(out.end(), from(d, 0), from(d, at));
-      out.insert(out.end(), from(b, at), from(b, n));
-    }
-    WriteBytes(dir->file("cut.LPr"), out);
+    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state,
+                                  dir->file("cut.LPr"));
   }
 
   static inline TempDir* dir = nullptr;
