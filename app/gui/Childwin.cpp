@@ -34,6 +34,7 @@
 #include "app/gui/ProgressForm.h"
 #include "app/gui/QtDispatcher.h"
 #include "app/gui/RadioGroup.h"
+#include "app/gui/Settings.h"
 #include "app/gui/WheelGuard.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/Histogram.h"
@@ -141,6 +142,7 @@ void TMDIChild::FormCreate() {
 
   PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
                                      [this]() -> const TCalcParams& { return params_; });
+  PictureExport->Anchor = ToolButton3;
   connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
 
   ConnectChangeHandlers();
@@ -396,7 +398,10 @@ bool TMDIChild::WriteTempParameters() {
   }
 }
 
-void TMDIChild::ParametersLoaded() { ApplyParameters(); }
+void TMDIChild::ParametersLoaded() {
+  ApplyParameters();
+  changed_ = false;  // showing a file just opened is no change of it
+}
 
 void TMDIChild::ReportIoError(const std::exception& e) {
   DialogService::instance().error(this, QString::fromLocal8Bit(e.what()));
@@ -411,13 +416,15 @@ void TMDIChild::SaveParameters() {
       this, SaveRequest(QStringLiteral("save parameters"), QStringLiteral("parameter - file (*.Par);;all files (*)"),
                         QStringLiteral("Par"), Caption()));
   if (!path) return;
-  if (ToolButton9->isEnabled() &&
-      DialogService::instance().question(
-          this, QStringLiteral("This will also re-initialize the adjustments\ncontinue anyway?")) != QMessageBox::Yes)
+  // The file takes the settings as the pages show them; the block of the picture and its
+  // pending adjustments stay as they are, so there is nothing to ask.
+  TCalcParams pages = params_;
+  if (const auto problem = CollectControls(pages)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
     return;
-  if (!GatherParameters()) return;
+  }
   try {
-    SaveParameterFile(LocalPath(*path), params_);
+    SaveParameterFile(LocalPath(*path), pages);
   } catch (const std::exception& e) {
     DialogService::instance().error(
         this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
@@ -425,6 +432,7 @@ void TMDIChild::SaveParameters() {
   }
   // The caption follows the file only once it has been written.
   setWindowTitle(ProjectNameFromFile(*path));
+  RememberRecentFile(*path);
 }
 
 void TMDIChild::SaveProject() {
@@ -490,6 +498,7 @@ void TMDIChild::SaveProject() {
   }
   mainBar.setValue(0);
   setWindowTitle(ProjectNameFromFile(*path));
+  RememberRecentFile(*path);
   changed_ = false;
   progress.close();
 }

@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+
+#include "app/gui/Settings.h"
 
 namespace vantorel::gui {
 
@@ -31,9 +35,15 @@ class RealDialogs final : public DialogService {
       dialog.setAcceptMode(QFileDialog::AcceptOpen);
       dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (!r.presetFileName.isEmpty()) dialog.selectFile(r.presetFileName);
+    const QString start = StartPath(r);
+    if (QFileInfo(start).isDir())
+      dialog.setDirectory(start);
+    else if (!start.isEmpty())
+      dialog.selectFile(start);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first();
+    const QString chosen = dialog.selectedFiles().first();
+    RememberFolder(FileKind(r.defaultSuffix, r.filter), chosen);
+    return chosen;
   }
 
   std::optional<QColor> color(QWidget* parent, const QColor& initial, const QString& title) override {

@@ -23,6 +23,10 @@
 #include "app/gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
+#include "app/gui/ColourFileDrop.h"
+#include "app/gui/Settings.h"
+#include "app/PictureFile.h"
+#include "app/gui/HelpWindow.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
 #include "app/gui/WindowPlacement.h"
@@ -76,6 +80,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   setWindowIcon(ProgramIcon());
   // 700 x 619 at (182, 74), clamped to the screen where that does not fit (a 2x scale factor).
   PlaceWithinScreen(this, QPoint(182, 74), QSize(700, 619));
+  setAcceptDrops(true);
 
   mdiArea_ = new QMdiArea(this);
   mdiArea_->setObjectName("WorkSpace");
@@ -92,6 +97,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   NameControls(this);
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
   UrlOpener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  RestorePlace();  // where the user left it, on a screen that shows it
 }
 
 TMainForm::~TMainForm() {
@@ -136,6 +142,11 @@ void TMainForm::BuildMenus() {
   FileNew1->setShortcut(QKeySequence::New);
   FileOpen1 = AddAction(File1, "&open", "open existing file", &TMainForm::FileOpen1Execute);
   FileOpen1->setShortcut(QKeySequence::Open);
+  RecentFiles1 = File1->addMenu("recent files");
+  RecentFiles1->setObjectName("RecentFiles1");
+  RecentFiles1->menuAction()->setStatusTip("open one of the files used last");
+  connect(RecentFiles1, &QMenu::aboutToShow, this, &TMainForm::FillRecentFiles);
+  connect(File1, &QMenu::aboutToShow, this, &TMainForm::FillRecentFiles);
   Recovery1 = AddAction(File1, "recovery", "try to restore data from a tempfile", &TMainForm::ToolButton6Click);
   FileClose1 = AddAction(File1, "&close", "close active project", nullptr);
   connect(FileClose1, &QAction::triggered, mdiArea_, &QMdiArea::closeActiveSubWindow);
@@ -248,6 +259,7 @@ TMDIChild* TMainForm::OpenProjectWindow(const QString& name) {
   mdiArea_->setActiveSubWindow(window);
   child->FormActivate();
   child->setWindowTitle(name);
+  AcceptColourFileDrops(child->TabSheet3, child->ColorPage);
   return child;
 }
 
@@ -296,18 +308,16 @@ void TMainForm::Parameter1Click() {
 
 TMDIChild* TMainForm::LoadParameters(const QString& file) {
   DialogService& dialogs = DialogService::instance();
-  TMDIChild* child = OpenProjectWindow(ProjectNameFromFile(file));
-  // The file is read into a block of its own, so that a file that fails half way leaves the
-  // new window with the settings of a new project.
+  // The file is read and checked before any window exists, so that a file that cannot be
+  // used leaves none behind.
   TCalcParams loaded;
   try {
     loaded = LoadParameterFile(QFile::encodeName(file).toStdString());
     CheckLoadedBlock(loaded);
   } catch (const std::exception& e) {
-    dialogs.error(this, QString("The parameter file\n%1\ncould not be loaded:\n%2\n\n"
-                                "The new project window keeps the settings of a new project.")
+    dialogs.error(this, QString("The parameter file\n%1\ncould not be loaded:\n%2")
                             .arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(e.what())));
-    return child;
+    return nullptr;
   }
   // The new window has no picture data: progress stored in the file (a project file opened
   // as parameters) does not apply to it.
@@ -315,8 +325,12 @@ TMDIChild* TMainForm::LoadParameters(const QString& file) {
   loaded.ProgressRow = 0;
   loaded.State = StateInitialised;
   loaded.IterationsDone = 0;
+  TMDIChild* child = OpenProjectWindow(ProjectNameFromFile(file));
   child->Params() = std::move(loaded);
   child->ParametersLoaded();
+  RememberRecentFile(file);
+  // A picture shows its picture: computed again from the parameters it carries.
+  if (IsPngFile(QFile::encodeName(file).toStdString()) && child->InitialisePicture(false)) child->ToolButton2Click();
   return child;
 }
 
@@ -342,11 +356,11 @@ void TMainForm::ToolButton5Click() {
               "share/vantorel/help/index.html and is part of the source tree as docs/help/index.html.");
     return;
   }
-  if (!UrlOpener(QUrl::fromLocalFile(path)))
-    DialogService::instance().error(
-        this, QString("The help document could not be opened: no viewer for it was found.\n\n"
-                      "You can open it yourself in a web browser:\n%1")
-                  .arg(QDir::toNativeSeparators(path)));
+  if (!help_) {
+    help_ = new THelpWindow(this);
+    help_->UrlOpener = [this](const QUrl& url) { return UrlOpener(url); };
+  }
+  help_->ShowDocument(path);
 }
 
 void TMainForm::FileExit1Execute() { close(); }
@@ -404,6 +418,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  StorePlace();
   event->accept();
 }
 

@@ -17,6 +17,9 @@
 #include "app/gui/DialogService.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -27,6 +30,7 @@ namespace vantorel::gui {
 
 class TAboutBox;
 class TForm5;
+class THelpWindow;
 
 // Where the tiling commands place n windows in an area: "arrange horizontal" stacks them
 // one above the other at full width, "arrange vertical" puts them side by side at full
@@ -79,13 +83,17 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void Daten1Click();        // load a project file into a new project window
   void ToolButton6Click();   // recover a project file from left-over temporary files
   // Each creates a project window named after the file and fills that window (never the
-  // project active at the end); a file that cannot be used leaves it with the settings of a
-  // new project and empty data files, and says why. They return the window.
+  // project active at the end); a file that cannot be used leaves no window behind, says why
+  // and gives nullptr. They return the window. A PNG picture written by the program opens as
+  // its parameters and is computed again, so that the window shows its picture.
   TMDIChild* LoadParameters(const QString& file);
   TMDIChild* LoadProject(const QString& file);
-  // Opens each file in its own project window: parameter files (*.Par) as parameters, all
-  // others as project files.
+  // Opens each file as the open commands do: parameter files (*.Par) and the program's PNG
+  // pictures as parameters, colour files (*.Pal) into the active project's colour list, all
+  // others as project files, each in its own project window.
   void OpenFiles(const QStringList& files);
+  // Whether a dropped file is one OpenFiles takes (by its extension).
+  static bool CanOpen(const QString& file);
   void Parameter2Click();  // save the active project's parameters
   void Daten2Click();      // save the active project as a project file
   void HelpAbout1Execute();
@@ -103,9 +111,14 @@ class TMainForm : public QMainWindow, public IProjectHost {
   // Shows a popup menu at a screen position; tests replace it to see what would pop up.
   std::function<void(QMenu&, QPoint)> PopupShower;
 
-  // The help document, and how it is opened (the desktop's viewer unless replaced).
+  // The help document, and how "open in browser" opens it (the desktop's viewer unless
+  // replaced). "HELP !!!" shows it in the program's own help window.
   QString HelpDocumentPath() const;
   std::function<bool(const QUrl&)> UrlOpener;
+  THelpWindow* HelpWindow() const { return help_; }
+
+  // The recent files submenu of "&file", rebuilt each time it opens (app/gui/MainDesktop.cpp).
+  void FillRecentFiles();
 
   // The three open dialogs.
   static FileDialogRequest OpenDialog();     // parameter files
@@ -138,9 +151,14 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QAction* Daten1 = nullptr;
   QAction* Parameter2 = nullptr;
   QAction* Daten2 = nullptr;
+  QMenu* RecentFiles1 = nullptr;  // "recent files"
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Files dropped onto the frame open as OpenFiles opens them.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QAction* AddAction(QMenu* menu, const QString& text, const QString& hint, void (TMainForm::*handler)());
@@ -152,6 +170,10 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void FillWindowList();
   void SubWindowActivated(QMdiSubWindow* window);
   QList<QMdiSubWindow*> ProjectSubWindows() const;
+  // The stored place of the frame, brought onto a screen that shows it; and storing it.
+  void RestorePlace();
+  void StorePlace();
+  void LoadColourFile(const QString& file);
 
   QMdiArea* mdiArea_ = nullptr;  // the work space holding the project windows
   CurrentProjectSlots current_;
@@ -160,6 +182,7 @@ class TMainForm : public QMainWindow, public IProjectHost {
   TAboutBox* about_ = nullptr;
   TForm5* note_ = nullptr;
   TForm7* progress_ = nullptr;
+  THelpWindow* help_ = nullptr;
   QList<QAction*> windowListActions_;
 };
 

@@ -9,7 +9,10 @@
 #include <QProgressBar>
 #include <exception>
 
+#include "app/PictureFile.h"
 #include "app/ProjectFile.h"
+#include "app/gui/Settings.h"
+#include <QMdiSubWindow>
 #include "app/Recovery.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
@@ -64,18 +67,23 @@ TMDIChild* TMainForm::LoadProject(const QString& file) {
     loaded = vantorel::LoadProject(LocalPath(file), tmp1, tmp2, ProgressReport(progress));
   } catch (const std::exception& e) {
     progress.close();
+    // The window made for the file goes again: a failed open leaves nothing behind.
+    if (child) {
+      child->FormClose();
+      if (auto* window = qobject_cast<QMdiSubWindow*>(child->parentWidget())) window->close();
+    }
     const QString why = QString::fromLocal8Bit(e.what());
     DialogService::instance().error(
         this, why == QLatin1String(kProjectFileError)
                   ? why
-                  : QStringLiteral("The project file\n%1\ncould not be loaded:\n%2\n\n"
-                                   "The new project window keeps the settings of a new project.")
+                  : QStringLiteral("The project file\n%1\ncould not be loaded:\n%2")
                         .arg(QDir::toNativeSeparators(file), why));
-    return child;
+    return nullptr;
   }
   if (child) {
     child->Params() = std::move(loaded);
     child->ProjectLoaded();
+    RememberRecentFile(file);
   }
   progress.close();
   return child;
@@ -84,13 +92,10 @@ TMDIChild* TMainForm::LoadProject(const QString& file) {
 void TMainForm::OpenFiles(const QStringList& files) {
   for (const QString& file : files) {
     const QString suffix = QFileInfo(file).suffix();
-    if (suffix.compare(QLatin1String("Par"), Qt::CaseInsensitive) == 0)
+    if (suffix.compare(QLatin1String("Par"), Qt::CaseInsensitive) == 0 || IsPngFile(LocalPath(file)))
       LoadParameters(file);
     else if (suffix.compare(QLatin1String("Pal"), Qt::CaseInsensitive) == 0)
-      DialogService::instance().information(
-          this, QStringLiteral("%1\nis a colour file. Colour files are loaded on the \"colors\" page of a "
-                               "project window.")
-                    .arg(QDir::toNativeSeparators(file)));
+      LoadColourFile(file);
     else
       LoadProject(file);
   }

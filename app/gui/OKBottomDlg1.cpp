@@ -1,5 +1,7 @@
 #include "app/gui/OKBottomDlg1.h"
 
+#include "app/gui/WindowPlacement.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -30,6 +32,7 @@ TOKBottomDlg1::TOKBottomDlg1(QWidget* parent) : QDialog(parent) {
   column->addLayout(buttons);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  FitTitle(this);
 }
 
 }  // namespace vantorel::gui

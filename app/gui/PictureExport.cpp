@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QWidget>
 #include <cstring>
@@ -67,18 +66,15 @@ TPictureExport::TPictureExport(QWidget* window, std::function<const QImage&()> p
   WindowsBitmap1 = PopupMenu2->addAction(QStringLiteral("Windows-bitmap"), this, [this] { WindowsBitmap1Click(); });
   JpegBitmap1 = PopupMenu2->addAction(QStringLiteral("Jpeg-Bitmap"), this, [this] { JpegBitmap1Click(); });
   PngBitmap1 = PopupMenu2->addAction(QStringLiteral("PNG-Bitmap (with parameters)"), this, [this] { PngBitmap1Click(); });
-  PngBitmap1->setStatusTip(QStringLiteral("a PNG picture that \"open file\" > \"parameter\" opens as its settings"));
+  PngBitmap1->setStatusTip(QStringLiteral("a PNG picture that \"open file\" > \"parameter\" opens again, computed from its settings"));
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
 }
 
 QPoint TPictureExport::PopupMenu2Position() const {
-  // Inside the frame the project window sits in a sub-window of the work space.
-  const QWidget* frame = window_->window();
-  const QWidget* sub = window_->parentWidget() && qobject_cast<const QMdiSubWindow*>(window_->parentWidget())
-                           ? window_->parentWidget()
-                           : nullptr;
-  const QPoint windowOffset = sub && frame != window_ ? sub->pos() : QPoint();
-  return frame->frameGeometry().topLeft() + windowOffset + QPoint(270, 150);
+  // Under the button that was pressed, wherever the window is (maximised in the work space
+  // included); without one at the stated offset within the project window.
+  if (Anchor) return Anchor->mapToGlobal(QPoint(0, Anchor->height()));
+  return window_->mapToGlobal(QPoint(270, 150));
 }
 
 void TPictureExport::ToolButton3Click() { PopupShower(*PopupMenu2, PopupMenu2Position()); }

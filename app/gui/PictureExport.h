@@ -31,8 +31,8 @@ class TPictureExport : public QObject {
   TPictureExport(QWidget* window, std::function<const QImage&()> picture,
                  std::function<const TCalcParams&()> params);
 
-  // Pops up PopupMenu2 at the frame's left + the project window's left + 270 and the frame's
-  // top + the project window's top + 150.
+  // Pops up PopupMenu2 just below the Anchor button (at (270, 150) within the project window
+  // when there is none).
   void ToolButton3Click();
   QPoint PopupMenu2Position() const;
   void WindowsBitmap1Click();
@@ -46,6 +46,7 @@ class TPictureExport : public QObject {
   static FileDialogRequest SavePictureDialog1(const QString& caption);  // "save as JPG"
   static FileDialogRequest SavePictureDialog3(const QString& caption);  // "save as PNG"
 
+  QWidget* Anchor = nullptr;  // the button that pops the menu up
   QMenu* PopupMenu2 = nullptr;
   QAction* WindowsBitmap1 = nullptr;
   QAction* JpegBitmap1 = nullptr;

@@ -21,7 +21,8 @@ QString StartupNoteText() {
       "pages: formula, coordinates, colors, calculation.\n"
       "\u2022 Decimals take a comma: 0,5 - not 0.5.\n"
       "\u2022 Ctrl+S saves the parameters or the whole project, Ctrl+O opens them (a PNG "
-      "picture of Vantorel opens as its parameters).\n"
+      "picture of Vantorel opens as its picture, computed from its parameters); files can "
+      "also be dropped onto the window, and \"file\" > \"recent files\" lists the last ten.\n"
       "\u2022 An open project keeps its temporary files (.TMP0 to .TMP2) in the folder the "
       "program was started in.\n"
       "\u2022 \"HELP !!!\" (F1) explains everything, the formula syntax too.");

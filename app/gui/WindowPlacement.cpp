@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QMargins>
+#include <QMdiSubWindow>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
@@ -46,6 +48,35 @@ void PlaceWithinScreen(QWidget* window, QPoint framePosition, QSize clientSize) 
   if (fitted == frame) return;
   window->resize(fitted.size().shrunkBy(decorations));
   window->move(fitted.topLeft());
+}
+
+QPoint PlaceBeside(const QRect& anchor, QSize frameSize, const QRect& area) {
+  const int gap = 8;
+  const QRect right(QPoint(anchor.right() + 1 + gap, anchor.top()), frameSize);
+  const QRect left(QPoint(anchor.left() - gap - frameSize.width(), anchor.top()), frameSize);
+  for (const QRect& candidate : {right, left})
+    if (area.isEmpty() || (candidate.left() >= area.left() && candidate.right() <= area.right()))
+      return FitIntoArea(candidate, area).topLeft();
+  return FitIntoArea(QRect(anchor.topLeft() + QPoint(2 * gap, 2 * gap), frameSize), area).topLeft();
+}
+
+void ShowBeside(QWidget* window, const QWidget* owner) {
+  if (!owner || window->isVisible()) return;
+  const QWidget* beside = owner;
+  while (beside->parentWidget() && !qobject_cast<const QMdiSubWindow*>(beside)) beside = beside->parentWidget();
+  const QRect anchor(beside->mapToGlobal(QPoint(0, 0)), beside->size());
+  const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const QSize decorations = window->frameGeometry().size() - window->size();
+  const QSize frame = window->size() + (decorations.isEmpty() ? QSize(8, 30) : decorations);
+  window->move(PlaceBeside(anchor, frame, screen ? screen->availableGeometry() : QRect()));
+}
+
+void FitTitle(QWidget* dialog) {
+  // The title in the title bar's font (about the application's) and room for the icon and
+  // the window buttons.
+  const int title = QFontMetrics(QApplication::font()).horizontalAdvance(dialog->windowTitle());
+  dialog->setMinimumWidth(std::max(dialog->minimumWidth(), title + 160));
 }
 
 }  // namespace vantorel::gui

@@ -22,4 +22,15 @@ QRect FitIntoArea(const QRect& wanted, const QRect& area);
 // manager has framed the window).
 void PlaceWithinScreen(QWidget* window, QPoint framePosition, QSize clientSize);
 
+// Where a tool window of the given frame size goes beside a window (both as frames on the
+// screen): right of it, else left of it, top edges level, else over it; always fitted into
+// the area.
+QPoint PlaceBeside(const QRect& anchor, QSize frameSize, const QRect& area);
+// Moves a tool window beside the window that contains `owner` (its project window when it
+// sits in the work space), unless the tool window is already showing.
+void ShowBeside(QWidget* window, const QWidget* owner);
+
+// A dialog at least as wide as its title needs, so that the title bar does not cut it.
+void FitTitle(QWidget* dialog);
+
 }  // namespace vantorel::gui

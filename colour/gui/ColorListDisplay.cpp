@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "app/gui/DialogService.h"
+#include "app/gui/Settings.h"
 #include "colour/ColorFile.h"
 #include "colour/ColorMapping.h"
 #include "colour/gui/ColorDialogs.h"
@@ -542,21 +543,28 @@ void TColorListDisplay::Button9Click() {
     SaveColorFile(path->toStdString(), State());
   } catch (const std::exception& e) {
     DialogService::instance().error(this, QStringLiteral("The colours were not saved:\n%1").arg(e.what()));
+    return;
   }
+  RememberRecentFile(*path);
 }
 
 void TColorListDisplay::Button10Click() {
   const auto path = DialogService::instance().fileName(this, ColorFileRequest(FileDialogRequest::Open));
-  if (!path) return;
+  if (path) LoadColourFile(*path);
+}
+
+bool TColorListDisplay::LoadColourFile(const QString& path) {
   ColorEdit edit;
   try {
-    edit.State = LoadColorFile(path->toStdString());
+    edit.State = LoadColorFile(path.toStdString());
   } catch (const std::exception& e) {
     DialogService::instance().error(
         this, QStringLiteral("The colours were not loaded:\n%1\nThe colour list stays as it was.").arg(e.what()));
-    return;
+    return false;
   }
   Commit(edit);
+  RememberRecentFile(path);
+  return true;
 }
 
 }  // namespace vantorel::gui

@@ -105,6 +105,9 @@ class TColorListDisplay : public QWidget {
   void swapcolors1Click();               // "swap colors"
   void Button9Click();                   // "save" colour file
   void Button10Click();                  // "load" colour file
+  // Loads a colour file into the list as "load" does with the file chosen; false after the
+  // message when it cannot be read (the list stays as it was).
+  bool LoadColourFile(const QString& path);
 
   // Colours the preview grid through the list as it stands (the items, not the stored list).
   void DrawPreview(const PreviewGrid& grid);

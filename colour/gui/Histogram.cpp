@@ -1,5 +1,9 @@
 #include "colour/gui/Histogram.h"
 
+#include "core/RangeText.h"
+
+#include <algorithm>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -147,7 +151,11 @@ TForm4::TForm4(const PixelDataFile& exponents, const TCalcParams& params, QWidge
 void TForm4::ToolButton12Click(PixelDataFile& exponents, const TCalcParams& params, QWidget* parent) {
   const int64_t position = exponents.IsOpen() ? exponents.Position() : 0;
   TForm4 form(exponents, params, parent);
+  // The window comes back as it was left: with the number of bins chosen last.
+  static int bins = form.SpinEdit1->value();
+  form.SpinEdit1->setValue(bins);
   DialogService::instance().execDialog(&form);
+  bins = form.SpinEdit1->value();
   if (!exponents.IsOpen()) return;
   try {
     exponents.Seek(position);
@@ -245,14 +253,29 @@ void TForm4::DrawBars() {
     for (int y = top + 1; y < BarHeight; ++y) picture.setPixel(i, y, colour);
     picture.setPixel(i, top, qRgb(0, 0, 0));
   }
+  // A bar as light as the background is outlined in grey where the background touches it.
+  const QRgb outline = qRgb(160, 160, 160);
+  auto light = [](QRgb c) { return qRed(c) >= 0xF0 && qGreen(c) >= 0xF0 && qBlue(c) >= 0xF0; };
+  for (int i = 0; i < n; ++i) {
+    const int top = counts_.BarTop(i, BarHeight);
+    if (top >= BarHeight - 1 || !light(picture.pixel(i, BarHeight - 1))) continue;
+    for (const int j : {i - 1, i + 1}) {
+      if (j < 0 || j >= n) continue;
+      const int neighbourTop = std::min(counts_.BarTop(j, BarHeight), BarHeight);
+      for (int y = top; y < neighbourTop; ++y) picture.setPixel(j, y, outline);
+    }
+  }
   Image1->SetPicture(picture);
 }
 
 void TForm4::ScrollBox1Click() {
   if (!counts_.HasData()) return;
   const int p = ScrollBox1->horizontalScrollBar()->value();
-  Label2->setText(Text(counts_.ValueAt(p)));
-  Label3->setText(Text(counts_.Bins() >= kVisibleColumns ? counts_.ValueAt(p + kVisibleColumns - 1) : counts_.Xmax()));
+  // The edges show the digits in which they differ, not all fifteen.
+  const double left = counts_.ValueAt(p);
+  const double right = counts_.Bins() >= kVisibleColumns ? counts_.ValueAt(p + kVisibleColumns - 1) : counts_.Xmax();
+  Label2->setText(QString::fromStdString(RangeEndText(left, left, right)));
+  Label3->setText(QString::fromStdString(RangeEndText(right, left, right)));
 }
 
 void TForm4::Image1MouseMove(int x) {

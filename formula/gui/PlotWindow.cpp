@@ -1,5 +1,8 @@
 #include "formula/gui/PlotWindow.h"
 
+#include "app/gui/WindowPlacement.h"
+#include "core/RangeText.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -241,6 +244,7 @@ void TForm2::ShowFor(QPlainTextEdit* projectMemo) {
     }
   }
   if (link_) ProjectMemoChange();
+  ShowBeside(this, projectMemo);  // first shown beside the project window it plots
   show();
   raise();
   activateWindow();
@@ -379,8 +383,9 @@ void TForm2::FunctionPlot() {
     DialogService::instance().error(this, QString::fromStdString(*problem));
     return;
   }
-  Label1->setText(CheckBox1->isChecked() ? NumberText(ys.To) : Edit7->text());
-  Label2->setText(CheckBox1->isChecked() ? NumberText(ys.From) : Edit6->text());
+  // Computed ends show the digits in which they differ, not all fifteen.
+  Label1->setText(CheckBox1->isChecked() ? QString::fromStdString(RangeEndText(ys.To, ys.From, ys.To)) : Edit7->text());
+  Label2->setText(CheckBox1->isChecked() ? QString::fromStdString(RangeEndText(ys.From, ys.From, ys.To)) : Edit6->text());
   Label3->setText(Edit4->text());
   Label4->setText(Edit5->text());
   shownXs_ = xs;

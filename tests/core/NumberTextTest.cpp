@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/NumberText.h"
+#include "core/RangeText.h"
 
 using namespace vantorel;
 
@@ -31,4 +32,18 @@ TEST(FloatToPlainText, NeverWritesAnExponentAndBothFormsReadBack) {
     EXPECT_EQ(TextToFloat(FloatToText(v)), v) << FloatToText(v);
     EXPECT_EQ(TextToFloat(FloatToPlainText(v)), v) << FloatToPlainText(v);
   }
+}
+
+TEST(RangeEndText, ShowsTheDigitsInWhichTheEndsDiffer) {
+  struct Case {
+    double value, from, to;
+    const char* text;
+  } cases[] = {{-0.123456789012, -0.123456789012, 2.987654321098, "-0,12"},
+               {2.987654321098, -0.123456789012, 2.987654321098, "2,99"},
+               {1.000123456, 1.000123456, 1.000987654, "1,000123"},   // close ends keep more digits
+               {0.5, 0, 0.5, "0,5"},                                  // trailing zeros go
+               {1234.5678, 0, 98765.4321, "1200"},                    // wide ranges round whole numbers
+               {-0.0004, -0.0004, 10, "0"},
+               {0.25, 0.25, 0.25, "0,25"}};                           // no range: as always
+  for (const Case& c : cases) EXPECT_EQ(RangeEndText(c.value, c.from, c.to), c.text) << c.value;
 }

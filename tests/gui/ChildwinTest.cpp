@@ -260,26 +260,23 @@ TEST_F(ChildwinTest, GatheringRefusesBadInputAndKeepsTheBlock) {
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlockAfterAsking) {
+TEST_F(ChildwinTest, SaveParametersWritesThePagesWithoutAQuestion) {
   TMDIChild* child = Open("new project 1");
   child->Edit3->setText("1,25");
-  dialogs_.answerFile(std::nullopt);  // cancelled: nothing gathered
+  dialogs_.answerFile(std::nullopt);  // cancelled: nothing written
   child->SaveParameters();
-  EXPECT_EQ(child->Params().CenterX, DefaultCalcParams().CenterX);
   EXPECT_EQ(dialogs_.fileRequests.at(0).presetFileName, "new project 1.Par");
 
-  // Pending adjustments of an initialised picture ask first.
+  // Pending adjustments of an initialised picture stay pending: the file takes the pages, the
+  // picture's block stays, and nothing is asked.
   child->ToolButton9->setEnabled(true);
-  for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-    dialogs_.answerFile(Path("Fern.Par"));
-    dialogs_.answerMessage(answer);
-    child->SaveParameters();
-    EXPECT_TRUE(dialogs_.lastMessage().contains("re-initialize the adjustments"));
-    EXPECT_EQ(Exists("Fern.Par"), answer == QMessageBox::Yes);
-    EXPECT_EQ(child->Caption(), answer == QMessageBox::Yes ? "Fern" : "new project 1");
-  }
-  EXPECT_EQ(child->Params().CenterX, 1.25);
-  EXPECT_EQ(ReadBytes(File("Fern.Par")), Encoded(child->Params(), BlockForm::Parameters));
+  const TCalcParams applied = child->Params();
+  dialogs_.answerFile(Path("Fern.Par"));
+  child->SaveParameters();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
+  EXPECT_EQ(child->Caption(), "Fern");
+  EXPECT_EQ(LoadParameterFile(File("Fern.Par")).CenterX, 1.25);
+  EXPECT_TRUE(child->Params() == applied && child->ToolButton9->isEnabled());
   EXPECT_TRUE(child->Changed());  // saving parameters is not saving the project
 
   // Bad input stops the save.

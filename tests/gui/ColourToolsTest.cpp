@@ -258,5 +258,49 @@ TEST_F(HistogramOfAProject, ShowHistogramPutsTheFilePositionBackAndEditsMarkTheP
   EXPECT_EQ(dialogs_.dialogRequests, (std::vector<QString>{"histogram", "choose color and value"}));
 }
 
+TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars) {
+  TMDIChild* child = Open("h");
+  std::vector<double> v;
+  for (int i = 0; i < 400; ++i) v.push_back(i < 200 ? -0.5 + i / 1000.0 : (i - 200) / 100.0);
+  child->DataFile1().Write(v.data(), v.size());
+  child->ToolButton12->setEnabled(true);
+  // All white: the stored list gives white to every exponent.
+  child->Params().SetColors({{0xFFFFFF, -10}, {0xFFFFFF, 10}});
+  std::vector<int> seen;
+  QImage bars;
+  QString edges;
+  const auto look = [&](std::optional<int> type) {
+    dialogs_.answerDialog([&, type](QDialog* d) {
+      auto* form = dynamic_cast<TForm4*>(d);
+      ASSERT_NE(form, nullptr);
+      seen.push_back(form->SpinEdit1->value());
+      if (type) {  // typed into the field, as a person sets the bins
+        form->SpinEdit1->selectAll();
+        QTest::keyClicks(form->SpinEdit1, QString::number(*type));
+        QTest::keyClick(form->SpinEdit1, Qt::Key_Return);
+      }
+      form->Button1Click();
+      bars = form->Picture().copy();
+      edges = form->Label2->text() + " .. " + form->Label3->text();
+    });
+    child->ToolButton12->click();
+  };
+  look(100);
+  look(std::nullopt);
+  EXPECT_EQ(seen, (std::vector<int>{500, 100}));  // the second time as left the first time
+  ASSERT_EQ(bars.width(), 100);
+  EXPECT_EQ(edges, "-0,5 .. 1,99");  // the digits in which the edges differ
+  // A white bar beside a lower one shows a grey edge on the background; the background stays white.
+  int outlined = 0;
+  for (int x = 0; x < bars.width(); ++x)
+    for (int y = 0; y < bars.height(); ++y)
+      if (bars.pixelColor(x, y) == QColor(160, 160, 160)) ++outlined;
+  EXPECT_GT(outlined, 0);
+  int background = 0;
+  for (int x = 0; x < bars.width(); ++x) background += bars.pixelColor(x, 0) == QColor(Qt::white);
+  EXPECT_GT(background, 50);
+  look(500);  // the bins as the other tests expect them
+}
+
 }  // namespace
 }  // namespace vantorel::gui

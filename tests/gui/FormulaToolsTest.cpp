@@ -1,6 +1,7 @@
 // The formula page's tools on a real project window, and the plot window: its link with the
 // project, the function plot, refused ranges, zooming and the bifurcation graph with its STOP.
 #include "app/gui/RadioGroup.h"
+#include "app/gui/WindowPlacement.h"
 #include "formula/gui/PlotWindow.h"
 #include "gui/GuiTest.h"
 
@@ -163,6 +164,28 @@ TEST_F(FormulaToolsTest, FeigenbaumGraphStopsAtOnceEndsWithItsWindowAndNeverStay
   EXPECT_FALSE(plot.Running());
   EXPECT_EQ(plot.Button5->text(), "plot \"Feigenbaum-graph\"");
   EXPECT_TRUE(dialogs_.lastMessage().contains("is empty"));
+}
+
+TEST_F(FormulaToolsTest, ThePlotWindowOpensBesideTheProjectWindowWithRoundedAxisLabels) {
+  frame_->show();
+  TMDIChild* child = Open("near");
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+  QTest::mouseClick(child->Button7, Qt::LeftButton);
+  TForm2& plot = TForm2::Instance();
+  ASSERT_TRUE(plot.isVisible());
+  const QWidget* project = child->parentWidget();
+  const QRect projectRect(project->mapToGlobal(QPoint(0, 0)), project->size());
+  const QRect area = plot.screen()->availableGeometry();
+  const QPoint expected = PlaceBeside(projectRect, plot.frameGeometry().size(), area);
+  EXPECT_LE((plot.frameGeometry().topLeft() - expected).manhattanLength(), 40);
+  EXPECT_TRUE(area.contains(plot.frameGeometry().topLeft()));
+  // The automatic F(X) range shows the digits in which its ends differ, not fifteen.
+  plot.Memo1->setPlainText("sin(X*3,3)*1,23456789+0,1");
+  QTest::mouseClick(plot.CheckBox1, Qt::LeftButton);
+  ASSERT_TRUE(plot.CheckBox1->isChecked());
+  QTest::mouseClick(plot.Button2, Qt::LeftButton);  // "new plot"
+  EXPECT_LE(plot.Label1->text().size(), 8) << plot.Label1->text().toStdString();
+  EXPECT_LE(plot.Label2->text().size(), 8) << plot.Label2->text().toStdString();
 }
 
 }  // namespace

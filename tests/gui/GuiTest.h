@@ -16,6 +16,7 @@
 
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
+#include "app/gui/Settings.h"
 #include "gui/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -63,6 +64,11 @@ class WorkIn {
   QString previous_;
 };
 
+// Empties the program's settings (those of the test run) while created.
+struct FreshSettings {
+  FreshSettings() { gui::OpenSettings()->clear(); }
+};
+
 class FrameTest : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -78,6 +84,7 @@ class FrameTest : public ::testing::Test {
   TempDir dir_;
   WorkIn workIn_{dir_};
   ScriptedDialogs dialogs_;
+  FreshSettings settings_;
   std::unique_ptr<gui::TMainForm> frame_ = std::make_unique<gui::TMainForm>();
 };
 

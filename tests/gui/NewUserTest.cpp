@@ -3,6 +3,7 @@
 // controls that assistive technology could not name.
 #include "app/gui/About.h"
 #include "app/gui/Accessibility.h"
+#include "app/gui/OKBottomDlg1.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
 #include "app/gui/StartupNote.h"
@@ -106,6 +107,20 @@ TEST(WindowPlacement, TheStatedPlaceIsKeptWhereItFitsAndClampedWhereNot) {
                {{0, 30, 700, 1000}, {0, 74, 700, 649}},     // too narrow only
                {{-800, 20, 800, 600}, {-708, 20, 708, 600}}};  // a screen left of the primary one
   for (const Case& c : cases) EXPECT_EQ(FitIntoArea(wanted, c.area), c.expected) << c.area.x() << "," << c.area.y();
+}
+
+TEST(WindowPlacement, AToolWindowGoesBesideItsWindowOnTheScreen) {
+  const QRect area(0, 0, 1600, 1000);
+  EXPECT_EQ(PlaceBeside({100, 80, 400, 450}, {540, 600}, area), QPoint(508, 80));    // right of it
+  EXPECT_EQ(PlaceBeside({900, 80, 400, 450}, {540, 600}, area), QPoint(352, 80));    // no room right: left
+  EXPECT_EQ(PlaceBeside({300, 600, 1000, 450}, {540, 600}, area), QPoint(316, 400));  // over it, on screen
+}
+
+TEST(DialogTitles, TheChangeSettingsDialogIsWideEnoughForItsTitle) {
+  TOKBottomDlg1 dialog;
+  dialog.show();
+  const int title = QFontMetrics(QApplication::font()).horizontalAdvance(dialog.windowTitle());
+  EXPECT_GE(dialog.width(), title + 120);
 }
 
 TEST_F(NewUserTest, TheMainWindowLiesWithinTheScreen) {

@@ -13,7 +13,7 @@ using namespace test;
 
 using PictureExportTest = test::FrameTest;
 
-TEST_F(PictureExportTest, SavePicturePopsUpTheThreeTypesAtItsOffset) {
+TEST_F(PictureExportTest, SavePicturePopsUpTheThreeTypesAtItsButtonAlsoWhenMaximised) {
   frame_->move(40, 30);
   TMDIChild* child = frame_->OpenProjectWindow("fern");
   child->parentWidget()->move(25, 15);
@@ -23,9 +23,18 @@ TEST_F(PictureExportTest, SavePicturePopsUpTheThreeTypesAtItsOffset) {
     shown = &menu;
     at = p;
   };
-  child->ToolButton3Click();
-  ASSERT_EQ(shown, child->PictureExport->PopupMenu2);
-  EXPECT_EQ(at, frame_->frameGeometry().topLeft() + QPoint(25 + 270, 15 + 150));
+  frame_->show();
+  child->PageControl1->setCurrentWidget(child->TabSheet4);
+  QToolButton* button = child->ToolButton3;
+  for (const bool maximised : {false, true}) {
+    SCOPED_TRACE(maximised);
+    if (maximised) child->parentWidget()->showMaximized();
+    QCoreApplication::processEvents();
+    shown = nullptr;
+    child->ToolButton3Click();
+    ASSERT_EQ(shown, child->PictureExport->PopupMenu2);
+    EXPECT_EQ(at, button->mapToGlobal(QPoint(0, button->height())));
+  }
   // Without a picture nothing is asked and nothing written.
   child->PictureExport->WindowsBitmap1->trigger();
   EXPECT_TRUE(dialogs_.fileRequests.empty());
@@ -33,8 +42,8 @@ TEST_F(PictureExportTest, SavePicturePopsUpTheThreeTypesAtItsOffset) {
 }
 
 // Each item shows its dialog preset to the caption and writes the whole picture as its type;
-// cancelling writes nothing; a PNG reopens as the project's settings.
-TEST_F(PictureExportTest, EachTypeIsSavedThroughItsDialogAndAPngReopensAsSettings) {
+// cancelling writes nothing; a PNG reopens as its picture, computed from its settings.
+TEST_F(PictureExportTest, EachTypeIsSavedThroughItsDialogAndAPngReopensAsItsPicture) {
   QWidget window;
   window.setWindowTitle("fern");
   QImage image(30, 20, QImage::Format_RGB888);
@@ -44,6 +53,7 @@ TEST_F(PictureExportTest, EachTypeIsSavedThroughItsDialogAndAPngReopensAsSetting
   params.CenterX = 3.5;
   params.PictureWidth = 30;
   params.PictureHeight = 20;
+  params.AdjustRatio = false;
   TPictureExport exporter(&window, [&]() -> const QImage& { return image; },
                           [&]() -> const TCalcParams& { return params; });
   const std::tuple<QAction*, const char*, const char*> cases[] = {
@@ -74,7 +84,11 @@ TEST_F(PictureExportTest, EachTypeIsSavedThroughItsDialogAndAPngReopensAsSetting
   frame_->Parameter1Click();
   TMDIChild* reopened = frame_->ProjectWindows().last();
   EXPECT_EQ(reopened->Caption(), "a");
-  EXPECT_EQ(reopened->Params(), params);
+  // Its settings, and its picture computed again from them.
+  EXPECT_TRUE(reopened->PictureInitialised());
+  EXPECT_TRUE(reopened->Params().CenterX == 3.5 && reopened->Params().PictureWidth == 30 &&
+              reopened->Params().PictureHeight == 20);
+  EXPECT_EQ(reopened->Picture().size(), QSize(30, 20));
   EXPECT_EQ(reopened->Edit3->text(), QString::fromStdString(FloatToText(3.5)));
 
   // A write that fails is reported with the system's reason; the old file stays.
