@@ -123,7 +123,11 @@ CalcView CalculationControl::View() const {
   }
   if (!pictureInitialised_) {
     if (!busy_) on(C::ToolButton7);
-    if (stopped_ && !busy_) on(C::Button6);
+    // The stopped run's picture stays shown and can still be recoloured and exported.
+    if (stopped_ && !busy_) {
+      on(C::Button6);
+      on(C::ToolButton3);
+    }
     return v;
   }
   if (resetAvailable_) on(C::ToolButton9);

@@ -149,6 +149,7 @@ void TMDIChild::FormCreate() {
   NameControls(this);
   firstGather_ = true;
   changed_ = false;
+  PagesApplied();
   if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();
 }
 
@@ -223,6 +224,14 @@ void TMDIChild::FormActivate() {
   current.ParametersLoaded = [this] { ParametersLoaded(); };
   current.SaveProject = [this] { SaveProject(); };
   current.ProjectLoaded = [this] { ProjectLoaded(); };
+  ForgetIterationsDone();
+}
+
+void TMDIChild::ForgetIterationsDone() {
+  // While more iterations are being derived (or that run is interrupted), the records before the
+  // run's position rest on more iterations than those after it; the run must go on with the
+  // count it began with, or the two parts of the picture would be weighted differently.
+  if (params_.State == StateDeriving || params_.State == StateDerivingPaused) return;
   params_.IterationsDone = 0;
 }
 
@@ -337,19 +346,12 @@ std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
 
 bool TMDIChild::CheckSettings() {
   TCalcParams scratch = params_;
-  if (const auto problem = CollectControls(scratch)) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return false;
-  }
-  return true;
+  return CollectInto(scratch);
 }
 
 bool TMDIChild::GatherParameters() {
   TCalcParams gathered = params_;
-  if (const auto problem = CollectControls(gathered)) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return false;
-  }
+  if (!CollectInto(gathered)) return false;
   params_ = std::move(gathered);
   firstGather_ = false;
   return true;
@@ -384,11 +386,13 @@ void TMDIChild::ApplyParameters() {
   ColorPage->SetColors(p.ColorList, static_cast<uint32_t>(p.BelowColor), static_cast<uint32_t>(p.AboveColor));
   applying_ = false;
   CoordinatesError->hide();
+  PagesApplied();
 }
 
 bool TMDIChild::WriteTempParameters() {
   try {
-    vantorel::WriteTempParameters(LocalPath(TempFileName(0)), params_);
+    SaveParameterFile(LocalPath(TempFileName(0)), params_);
+    ForgetIterationsDone();
     return true;
   } catch (const std::exception& e) {
     ReportIoError(e);
@@ -415,9 +419,12 @@ void TMDIChild::SaveParameters() {
       DialogService::instance().question(
           this, QStringLiteral("This will also re-initialize the adjustments\ncontinue anyway?")) != QMessageBox::Yes)
     return;
-  if (!GatherParameters()) return;
+  // The file takes the settings as the pages show them; the block stays the one the picture's
+  // data were computed with.
+  TCalcParams shown = params_;
+  if (!CollectInto(shown)) return;
   try {
-    SaveParameterFile(LocalPath(*path), params_);
+    SaveParameterFile(LocalPath(*path), shown);
   } catch (const std::exception& e) {
     DialogService::instance().error(
         this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
@@ -436,7 +443,12 @@ void TMDIChild::SaveProject() {
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
     return;
   }
-  if (!CheckSettings()) {  // before the user chooses a file name
+  // The project file's block must describe its data: with a picture (or data) it is the block
+  // of the last initialisation and the adjustments applied since; edits not applied stay out of
+  // the file, and the status line says so. A project without data takes the pages as they are.
+  const bool holdsData = control_.PictureInitialised() || dataFile1_.RecordCount() > 0 || dataFile2_.RecordCount() > 0;
+  const bool leftOut = holdsData && PagesDifferFromBlock();
+  if (!holdsData && !CheckSettings()) {  // before the user chooses a file name
     saved_ = false;
     return;
   }
@@ -460,7 +472,7 @@ void TMDIChild::SaveProject() {
 
   // The settings are checked before the progress window comes up, so that a refusal is not
   // hidden behind it.
-  if (!GatherParameters()) {
+  if (!holdsData && !GatherParameters()) {
     saved_ = false;
     progress.close();
     return;
@@ -478,8 +490,10 @@ void TMDIChild::SaveProject() {
     QApplication::processEvents();
   };
   report.Bar = [&mainBar](int percent) { mainBar.setValue(percent); };
+  const int64_t records1 = dataFile1_.RecordCount(), records2 = dataFile2_.RecordCount();
+  int64_t saved = 0;
   try {
-    vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
+    saved = vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
   } catch (const std::exception& e) {
     mainBar.setValue(0);
     progress.close();
@@ -490,8 +504,27 @@ void TMDIChild::SaveProject() {
   }
   mainBar.setValue(0);
   setWindowTitle(ProjectNameFromFile(*path));
-  changed_ = false;
+  changed_ = leftOut;
   progress.close();
+  QStringList notes;
+  if (records1 != records2)
+    notes << QStringLiteral("The data files differed in length (%1 and %2 pixels): the project holds the first %3 "
+                            "pixels; the others are computed again when it continues.")
+                 .arg(records1)
+                 .arg(records2)
+                 .arg(saved);
+  if (leftOut)
+    notes << QStringLiteral("Saved with the settings the picture was computed with; the changed settings are not "
+                            "applied yet and were not saved.");
+  if (!notes.isEmpty()) StatusBar1->showMessage(notes.join(QLatin1Char(' ')));
+}
+
+bool TMDIChild::CollectInto(TCalcParams& params) {
+  if (const auto problem = CollectControls(params)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
+    return false;
+  }
+  return true;
 }
 
 void TMDIChild::ToolButton3Click() { PictureExport->ToolButton3Click(); }

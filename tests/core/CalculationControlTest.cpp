@@ -66,8 +66,10 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
       {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", "13 2 10"},
       {"a data file fails", [](auto& c) { return c.Fail() && c.Live() && !c.Running(); }, 4, 1, "pause", "13 10"},
       {"finish refused after failure", [&](auto& c) { return !c.Finish(selected); }, 4, 1, "pause", "13 10"},
-      {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 B6 it smart col"},
-      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start", "7 B6 it smart col"},
+      // The stopped picture stays: it can be recoloured and exported.
+      {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 3 B6 it smart col"},
+      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start",
+       "7 3 B6 it smart col"},
       {"initialise again", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
   };
   CalculationControl c;

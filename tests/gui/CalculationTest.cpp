@@ -230,7 +230,8 @@ TEST_F(CalculationTest, ASavedPausedProjectContinuesWhereItStoppedInTheWindowAnd
   // Loaded into a new window, the project shows the picture so far and goes on with start.
   TMDIChild* second = frame_->LoadProject(Path("paused.LPr"));
   ASSERT_NE(second, child_);
-  EXPECT_EQ(second->Params().State, StateInitialised);
+  EXPECT_EQ(second->Params().State, StatePaused);  // as it was saved
+  EXPECT_EQ(second->ToolButton2->toolTip(), "continue");
   EXPECT_EQ(second->Picture().pixel(0, 0), child_->Picture().pixel(0, 0));
   second->ToolButton2->click();
   std::swap(child_, second);

@@ -260,7 +260,7 @@ TEST_F(ChildwinTest, GatheringRefusesBadInputAndKeepsTheBlock) {
 // ---------------------------------------------------------------------------------------------
 // Saving
 
-TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlockAfterAsking) {
+TEST_F(ChildwinTest, SaveParametersWritesThePagesAfterAskingAndKeepsTheBlock) {
   TMDIChild* child = Open("new project 1");
   child->Edit3->setText("1,25");
   dialogs_.answerFile(std::nullopt);  // cancelled: nothing gathered
@@ -278,8 +278,13 @@ TEST_F(ChildwinTest, SaveParametersWritesTheGatheredBlockAfterAsking) {
     EXPECT_EQ(Exists("Fern.Par"), answer == QMessageBox::Yes);
     EXPECT_EQ(child->Caption(), answer == QMessageBox::Yes ? "Fern" : "new project 1");
   }
-  EXPECT_EQ(child->Params().CenterX, 1.25);
-  EXPECT_EQ(ReadBytes(File("Fern.Par")), Encoded(child->Params(), BlockForm::Parameters));
+  // The file holds the pages; the block stays the one the picture's data rest on.
+  EXPECT_EQ(child->Params().CenterX, DefaultCalcParams().CenterX);
+  TCalcParams shown = child->Params();
+  shown.CenterX = 1.25;
+  shown.Iterations = LoadParameterFile(File("Fern.Par")).Iterations;  // the rounding of the page's count
+  shown.CalmDownIterations = LoadParameterFile(File("Fern.Par")).CalmDownIterations;
+  EXPECT_EQ(ReadBytes(File("Fern.Par")), Encoded(shown, BlockForm::Parameters));
   EXPECT_TRUE(child->Changed());  // saving parameters is not saving the project
 
   // Bad input stops the save.
