@@ -211,6 +211,7 @@ void TMDIChild::ConnectChangeHandlers() {
 void TMDIChild::setChanged() {
   changed_ = true;
   control_.Changed();
+  control_.SetPagesDiffer(PagesDifferFromBlock());
   ApplyControl();
 }
 

@@ -321,6 +321,8 @@ class TMDIChild : public QWidget {
   void EndRunForClose();
   void RunFailed(const std::string& message);
   void SampleAndShowPreview();
+  // The status line for the calculation as it stands (StateStatusText).
+  void ShowStateStatus();
   bool AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image);
   void SetBitmap(TPicture&& picture, QImage&& image);
   void ShowRows(int32_t first, int32_t end);

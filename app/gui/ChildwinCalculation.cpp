@@ -282,6 +282,12 @@ void TMDIChild::StopRun() {
   params_.IterationsDone = 0;
   ClearDataFiles();
   ApplyControl();
+  StatusBar1->clearMessage();  // the stopped run's progress no longer says anything
+}
+
+void TMDIChild::ShowStateStatus() {
+  StatusBar1->showMessage(QString::fromStdString(StateStatusText(
+      params_.State, params_.ProgressColumn, params_.ProgressRow, params_.PictureWidth, params_.PictureHeight)));
 }
 
 bool TMDIChild::ClearDataFiles() {
@@ -351,7 +357,9 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
   if (!region) ReleaseArea();
   changed_ = true;
   thread_ = std::move(thread);
-  estimate_.Restart();
+  // The remaining time comes from the speed of this run, from where it starts.
+  estimate_.StartAt(ProgressPercent(thread_->Column(), thread_->Row(), thread_->Left(), thread_->Top(),
+                                    thread_->Right(), thread_->Bottom()));
   ApplyControl();
   thread_->Resume();
   Timer1->start();
@@ -596,7 +604,7 @@ void TMDIChild::Button6Click() {
     return;
   }
   ShowRows(0, bitmap_.Height);
-  StatusBar1->showMessage(QStringLiteral("progress: finished"));
+  ShowStateStatus();
   WriteTempParameters();
 }
 

@@ -73,11 +73,12 @@ QMap<QString, QString> TMDIChild::PageValues() const {
 
 void TMDIChild::PagesApplied(std::initializer_list<const char*> keys) {
   const QMap<QString, QString> now = PageValues();
-  if (keys.size() == 0) {
+  if (keys.size() == 0)
     appliedPages_ = now;
-    return;
-  }
-  for (const char* key : keys) appliedPages_[QLatin1String(key)] = now.value(QLatin1String(key));
+  else
+    for (const char* key : keys) appliedPages_[QLatin1String(key)] = now.value(QLatin1String(key));
+  control_.SetPagesDiffer(now != appliedPages_);
+  ApplyControl();
 }
 
 bool TMDIChild::PagesDifferFromBlock() const { return PageValues() != appliedPages_; }

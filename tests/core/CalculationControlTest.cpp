@@ -101,6 +101,28 @@ TEST(CalculationControlTest, LoadedInterruptedProjectsContinueWithANewRun) {
   }
 }
 
+TEST(CalculationControlTest, InitialiseIsOfferedAgainWhilePagesDifferFromThePicturesBlock) {
+  CalculationControl c;
+  c.Initialise();
+  c.Start();
+  for (const bool differ : {true, false}) {
+    c.SetPagesDiffer(differ);
+    EXPECT_EQ(c.View()[CalcControl::ToolButton7], differ);
+  }
+}
+
+TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
+  EXPECT_EQ(StateStatusText(StateFinished, 0, 0, 100, 4), "progress: finished");
+  EXPECT_EQ(StateStatusText(StatePaused, 0, 1, 100, 4), "progress: 25,00%");  // a recovered or paused run
+  EXPECT_EQ(StateStatusText(StateInitialised, 0, 0, 100, 4), "progress: 0,00%");
+  EXPECT_EQ(StateStatusText(StateDerivingPaused, 50, 3, 100, 4), "progress: 87,50%");
+  // A continued run's first tick measures the speed from where it started: from 50 % to 60 %
+  // in one period leaves four periods, 8 s.
+  ProgressEstimate e;
+  e.StartAt(50);
+  EXPECT_EQ(e.Tick(0, 12, 0, 0, 100, 20), "progress: 60,00%  remaining time: 8s");
+}
+
 TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {
   // Region 100 x 4: row 1, column 0 is 25 %.
   ProgressEstimate e;

@@ -206,7 +206,9 @@ TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
   });
   child_->Button6->click();
   EXPECT_TRUE(checked && !child_->Busy());
-  EXPECT_EQ(child_->StatusBar1->currentMessage(), "progress: finished");
+  const TCalcParams& p = child_->Params();  // paused: the part done, not "finished"
+  EXPECT_EQ(child_->StatusBar1->currentMessage(),
+            Q(StateStatusText(StatePaused, p.ProgressColumn, p.ProgressRow, p.PictureWidth, p.PictureHeight)));
   EXPECT_EQ(child_->DataFile1().Position(), 3);
   EXPECT_TRUE(child_->ToolButton2->isEnabled());
   child_->DataFile1().Seek(0);  // as the run left it

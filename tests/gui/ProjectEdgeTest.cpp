@@ -90,6 +90,7 @@ TEST_F(ProjectEdgeTest, LoadedInterruptedRunsOfferWhatAPauseOffersAndGoOnWhereTh
     TMDIChild* child = frame_->LoadProject(Path(file));
     ASSERT_TRUE(child);
     EXPECT_EQ(child->ToolButton2->toolTip(), c.hint);
+    EXPECT_NE(child->StatusBar1->currentMessage(), "progress: finished");  // it is not
     EXPECT_TRUE(child->ToolButton2->isEnabled() && child->ToolButton10->isEnabled());
     // As after a pause in the same session: the picture can be exported, inspected, recoloured.
     if (c.state != StateFinished) {
@@ -121,7 +122,10 @@ TEST_F(ProjectEdgeTest, SavingWritesTheBlockTheDataWereComputedWithAndSaysWhatWa
   int k = 0;
   for (const auto& [what, edit] : edits) {
     SCOPED_TRACE(what);
+    ASSERT_FALSE(child->ToolButton7->isEnabled());
     edit(child);
+    // The pages differ from the picture's block (colours are applied by "apply to picture").
+    EXPECT_TRUE(child->ToolButton7->isEnabled() || std::string(what) == "colours");
     const QString file = Path("edited" + std::to_string(++k) + ".LPr");
     dialogs_.answerFile(file);
     child->SaveProject();
@@ -152,6 +156,7 @@ TEST_F(ProjectEdgeTest, AStoppedPictureCanStillBeExported) {
   child->ToolButton10->click();
   ASSERT_FALSE(child->RunLive());
   EXPECT_TRUE(child->ToolButton3->isEnabled() && child->ToolButton7->isEnabled());
+  EXPECT_TRUE(child->StatusBar1->currentMessage().isEmpty());  // no old percentage
   dialogs_.answerFile(Path("stopped.bmp"));
   child->PictureExport->WindowsBitmap1->trigger();
   EXPECT_TRUE(Exists("stopped.bmp")) << dialogs_.lastMessage().toStdString();
