@@ -60,16 +60,17 @@ void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records, Pi
 
 }  // namespace
 
-void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
-                 PixelDataFile& tmp2, const ProjectProgress& progress) {
+int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
+                    PixelDataFile& tmp2, const ProjectProgress& progress) {
   Report(progress, "saving parameters...");
-  const int64_t records = tmp1.RecordCount();
+  const int64_t records = std::min(tmp1.RecordCount(), tmp2.RecordCount());
   if (records > std::numeric_limits<int32_t>::max())
     throw FormatError("The project holds too many pixel records for a project file.");
-  if (tmp2.RecordCount() < records)
-    throw FormatError("The project's data files differ in length; it cannot be saved.");
+  TCalcParams stored = params;
+  // Data files of unequal length: the shorter one is the extent of the data.
+  if (records != tmp1.RecordCount() || records != tmp2.RecordCount()) FitProgressToData(stored, records);
   const std::vector<uint8_t> block =
-      EncodeParameterBlock(params, BlockForm::Project, static_cast<int32_t>(records));
+      EncodeParameterBlock(stored, BlockForm::Project, static_cast<int32_t>(records));
 
   SafeFile file(path);
   file.Write(block.data(), block.size());
@@ -83,6 +84,7 @@ void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFi
   tmp2.Rewind();
   file.Commit();
   Bar(progress, 0);
+  return records;
 }
 
 void CheckLoadedBlock(const TCalcParams& p) {
@@ -110,11 +112,9 @@ void CheckLoadedBlock(const TCalcParams& p) {
 uint8_t MapLoadedState(uint8_t stored) {
   switch (stored) {
     case StateRunning:
-    case StatePaused:
-      return StateInitialised;
+      return StatePaused;
     case StateDeriving:
-    case StateDerivingPaused:
-      return StateFinished;
+      return StateDerivingPaused;
     default:
       return stored;
   }
@@ -122,6 +122,10 @@ uint8_t MapLoadedState(uint8_t stored) {
 
 void FitProgressToData(TCalcParams& p, int64_t records) {
   if (p.PictureWidth <= 0 || p.PictureHeight <= 0) return;
+  // Goes on with a first run: its exponents rest on no earlier iterations.
+  const auto firstRun = [&p] {
+    if (p.State == StateInitialised || p.State == StateRunning || p.State == StatePaused) p.IterationsDone = 0;
+  };
   const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
   const bool complete = records >= pixels;
   int64_t at;
@@ -132,8 +136,9 @@ void FitProgressToData(TCalcParams& p, int64_t records) {
   } else {
     at = std::min(int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn, records);
     // A position behind a row's last pixel stays as stored; it means the next row's start.
-    if (at == int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn) return;
+    if (at == int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn) return firstRun();
   }
+  firstRun();
   p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
   p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
 }

@@ -25,11 +25,13 @@ struct ProjectProgress {
 constexpr size_t kProjectChunkRecords = 10000;
 
 // Writes the project file through a temporary file renamed into place, so a failed save leaves
-// an existing file as it was. N is TMP1's length in records; TMP2 contributes the same number of
-// records and must hold at least that many. Leaves both files' positions at record 0.
+// an existing file as it was. N is the shorter data file's length in records (the files differ
+// only after a failed write or a crash): both contribute N records, and the block's state and
+// progress are fitted to them (FitProgressToData), so that the missing pixels are computed again
+// when the project continues. Returns N. Leaves both files' positions at record 0.
 // Throws IoError or FormatError.
-void SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
-                 PixelDataFile& tmp2, const ProjectProgress& progress = {});
+int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
+                    PixelDataFile& tmp2, const ProjectProgress& progress = {});
 
 // Reads a project file (or a parameter file, or a PNG picture carrying parameters: a project
 // without data). tmp1 and tmp2 must be open.
@@ -52,14 +54,17 @@ inline constexpr int32_t kMaxPictureSize = 100000;
 // naming the first problem.
 void CheckLoadedBlock(const TCalcParams& p);
 
-// The state a loaded calculation goes on from: running and paused (1, 2) become initialised
-// (0), deriving and paused deriving (4, 5) become finished (3).
+// The state a loaded calculation is shown in: no run exists after loading, so a run that was
+// going on when the project was saved (1, 4) is a paused one (2, 5), which "continue" takes up
+// at its stored position; the other states stay.
 uint8_t MapLoadedState(uint8_t stored);
 
 // Fits state and progress to the pixel records that exist: a finished or deriving project
 // (3, 4, 5) whose records cover fewer pixels than the picture becomes an interrupted one (state 0)
 // that continues at the first missing pixel; any other continues at its stored position or at
-// the first missing pixel, whichever comes first. records must not be negative.
+// the first missing pixel, whichever comes first. A project that goes on with a first run
+// (states 0, 1, 2) has exponents that rest on no earlier iterations: IterationsDone becomes 0.
+// records must not be negative.
 void FitProgressToData(TCalcParams& p, int64_t records);
 
 // The text for a record count that does not fit the file.

@@ -123,10 +123,15 @@ CalcView CalculationControl::View() const {
   }
   if (!pictureInitialised_) {
     if (!busy_) on(C::ToolButton7);
-    if (stopped_ && !busy_) on(C::Button6);
+    // The stopped run's picture stays shown and can still be recoloured and exported.
+    if (stopped_ && !busy_) {
+      on(C::Button6);
+      on(C::ToolButton3);
+    }
     return v;
   }
   if (resetAvailable_) on(C::ToolButton9);
+  if (pagesDiffer_ && !failed_) on(C::ToolButton7);
   if (adjustAvailable_ && !busy_) on(C::ToolButton13);
   if (failed_) {
     on(C::ToolButton10);
@@ -174,6 +179,16 @@ CalcView CalculationControl::View() const {
 void ProgressEstimate::Restart(bool keepLastProgress) {
   if (!keepLastProgress) lastProgress_ = 0;
   remainingSeconds_ = 0;
+}
+
+void ProgressEstimate::StartAt(double percent) {
+  lastProgress_ = percent;
+  remainingSeconds_ = 0;
+}
+
+std::string StateStatusText(uint8_t state, int32_t column, int32_t row, int32_t width, int32_t height) {
+  if (state == StateFinished) return "progress: finished";
+  return "progress: " + FixedPrecisionText(ProgressPercent(column, row, 0, 0, width, height), 4, 2) + "%";
 }
 
 std::string ProgressEstimate::Tick(int32_t column, int32_t row, int32_t left, int32_t top, int32_t right,

@@ -82,6 +82,8 @@ class CalculationControl {
   void Changed();
   // ToolButton9: the controls show the block again.
   void AdjustmentsReset() { resetAvailable_ = false; }
+  // The pages show other values than the block of the picture: "initialise" is offered again.
+  void SetPagesDiffer(bool differ) { pagesDiffer_ = differ; }
   bool SetBusy(bool busy);
 
   CalcView View() const;
@@ -96,6 +98,7 @@ class CalculationControl {
   bool busy_ = false;
   bool resetAvailable_ = false;   // ToolButton9
   bool adjustAvailable_ = false;  // ToolButton13
+  bool pagesDiffer_ = false;
 };
 
 // The progress display of a run, updated every timer period.
@@ -104,6 +107,9 @@ class ProgressEstimate {
   // Zeroes the last progress and the remaining seconds (a run starts or continues); the time
   // text stays.
   void Restart(bool keepLastProgress = false);
+  // A run that starts at `percent` of its region (a continued one): the first tick measures the
+  // speed from there.
+  void StartAt(double percent);
   // One timer tick at pixel (column, row) of the region (right and bottom exclusive).
   // Returns the status text "progress: 25,00%  remaining time: 6s".
   std::string Tick(int32_t column, int32_t row, int32_t left, int32_t top, int32_t right, int32_t bottom);
@@ -124,6 +130,10 @@ class ProgressEstimate {
 // The percentage done of a region: ((row - top)(right - left) + column - left) * 100 /
 // ((right - left)(bottom - top)).
 double ProgressPercent(int32_t column, int32_t row, int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+// The status text of a calculation that is not running: "progress: finished" in state 3,
+// otherwise how much of the picture the run has done ("progress: 45,00%").
+std::string StateStatusText(uint8_t state, int32_t column, int32_t row, int32_t width, int32_t height);
 
 // "1d 1h 1m 1s", "1h 0m 0s", "59s".
 std::string RemainingTimeText(int64_t seconds);

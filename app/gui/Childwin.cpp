@@ -151,6 +151,7 @@ void TMDIChild::FormCreate() {
   NameControls(this);
   firstGather_ = true;
   changed_ = false;
+  PagesApplied();
   if (PageControl1->currentIndex() == kColorsPage) ColorPage->DrawColorPad();
 }
 
@@ -212,6 +213,7 @@ void TMDIChild::ConnectChangeHandlers() {
 void TMDIChild::setChanged() {
   changed_ = true;
   control_.Changed();
+  control_.SetPagesDiffer(PagesDifferFromBlock());
   ApplyControl();
 }
 
@@ -225,6 +227,14 @@ void TMDIChild::FormActivate() {
   current.ParametersLoaded = [this] { ParametersLoaded(); };
   current.SaveProject = [this] { SaveProject(); };
   current.ProjectLoaded = [this] { ProjectLoaded(); };
+  ForgetIterationsDone();
+}
+
+void TMDIChild::ForgetIterationsDone() {
+  // While more iterations are being derived (or that run is interrupted), the records before the
+  // run's position rest on more iterations than those after it; the run must go on with the
+  // count it began with, or the two parts of the picture would be weighted differently.
+  if (params_.State == StateDeriving || params_.State == StateDerivingPaused) return;
   params_.IterationsDone = 0;
 }
 
@@ -339,19 +349,12 @@ std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
 
 bool TMDIChild::CheckSettings() {
   TCalcParams scratch = params_;
-  if (const auto problem = CollectControls(scratch)) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return false;
-  }
-  return true;
+  return CollectInto(scratch);
 }
 
 bool TMDIChild::GatherParameters() {
   TCalcParams gathered = params_;
-  if (const auto problem = CollectControls(gathered)) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return false;
-  }
+  if (!CollectInto(gathered)) return false;
   params_ = std::move(gathered);
   firstGather_ = false;
   return true;
@@ -386,11 +389,13 @@ void TMDIChild::ApplyParameters() {
   ColorPage->SetColors(p.ColorList, static_cast<uint32_t>(p.BelowColor), static_cast<uint32_t>(p.AboveColor));
   applying_ = false;
   CoordinatesError->hide();
+  PagesApplied();
 }
 
 bool TMDIChild::WriteTempParameters() {
   try {
-    vantorel::WriteTempParameters(LocalPath(TempFileName(0)), params_);
+    SaveParameterFile(LocalPath(TempFileName(0)), params_);
+    ForgetIterationsDone();
     return true;
   } catch (const std::exception& e) {
     ReportIoError(e);
@@ -419,10 +424,7 @@ void TMDIChild::SaveParameters() {
   // The file takes the settings as the pages show them; the block of the picture and its
   // pending adjustments stay as they are, so there is nothing to ask.
   TCalcParams pages = params_;
-  if (const auto problem = CollectControls(pages)) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return;
-  }
+  if (!CollectInto(pages)) return;
   try {
     SaveParameterFile(LocalPath(*path), pages);
   } catch (const std::exception& e) {
@@ -444,7 +446,12 @@ void TMDIChild::SaveProject() {
     DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
     return;
   }
-  if (!CheckSettings()) {  // before the user chooses a file name
+  // The project file's block must describe its data: with a picture (or data) it is the block
+  // of the last initialisation and the adjustments applied since; edits not applied stay out of
+  // the file, and the status line says so. A project without data takes the pages as they are.
+  const bool holdsData = control_.PictureInitialised() || dataFile1_.RecordCount() > 0 || dataFile2_.RecordCount() > 0;
+  const bool leftOut = holdsData && PagesDifferFromBlock();
+  if (!holdsData && !CheckSettings()) {  // before the user chooses a file name
     saved_ = false;
     return;
   }
@@ -468,7 +475,7 @@ void TMDIChild::SaveProject() {
 
   // The settings are checked before the progress window comes up, so that a refusal is not
   // hidden behind it.
-  if (!GatherParameters()) {
+  if (!holdsData && !GatherParameters()) {
     saved_ = false;
     progress.close();
     return;
@@ -486,8 +493,10 @@ void TMDIChild::SaveProject() {
     QApplication::processEvents();
   };
   report.Bar = [&mainBar](int percent) { mainBar.setValue(percent); };
+  const int64_t records1 = dataFile1_.RecordCount(), records2 = dataFile2_.RecordCount();
+  int64_t saved = 0;
   try {
-    vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
+    saved = vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
   } catch (const std::exception& e) {
     mainBar.setValue(0);
     progress.close();
@@ -499,8 +508,27 @@ void TMDIChild::SaveProject() {
   mainBar.setValue(0);
   setWindowTitle(ProjectNameFromFile(*path));
   RememberRecentFile(*path);
-  changed_ = false;
+  changed_ = leftOut;
   progress.close();
+  QStringList notes;
+  if (records1 != records2)
+    notes << QStringLiteral("The data files differed in length (%1 and %2 pixels): the project holds the first %3 "
+                            "pixels; the others are computed again when it continues.")
+                 .arg(records1)
+                 .arg(records2)
+                 .arg(saved);
+  if (leftOut)
+    notes << QStringLiteral("Saved with the settings the picture was computed with; the changed settings are not "
+                            "applied yet and were not saved.");
+  if (!notes.isEmpty()) StatusBar1->showMessage(notes.join(QLatin1Char(' ')));
+}
+
+bool TMDIChild::CollectInto(TCalcParams& params) {
+  if (const auto problem = CollectControls(params)) {
+    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
+    return false;
+  }
+  return true;
 }
 
 void TMDIChild::ToolButton3Click() { PictureExport->ToolButton3Click(); }

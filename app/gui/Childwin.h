@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QImage>
+#include <QMap>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,7 +57,8 @@ class TMDIChild : public QWidget {
   explicit TMDIChild(IProjectHost& host, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
-  // Points the frame's current-project slots at this window; IterationsDone = 0.
+  // Points the frame's current-project slots at this window; IterationsDone = 0 (see
+  // ForgetIterationsDone).
   void FormActivate();
   // The frame's commands on the active project.
   void SaveParameters();
@@ -66,12 +69,15 @@ class TMDIChild : public QWidget {
   // state as stored; clears the changed flag.
   void ProjectLoaded();
 
+  // The pages show something else than the parameter block: edits not yet applied (by
+  // "initialize picture", "use settings", the adjustments or "apply to picture"), colours too.
+  bool PagesDifferFromBlock() const;
   // Controls -> block. On an input error the block stays as it was, the error is shown and the
   // result is false.
   bool GatherParameters();
   // Block -> controls (also rebuilds the colour list display).
   void ApplyParameters();
-  // Block -> TMP0 (progress fields written as 0, IterationsDone set to 0). Reports a failed
+  // Block -> TMP0 (progress fields written as 0), then ForgetIterationsDone. Reports a failed
   // write and returns false.
   bool WriteTempParameters();
 
@@ -216,6 +222,9 @@ class TMDIChild : public QWidget {
   bool InitialisePicture(bool askFirst = true);
   // Ends a live run after asking; true when no run is live afterwards.
   bool StopRunAfterAsking();
+  // Asks "really stop (all data is lost!!)?" with the run held still until the answer; "No"
+  // lets it go on. True on "Yes".
+  bool AskToStop();
   // A run exists (running or paused); while it does, the block and the files must not change.
   bool RunLive() const { return control_.Live(); }
   // A run computes at this moment (not paused, not held by the close query).
@@ -251,6 +260,9 @@ class TMDIChild : public QWidget {
 
  private:
   void FormCreate();
+  // IterationsDone = 0, so that the next "derive more iterations" continues the orbits alone;
+  // kept while a derive run is live or interrupted (states 4, 5).
+  void ForgetIterationsDone();
   void FindTempFileNames(const QString& base);
   void CreateDataFiles();
   void FillDemonstrationPreview();
@@ -260,18 +272,26 @@ class TMDIChild : public QWidget {
   QWidget* BuildCalculationPage();
   void ConnectChangeHandlers();
   void ConnectTools();
-  // The calculation page for a loaded project: the state mapped (1, 2 -> 0; 4, 5 -> 3), the
-  // buttons for it, the picture rebuilt from the stored exponents.
+  // The calculation page for a loaded project: the state mapped (1 -> 2, 4 -> 5), the buttons
+  // for it, the picture rebuilt from the stored exponents.
   void ShowLoadedCalculationState();
 
   // Reads the decimal fields of the pages into params; the message names the first bad field.
   std::optional<QString> CollectControls(TCalcParams& params) const;
   // Reports a setting that cannot be collected (before a save dialog asks for a file name).
   bool CheckSettings();
+  // CollectControls, reporting the first bad field; false then.
+  bool CollectInto(TCalcParams& params);
   void ReportIoError(const std::exception& e);
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
                  const QLineEdit* denominator, const QString& numeratorName,
                  const QString& denominatorName);
+
+  // The values of the pages' controls by control name ("colors": the colour list), and those
+  // the block was last applied from; PagesApplied takes the named ones (all when none is named).
+  QMap<QString, QString> PageValues() const;
+  void PagesApplied(std::initializer_list<const char*> keys = {});
+  QMap<QString, QString> appliedPages_;
 
   IProjectHost& host_;
   TCalcParams params_;
@@ -301,6 +321,8 @@ class TMDIChild : public QWidget {
   void EndRunForClose();
   void RunFailed(const std::string& message);
   void SampleAndShowPreview();
+  // The status line for the calculation as it stands (StateStatusText).
+  void ShowStateStatus();
   bool AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image);
   void SetBitmap(TPicture&& picture, QImage&& image);
   void ShowRows(int32_t first, int32_t end);

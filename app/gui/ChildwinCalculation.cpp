@@ -192,6 +192,7 @@ bool TMDIChild::InitialisePicture(bool askFirst) {
   gathered.IterationsDone = 0;
   params_ = std::move(gathered);
   firstGather_ = false;
+  PagesApplied();
   SetBitmap(std::move(picture), std::move(image));
   ReleaseArea();
   control_.Initialise();
@@ -215,6 +216,7 @@ bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
   if (!ClearDataFiles()) return false;
   params_.PictureWidth = width;
   params_.PictureHeight = height;
+  PagesApplied({"SpinEdit3", "SpinEdit4"});
   params_.ProgressColumn = params_.ProgressRow = 0;
   SetBitmap(std::move(picture), std::move(image));
   ReleaseArea();
@@ -234,18 +236,32 @@ bool TMDIChild::StopRunAfterAsking() {
     DialogService::instance().information(this, kWaitMessage);
     return false;
   }
-  if (DialogService::instance().question(this, kStopQuestion, QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Critical) != QMessageBox::Yes)
-    return false;
+  if (!AskToStop()) return false;
   StopRun();
   return true;
 }
 
+bool TMDIChild::AskToStop() {
+  // The run holds still while the question is open: the answer acts on the run the user saw,
+  // which cannot finish behind the question. "No" lets it go on.
+  const bool held = RunComputing();
+  const bool timerWasActive = Timer1->isActive();
+  if (held) {
+    Timer1->stop();
+    thread_->Suspend();
+  }
+  const bool yes = DialogService::instance().question(this, kStopQuestion, QMessageBox::Yes | QMessageBox::No,
+                                                      QMessageBox::Critical) == QMessageBox::Yes;
+  if (!yes && held && thread_) {
+    thread_->Resume();
+    if (timerWasActive) Timer1->start();
+  }
+  return yes;
+}
+
 void TMDIChild::ToolButton10Click() {
   if (Busy()) return;
-  if (DialogService::instance().question(this, kStopQuestion, QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Critical) != QMessageBox::Yes)
-    return;
+  if (!AskToStop()) return;
   StopRun();
 }
 
@@ -266,6 +282,12 @@ void TMDIChild::StopRun() {
   params_.IterationsDone = 0;
   ClearDataFiles();
   ApplyControl();
+  StatusBar1->clearMessage();  // the stopped run's progress no longer says anything
+}
+
+void TMDIChild::ShowStateStatus() {
+  StatusBar1->showMessage(QString::fromStdString(StateStatusText(
+      params_.State, params_.ProgressColumn, params_.ProgressRow, params_.PictureWidth, params_.PictureHeight)));
 }
 
 bool TMDIChild::ClearDataFiles() {
@@ -307,6 +329,8 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
     host_.MainProgressBar().setValue(position / 100);
   });
   thread->SetRowHandler([this](int32_t row) { ShowRows(row, row + 1); });
+  // A first run's exponents rest on no earlier iterations.
+  if (!deriving) params_.IterationsDone = 0;
   try {
     if (std::optional<QString> problem = ComputableProblem(params_)) throw FormatError(problem->toStdString());
     if (deriving)
@@ -333,7 +357,9 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
   if (!region) ReleaseArea();
   changed_ = true;
   thread_ = std::move(thread);
-  estimate_.Restart();
+  // The remaining time comes from the speed of this run, from where it starts.
+  estimate_.StartAt(ProgressPercent(thread_->Column(), thread_->Row(), thread_->Left(), thread_->Top(),
+                                    thread_->Right(), thread_->Bottom()));
   ApplyControl();
   thread_->Resume();
   Timer1->start();
@@ -520,11 +546,13 @@ void TMDIChild::ToolButton13Click() {
   }
   if (iterations) {
     params_.Iterations = SpinEdit1->value();  // as typed: the next run divides by it
+    PagesApplied({"SpinEdit1"});
     WriteTempParameters();
   }
   if (smart) {
     params_.ErrorLimit = *limit;
     params_.SmartIterate = CheckBox2->isChecked();
+    PagesApplied({"Edit11", "CheckBox2"});
     WriteTempParameters();
   }
   if (OKBottomDlg1->CheckBox3->isChecked()) Button6Click();
@@ -557,6 +585,7 @@ void TMDIChild::Button6Click() {
   params_.SetColors(colours);
   params_.BelowColor = static_cast<int32_t>(ColorPage->BelowColor());
   params_.AboveColor = static_cast<int32_t>(ColorPage->AboveColor());
+  PagesApplied({"colors"});
   PageControl1->setCurrentWidget(TabSheet4);
   TForm7& progress = host_.ProgressWindow();
   try {
@@ -575,7 +604,7 @@ void TMDIChild::Button6Click() {
     return;
   }
   ShowRows(0, bitmap_.Height);
-  StatusBar1->showMessage(QStringLiteral("progress: finished"));
+  ShowStateStatus();
   WriteTempParameters();
 }
 

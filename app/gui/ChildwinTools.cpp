@@ -119,7 +119,7 @@ void TMDIChild::ToolButton4Click() {
   // pass over the new picture, without processing events in between.
   preview.Fill(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, static_cast<size_t>(bitmap_.Stride));
   ShowRows(0, bitmap_.Height);
-  StatusBar1->showMessage(QStringLiteral("progress: finished"));
+  ShowStateStatus();
   ProgressBar1->setValue(0);
   ToolButton2->setToolTip(QStringLiteral("start"));
   SetToolButton2Image(0);

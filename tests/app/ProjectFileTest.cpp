@@ -70,6 +70,7 @@ TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFilesAndLoadsBackFromTheEnd) {
     // 12345 of 15000 pixels: the paused derivation goes on as a first run from pixel 12345.
     TCalcParams expected = params;
     expected.State = StateInitialised, expected.ProgressColumn = 45, expected.ProgressRow = 82;
+    expected.IterationsDone = 0;  // a first run rests on no earlier iterations
     EXPECT_EQ(LoadProject(dir.file(name), n1, n2, Recorder()), expected);
     EXPECT_EQ(Records(n1), d1);
     EXPECT_EQ(Records(n2), d2);
@@ -90,13 +91,24 @@ TEST_F(ProjectFileTest, ProjectWithoutDataIsTheBlockAloneAndAParameterFileLoadsA
   EXPECT_EQ(tmp2.RecordCount(), 0);
 }
 
-TEST_F(ProjectFileTest, DataFilesOfDifferentLengthAreNotSavedAndTheOldFileStays) {
-  FillData(5);
-  const double x = 1;
-  tmp1.WriteAt(5, &x, 1);
-  WriteBytes(dir.file("a.LPr"), {'o', 'l', 'd'});
-  EXPECT_THROW(SaveProject(dir.file("a.LPr"), params, tmp1, tmp2), FormatError);
-  EXPECT_EQ(ReadBytes(dir.file("a.LPr")), (std::vector<unsigned char>{'o', 'l', 'd'}));
+// A crash or a failed write between the two files leaves them of unequal length: the shorter is
+// the extent of the data, and the project goes on from there.
+TEST_F(ProjectFileTest, DataFilesOfUnequalLengthSaveTheShorterExtent) {
+  params.State = StatePaused, params.ProgressColumn = 10, params.ProgressRow = 0, params.IterationsDone = 0;
+  for (const bool longerFirst : {true, false}) {
+    SCOPED_TRACE(longerFirst);
+    tmp1.Clear(), tmp2.Clear();
+    FillData(8);
+    const double x = 1;
+    (longerFirst ? tmp1 : tmp2).WriteAt(8, &x, 1);
+    (longerFirst ? tmp1 : tmp2).WriteAt(9, &x, 1);
+    EXPECT_EQ(SaveProject(dir.file("a.LPr"), params, tmp1, tmp2), 8);
+    PixelDataFile n1, n2;
+    n1.Create(dir.file("n.TMP1")), n2.Create(dir.file("n.TMP2"));
+    const TCalcParams loaded = LoadProject(dir.file("a.LPr"), n1, n2);
+    EXPECT_TRUE(n1.RecordCount() == 8 && n2.RecordCount() == 8);
+    EXPECT_TRUE(loaded.State == StatePaused && loaded.ProgressColumn == 8 && loaded.ProgressRow == 0);
+  }
 }
 
 }  // namespace

@@ -101,31 +101,36 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
 }
 
 TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {
+  // Stored with IterationsDone 24; a project that goes on with a first run rests on none.
   const struct Case {
     uint8_t state;
     int32_t column, row, records;
     uint8_t wantState;
-    int32_t wantColumn, wantRow;
+    int32_t wantColumn, wantRow, wantDone;
   } cases[] = {
-      {StateFinished, 0, 0, 200, StateFinished, 0, 0},     // complete: as stored
-      {StateFinished, 0, 0, 57, StateInitialised, 17, 2},  // 57 of 200: interrupted at 57
-      {StateDeriving, 5, 5, 0, StateInitialised, 0, 0},
-      {StateDerivingPaused, 5, 5, 200, StateDerivingPaused, 5, 5},
-      {StatePaused, 7, 3, 200, StatePaused, 7, 3},         // the stored position comes first
-      {StatePaused, 7, 3, 45, StatePaused, 5, 2},          // the missing pixels come first
-      {StateRunning, kW, 1, 40, StateRunning, kW, 1},      // behind row 1's end: kept
+      {StateFinished, 0, 0, 200, StateFinished, 0, 0, 24},     // complete: as stored
+      {StateFinished, 0, 0, 57, StateInitialised, 17, 2, 0},   // 57 of 200: interrupted at 57
+      {StateDeriving, 5, 5, 0, StateInitialised, 0, 0, 0},
+      {StateDerivingPaused, 5, 5, 200, StateDerivingPaused, 5, 5, 24},
+      {StatePaused, 7, 3, 200, StatePaused, 7, 3, 0},          // the stored position comes first
+      {StatePaused, 7, 3, 45, StatePaused, 5, 2, 0},           // the missing pixels come first
+      {StateRunning, kW, 1, 40, StateRunning, kW, 1, 0},       // behind row 1's end: kept
+      {StateInitialised, 0, 0, 0, StateInitialised, 0, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.state) << " at " << c.column << "," << c.row << " with "
                                     << c.records);
-    TCalcParams loaded;
-    ASSERT_EQ(Load(ProjectBytes(Small(c.state, c.column, c.row), c.records), &loaded), "");
+    TCalcParams loaded, stored = Small(c.state, c.column, c.row);
+    stored.IterationsDone = 24;
+    ASSERT_EQ(Load(ProjectBytes(stored, c.records), &loaded), "");
     EXPECT_EQ(loaded.State, c.wantState);
     EXPECT_EQ(loaded.ProgressColumn, c.wantColumn);
     EXPECT_EQ(loaded.ProgressRow, c.wantRow);
+    EXPECT_EQ(loaded.IterationsDone, c.wantDone);
     EXPECT_EQ(tmp2.RecordCount(), c.records);
   }
-  const uint8_t mapped[6] = {0, 0, 0, 3, 3, 3};
+  // Nothing runs after loading: a run that was going on is shown paused.
+  const uint8_t mapped[6] = {0, 2, 2, 3, 5, 5};
   for (uint8_t s = 0; s < 6; ++s) EXPECT_EQ(MapLoadedState(s), mapped[s]) << int(s);
 }
 

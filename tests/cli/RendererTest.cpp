@@ -233,6 +233,26 @@ TEST_F(RendererContinuation, InterruptedRunsEndLikeUninterruptedOnes) {
   }
 }
 
+// A finished project whose data end early goes back to a first run at the first missing pixel,
+// with exponents that rest on no earlier iterations.
+TEST_F(RendererContinuation, AFinishedProjectWhoseDataEndEarlyEndsLikeAFreshRender) {
+  const auto full = Bytes("full.LPr");
+  const DecodedBlock head = Head("full.LPr");
+  ASSERT_EQ(head.Params.IterationsDone, SmallBlock().Iterations);
+  const int64_t n = 13 * 37 + 5;
+  std::vector<uint8_t> cut = EncodeParameterBlock(head.Params, BlockForm::Project, int32_t(n));
+  const size_t data = full.size() - 16 * kRecords;
+  for (size_t file = 0; file < 2; ++file) {
+    const auto from = full.begin() + static_cast<long>(data + file * 8 * kRecords);
+    cut.insert(cut.end(), from, from + 8 * n);
+  }
+  WriteBytes(dir->file("short.LPr"), cut);
+  const Result r = Render(*dir, {"short.LPr", "--data", "cont", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Bytes("cont.TMP1"), Bytes("full.TMP1"));
+  EXPECT_EQ(Bytes("cont.TMP2"), Bytes("full.TMP2"));
+}
+
 TEST_F(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputing) {
   // A finished project whose exponents all say "above the list" is black, whatever the formula.
   auto bytes = Bytes("full.LPr");

@@ -66,8 +66,10 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
       {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", "13 2 10"},
       {"a data file fails", [](auto& c) { return c.Fail() && c.Live() && !c.Running(); }, 4, 1, "pause", "13 10"},
       {"finish refused after failure", [&](auto& c) { return !c.Finish(selected); }, 4, 1, "pause", "13 10"},
-      {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 B6 it smart col"},
-      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start", "7 B6 it smart col"},
+      // The stopped picture stays: it can be recoloured and exported.
+      {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 3 B6 it smart col"},
+      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start",
+       "7 3 B6 it smart col"},
       {"initialise again", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
   };
   CalculationControl c;
@@ -97,6 +99,28 @@ TEST(CalculationControlTest, LoadedInterruptedProjectsContinueWithANewRun) {
     EXPECT_EQ(c.State(), continued);
     EXPECT_TRUE(c.Running());
   }
+}
+
+TEST(CalculationControlTest, InitialiseIsOfferedAgainWhilePagesDifferFromThePicturesBlock) {
+  CalculationControl c;
+  c.Initialise();
+  c.Start();
+  for (const bool differ : {true, false}) {
+    c.SetPagesDiffer(differ);
+    EXPECT_EQ(c.View()[CalcControl::ToolButton7], differ);
+  }
+}
+
+TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
+  EXPECT_EQ(StateStatusText(StateFinished, 0, 0, 100, 4), "progress: finished");
+  EXPECT_EQ(StateStatusText(StatePaused, 0, 1, 100, 4), "progress: 25,00%");  // a recovered or paused run
+  EXPECT_EQ(StateStatusText(StateInitialised, 0, 0, 100, 4), "progress: 0,00%");
+  EXPECT_EQ(StateStatusText(StateDerivingPaused, 50, 3, 100, 4), "progress: 87,50%");
+  // A continued run's first tick measures the speed from where it started: from 50 % to 60 %
+  // in one period leaves four periods, 8 s.
+  ProgressEstimate e;
+  e.StartAt(50);
+  EXPECT_EQ(e.Tick(0, 12, 0, 0, 100, 20), "progress: 60,00%  remaining time: 8s");
 }
 
 TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {

@@ -206,7 +206,9 @@ TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
   });
   child_->Button6->click();
   EXPECT_TRUE(checked && !child_->Busy());
-  EXPECT_EQ(child_->StatusBar1->currentMessage(), "progress: finished");
+  const TCalcParams& p = child_->Params();  // paused: the part done, not "finished"
+  EXPECT_EQ(child_->StatusBar1->currentMessage(),
+            Q(StateStatusText(StatePaused, p.ProgressColumn, p.ProgressRow, p.PictureWidth, p.PictureHeight)));
   EXPECT_EQ(child_->DataFile1().Position(), 3);
   EXPECT_TRUE(child_->ToolButton2->isEnabled());
   child_->DataFile1().Seek(0);  // as the run left it
@@ -230,7 +232,8 @@ TEST_F(CalculationTest, ASavedPausedProjectContinuesWhereItStoppedInTheWindowAnd
   // Loaded into a new window, the project shows the picture so far and goes on with start.
   TMDIChild* second = frame_->LoadProject(Path("paused.LPr"));
   ASSERT_NE(second, child_);
-  EXPECT_EQ(second->Params().State, StateInitialised);
+  EXPECT_EQ(second->Params().State, StatePaused);  // as it was saved
+  EXPECT_EQ(second->ToolButton2->toolTip(), "continue");
   EXPECT_EQ(second->Picture().pixel(0, 0), child_->Picture().pixel(0, 0));
   second->ToolButton2->click();
   std::swap(child_, second);

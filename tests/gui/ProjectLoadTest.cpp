@@ -51,12 +51,12 @@ TEST_F(ProjectLoadTest, LoadsIntoANewWindowOrLeavesNoneAndSaysWhy) {
 
   const struct Case {
     const char* file;
-    uint8_t state;  // in the block after loading: the stored one mapped
+    uint8_t state;  // in the block after loading: a run that was going on is paused
     int64_t records;
     const char* message;  // of a failed load: the text, or a part of it
   } cases[] = {
-      {"Done.LPr", StateFinished, kW * kH, nullptr},  {"Paused.LPr", StateInitialised, 3 * kW + 10, nullptr},
-      {"Deriving.LPr", StateFinished, kW * kH, nullptr}, {"Plain.Par", StateInitialised, 0, nullptr},
+      {"Done.LPr", StateFinished, kW * kH, nullptr},  {"Paused.LPr", StatePaused, 3 * kW + 10, nullptr},
+      {"Deriving.LPr", StateDerivingPaused, kW * kH, nullptr}, {"Plain.Par", StateInitialised, 0, nullptr},
       {"Count.LPr", 0, 0, "Dateifehler!"},            {"Junk.LPr", 0, 0, "too short"},
   };
   for (const Case& c : cases) {

@@ -44,6 +44,7 @@ class ScriptedDialogs final : public gui::DialogService {
                                       QMessageBox::StandardButtons buttons,
                                       QMessageBox::StandardButton defaultButton) override {
     messages.push_back({icon, title, text, buttons});
+    if (whileAsking) whileAsking(text);
     return Next(buttonAnswers, buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
                                : buttons.testFlag(QMessageBox::No)   ? QMessageBox::No
                                : defaultButton != QMessageBox::NoButton ? defaultButton
@@ -67,6 +68,9 @@ class ScriptedDialogs final : public gui::DialogService {
     Next(dialogAnswers, std::function<void(QDialog*)>([](QDialog*) {}))(dialog);
     return dialog->result();
   }
+
+  // Runs while a message box is open, before it is answered (the program waits for it).
+  std::function<void(const QString& text)> whileAsking;
 
   QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 
