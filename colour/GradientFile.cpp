@@ -15,7 +15,7 @@ namespace {
 
 using Colour = std::array<double, 3>;  // levels 0 ... 255
 
-constexpr double kTolerance = 1e-6;  // how far a number written with six decimals may be off
+constexpr double kTolerance = 1e-5;  // how far numbers written with six decimals may be apart
 constexpr double kTiny = 1e-10;      // shorter than this, a segment or a half of it has no width
 constexpr double kMaxLevelError = 0.5;
 constexpr int kMaxDepth = 30;

@@ -84,7 +84,9 @@ TEST(GimpGradient, EveryBlendStaysWithinHalfALevelBetweenItsStops) {
     }
     // Half a level of sampling and half a level of rounding the stops to whole levels.
     EXPECT_LE(worst, 1.0);
-    if (c.blend != 0) EXPECT_GT(s.Stops.size(), 4u);
+    if (c.blend != 0) {
+      EXPECT_GT(s.Stops.size(), 4u);
+    }
   }
   // Known colours of the known blends: curved (middle 0,25) at 0,25 is half way, sine at 0,25
   // is (1 - cos(pi / 4)) / 2, the spheres at 0,5 are sqrt(3) / 2 and 1 - sqrt(3) / 2.
