@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWidgetAction>
 
 #include "app/gui/DialogService.h"
 #include "colour/AutoColours.h"
@@ -232,8 +233,27 @@ void TColorListDisplay::FillPresetMenu() {
   }
   for (const auto& [preset, list] : presets) {
     const QString name = QString::fromStdString(preset.Name);
-    QAction* a = PresetMenu->addAction(QIcon(QPixmap::fromImage(ColourStripImage(list, kThumbWidth, kThumbHeight))), name);
+    // A menu shows icons small and square; a button in the menu shows the thumbnail at its size.
+    const QIcon thumb(QPixmap::fromImage(ColourStripImage(list, kThumbWidth, kThumbHeight)));
+    auto* a = new QWidgetAction(PresetMenu);
+    a->setIcon(thumb);
+    a->setText(name);
     a->setToolTip(Text(list.Entries.front().Value) + QStringLiteral(" ... ") + Text(list.Entries.back().Value));
+    auto* row = new QToolButton(PresetMenu);
+    row->setIcon(thumb);
+    row->setIconSize(QSize(kThumbWidth, kThumbHeight));
+    row->setText(name);
+    row->setToolTip(a->toolTip());
+    row->setAccessibleName(name);
+    row->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    row->setAutoRaise(true);
+    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    a->setDefaultWidget(row);
+    PresetMenu->addAction(a);
+    connect(row, &QToolButton::clicked, a, [a, this] {
+      PresetMenu->close();
+      a->trigger();
+    });
     const std::string key = preset.Name;
     connect(a, &QAction::triggered, this, [this, key] { ChoosePreset(key); });
   }
