@@ -154,7 +154,8 @@ void TImportRangeDlg::OKBtnClick() {
 // The page's commands
 
 void TColorListDisplay::BuildPaletteTools(QBoxLayout* page) {
-  auto* row = new QHBoxLayout;
+  // Two short rows, so that the page keeps the project window's default width.
+  auto* rows = new QGridLayout;
   PresetsButton = new QToolButton(this);
   PresetsButton->setText(QStringLiteral("presets"));
   PresetsButton->setToolTip(QStringLiteral("replace the colors by a shipped color list"));
@@ -174,11 +175,14 @@ void TColorListDisplay::BuildPaletteTools(QBoxLayout* page) {
   UndoButton = new QPushButton(QStringLiteral("undo"), this);
   UndoButton->setToolTip(QStringLiteral("the colors as they were before the last change"));
   UndoButton->setEnabled(false);
-  for (QWidget* w : std::initializer_list<QWidget*>{PresetsButton, ImportButton, ExportButton, AutoColoursButton,
-                                                    UndoButton})
-    row->addWidget(w);
-  row->addStretch(1);
-  page->addLayout(row);
+  PresetsButton->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  rows->addWidget(PresetsButton, 0, 0);
+  rows->addWidget(ImportButton, 0, 1);
+  rows->addWidget(ExportButton, 0, 2);
+  rows->addWidget(AutoColoursButton, 1, 0);
+  rows->addWidget(UndoButton, 1, 1);
+  rows->setColumnStretch(3, 1);
+  page->addLayout(rows);
 
   connect(ImportButton, &QPushButton::clicked, this, [this] { ImportClick(); });
   connect(ExportButton, &QPushButton::clicked, this, [this] { ExportClick(); });
