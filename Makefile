@@ -10,6 +10,8 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
+# The readers of other programs' colour files are small: a third of the time each.
+FUZZ_COLOUR_IMPORT_SECONDS ?= 20
 # Thread stress cycles of the sanitizer runs (the normal run does a few hundred).
 SANITIZER_STRESS_CYCLES ?= 1500
 FUZZ_CXX ?= $(shell command -v clang++-14 || command -v clang++)
@@ -53,8 +55,10 @@ fuzz: deps
 	@if [ -z "$(FUZZ_CXX)" ]; then echo "clang++ not found: the fuzz targets are not built"; exit 0; fi; \
 	CXX=$(FUZZ_CXX) cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DVANTOREL_FUZZ=ON -DVANTOREL_ASAN=ON \
 	  -DVANTOREL_GUI=OFF $(SANITIZER_FLAGS) >/dev/null && \
-	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_ParameterFile fuzz_ProjectFile fuzz_Formula fuzz_ColourFile && \
-	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula ColourFile
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target fuzz_ParameterFile fuzz_ProjectFile fuzz_Formula fuzz_ColourFile \
+	  fuzz_GimpGradient fuzz_GimpPalette fuzz_MapPalette && \
+	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula ColourFile && \
+	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_COLOUR_IMPORT_SECONDS) GimpGradient GimpPalette MapPalette
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz

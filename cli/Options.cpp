@@ -34,6 +34,24 @@ void ParseSize(const std::string& text, Overrides& o) {
 
 }  // namespace
 
+std::pair<double, double> ParseColourRange(const std::string& text) {
+  size_t cut = text.find(';');
+  if (cut == std::string::npos) {
+    std::vector<size_t> commas;
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] == ',') commas.push_back(i);
+    if (commas.size() == 1 || commas.size() == 3) cut = commas[commas.size() / 2];
+    else if (commas.size() == 2)
+      throw UsageError("--colour-range '" + text + "' can be read two ways: write the numbers with a decimal point "
+                       "(-1,0.1) or separate them with ';' (-1;0,1)");
+  }
+  if (cut == std::string::npos) throw UsageError("--colour-range needs LOW,HIGH, e.g. -1,0.1: '" + text + "'");
+  const double lo = RealValue("--colour-range", text.substr(0, cut));
+  const double hi = RealValue("--colour-range", text.substr(cut + 1));
+  if (!(lo < hi)) throw UsageError("--colour-range needs LOW smaller than HIGH: '" + text + "'");
+  return {lo, hi};
+}
+
 bool Overrides::Any() const {
   return PictureWidth || PictureHeight || Iterations || CalmDownIterations || FixedFormula ||
          FormulaText || W || V || U || Sequence || StartX || SmartIterate || ErrorLimit ||
@@ -109,6 +127,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       {"--region-width", [&](auto& n, auto& v) { c.Width = RealValue(n, v); }},
       {"--region-height", [&](auto& n, auto& v) { c.Height = RealValue(n, v); }},
       {"--angle", [&](auto& n, auto& v) { c.AngleDegrees = RealValue(n, v); }},
+      {"--colours", [&](auto&, auto& v) { o.Colours = v; }},
+      {"--colour-range", [&](auto&, auto& v) { o.ColourRange = ParseColourRange(v); }},
   };
   const std::map<std::string, std::function<void()>> flags = {
       {"-h", [&] { o.Help = true; }},
@@ -117,6 +137,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       {"-q", [&] { o.Quiet = true; }},
       {"--more", [&] { o.More = true; }},
       {"--fast", [&] { o.Fast = true; }},
+      {"--auto-colours", [&] { o.AutoColours = true; }},
+      {"--list-palettes", [&] { o.ListPalettes = true; }},
       {"--smart", [&] { c.SmartIterate = true; }},
       {"--no-smart", [&] { c.SmartIterate = false; }},
   };
@@ -146,7 +168,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
     o.Input = arg;
   }
 
-  if (o.Help || o.CheckFormula) return o;
+  if (o.Help || o.CheckFormula || o.ListPalettes) return o;
+  if (o.ColourRange && !o.Colours) throw UsageError("--colour-range spans the colours given with --colours");
+  if (o.Colours && o.Colours->empty()) throw UsageError("--colours needs a file or the name of a shipped list");
   // Values typed on the command line are checked here, with the desktop program's limits.
   const auto inRange = [](const std::optional<int32_t>& v, int32_t lo, int32_t hi) {
     return !v || (*v >= lo && *v <= hi);
@@ -228,6 +252,19 @@ picture afresh, stored pixel data are not used):
       --center-x X, --center-y Y  centre of the region
       --region-width X, --region-height Y  extent of the region
       --angle DEGREES    rotation of the region, counter-clockwise
+
+Colours (the list of value-colour pairs that colours the exponents):
+      --colours FILE|NAME  replace the colour list: a colour file (.Pal), a GIMP gradient
+                         (.ggr), a GIMP palette (.gpl), a 256-colour .map palette, or the
+                         NAME of a shipped list (see --list-palettes); the picture is coloured
+                         anew from the stored exponents, nothing is computed again for it
+      --colour-range LOW,HIGH  the values a gradient or palette spans (default: the first
+                         and last values of the list it replaces, -1 ... 0,1 for the default
+                         list); ';' may separate the numbers, e.g. -1;0,1
+      --auto-colours     after computing, move the list's values to the quantiles of the
+                         picture's exponents, negative and positive ones apart (0 stays), so
+                         that each colour band covers a similar share of the pixels
+      --list-palettes    list the shipped colour lists and exit
 
 Other:
       --check-formula TEXT  say whether TEXT is a usable formula and exit (0: usable)

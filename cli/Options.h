@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/CalcParams.h"
@@ -52,7 +53,17 @@ struct Options {
   bool More = false;
   bool Fast = false;                    // fixed formulas 2-6: sine and cosine from a vector library
   Overrides Changes;
+  // The colour list: a file of any colour format or the name of a shipped list; the range an
+  // imported gradient or palette spans; automatic colours after computing.
+  std::optional<std::string> Colours;
+  std::optional<std::pair<double, double>> ColourRange;
+  bool AutoColours = false;
+  bool ListPalettes = false;
 };
+
+// "LOW,HIGH" (also with ";"): two numbers with a decimal point or comma; a comma between them
+// is found when the text has one or three commas. Throws UsageError.
+std::pair<double, double> ParseColourRange(const std::string& text);
 
 // Throws UsageError with a message naming the offending argument.
 Options ParseOptions(const std::vector<std::string>& args);

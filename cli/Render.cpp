@@ -23,6 +23,7 @@
 #include "core/NumberText.h"
 #include "core/RechenThread.h"
 #include "core/SafeFile.h"
+#include "cli/Colours.h"
 #include "cli/RenderSteps.h"
 
 namespace vantorel::cli {
@@ -188,6 +189,10 @@ int Render(const Options& o, std::ostream& err) {
   if (stopRequested) {
     err << "vantorel-render: interrupted; nothing was written\n";
     return 1;
+  }
+  if (o.AutoColours) {
+    ApplyAutoColours(o, p, tmp1, err);
+    ColourFromData(p, tmp1, picture);
   }
   WriteOutputs(o, p, block.PicturePath, RowsOf(picture), tmp1, tmp2, err);
   return 0;

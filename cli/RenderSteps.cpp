@@ -11,6 +11,7 @@
 
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
+#include "cli/Colours.h"
 #include "colour/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
@@ -131,6 +132,7 @@ PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile&
     p.IterationsDone = 0;
     p.State = StateInitialised;
   }
+  ApplyColourOptions(o, p, err);
   CheckComputable(p);
 
   const bool nothingNamed = !o.Picture && !o.Project && !o.DataBase;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "cli/CheckFormula.h"
+#include "cli/Colours.h"
 #include "cli/Options.h"
 #include "cli/Render.h"
 #include "cli/RenderSteps.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.CheckFormula) return RunCheckFormula(*options.CheckFormula, std::cout);
+  if (options.ListPalettes) return ListPalettes(std::cout, std::cerr);
 
   InstallStopSignals(OnStopSignal);
   try {

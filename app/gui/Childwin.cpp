@@ -139,6 +139,9 @@ void TMDIChild::FormCreate() {
   ColorPage->SetColors(params_.ColorList, static_cast<uint32_t>(params_.BelowColor),
                        static_cast<uint32_t>(params_.AboveColor));
   ColorPage->DrawPreview(preview_);
+  // "auto colours" reads the exponents whenever no calculation is writing them.
+  ColorPage->SetExponentSource(
+      [this]() -> const PixelDataFile* { return control_.Running() || control_.Busy() ? nullptr : &dataFile1_; });
 
   PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
                                      [this]() -> const TCalcParams& { return params_; });

@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "app/ParameterFile.h"
+#include "cli/Colours.h"
 #include "cli/RenderSteps.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
@@ -695,6 +696,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
     PixelDataFile tmp1, tmp2;
     tmp1.Open(DataFile(setup.DataDir, 1));
     tmp2.Open(DataFile(setup.DataDir, 2));
+    ApplyAutoColours(o, p, tmp1, err);
     WriteOutputs(o, p, picturePath, RowsFromData(p, tmp1), tmp1, tmp2, err);
   } catch (const std::exception& e) {
     err << ProgramName() << ": " << e.what() << kept() << "\n";

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CheckFormula.h"
+#include "cli/Colours.h"
 #include "cli/Options.h"
 #include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
@@ -33,6 +34,10 @@ int Run(int argc, char** argv, int rank) {
   if (options.CheckFormula) {
     if (rank != 0) return 0;
     return RunCheckFormula(*options.CheckFormula, std::cout);
+  }
+  if (options.ListPalettes) {
+    if (rank != 0) return 0;
+    return ListPalettes(std::cout, std::cerr);
   }
   InstallStopSignals(OnStopSignal);
   return MpiRender(options, mpiOptions, std::cerr);

@@ -133,6 +133,7 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   side->setRowStretch(5, 1);
   listRow->addLayout(side);
   page->addWidget(GroupBox3);
+  BuildPaletteTools(page);
 
   // The colour bar with its end labels and the readout between them.
   ScrollBox4 = new QWidget(this);
@@ -271,6 +272,7 @@ int TColorListDisplay::ListView1Compare(const QListWidgetItem* a, const QListWid
 void TColorListDisplay::SortList() { ListView1->sortItems(Qt::AscendingOrder); }
 
 void TColorListDisplay::SetColors(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above) {
+  SetUndo(std::nullopt);  // a list pushed in from outside starts afresh
   ListView1->clear();
   images_.clear();
   for (const TColorEntry& e : list) AddItem(AddImage(e.Color), e.Value);
@@ -369,7 +371,9 @@ void TColorListDisplay::DrawPreview(const PreviewGrid& grid) {
 void TColorListDisplay::ShapeMouseDown(TShape* shape) {
   const auto chosen = DialogService::instance().color(this, ToQColor(shape->BrushColor()), QString());
   if (!chosen) return;
+  ColorListState before = State();
   shape->SetBrushColor(FromQColor(*chosen));
+  SetUndo(std::move(before));
   DrawColorPad();
   if (previewGrid_) DrawPreview(*previewGrid_);
   emit outerColorChanged();
@@ -427,7 +431,9 @@ void TColorListDisplay::Commit(const ColorEdit& edit) {
     DialogService::instance().error(this, QString::fromStdString(edit.Error));
     return;
   }
+  ColorListState before = State();
   SetColors(edit.State.Entries, edit.State.Below, edit.State.Above);
+  SetUndo(std::move(before));
   for (size_t row : edit.Selected)
     if (row < static_cast<size_t>(ListView1->count())) ListView1->item(static_cast<int>(row))->setSelected(true);
   if (!edit.Selected.empty()) ListView1->setCurrentRow(static_cast<int>(edit.Selected.front()), QItemSelectionModel::NoUpdate);

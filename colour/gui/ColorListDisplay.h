@@ -8,20 +8,27 @@
 #include <QLabel>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "colour/ColorList.h"
+#include "colour/ColourImport.h"
 #include "core/CalcParams.h"
 
 class QAction;
+class QBoxLayout;
 class QGroupBox;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace vantorel {
+class PixelDataFile;
 struct PreviewGrid;
 }
 
@@ -109,6 +116,26 @@ class TColorListDisplay : public QWidget {
   // message when it cannot be read (the list stays as it was).
   bool LoadColourFile(const QString& path);
 
+  // --- Shipped lists, other programs' colours and automatic colours (PaletteTools.cpp). Each
+  // replaces the list whole, as one step that "undo" takes back. ---
+  // Where the shipped lists are looked for (by default beside the program's folder).
+  void SetPresetFolders(std::vector<std::string> folders);
+  // The shipped lists, read on first use; those that cannot be read are left out.
+  const std::vector<std::pair<Preset, ColorListState>>& Presets();
+  void FillPresetMenu();
+  // Replaces the list by the shipped list of that name; false when there is none.
+  bool ChoosePreset(const std::string& name);
+  void ImportClick();  // "import": a gradient or palette of another program, or a colour file
+  // Imports the file at path (asking for the range the colours span when they have no values).
+  void ImportFile(const QString& path);
+  void ExportClick();  // "export": the list as a GIMP gradient or palette
+  // Where "auto colours" reads the picture's exponents; nothing while they cannot be read (a
+  // calculation is running).
+  void SetExponentSource(std::function<const PixelDataFile*()> source);
+  void AutoColoursClick();  // "auto colours"
+  bool CanUndo() const { return undo_.has_value(); }
+  void UndoClick();  // "undo": the list as it was before the last change
+
   // Colours the preview grid through the list as it stands (the items, not the stored list).
   void DrawPreview(const PreviewGrid& grid);
   const QImage& PreviewImage() const { return preview_; }
@@ -142,6 +169,12 @@ class TColorListDisplay : public QWidget {
   QAction* Farbreihenfolgeumkehren1 = nullptr;
   QAction* Farbwertenegativ1 = nullptr;
   QAction* swapcolors1 = nullptr;
+  QToolButton* PresetsButton = nullptr;     // "presets", with the menu of shipped lists
+  QMenu* PresetMenu = nullptr;
+  QPushButton* ImportButton = nullptr;      // "import"
+  QPushButton* ExportButton = nullptr;      // "export"
+  QPushButton* AutoColoursButton = nullptr; // "auto colours"
+  QPushButton* UndoButton = nullptr;        // "undo"
 
  signals:
   // The outer colours were changed by the user.
@@ -154,6 +187,8 @@ class TColorListDisplay : public QWidget {
 
  private:
   void ShapeMouseDown(TShape* shape);
+  void BuildPaletteTools(QBoxLayout* page);
+  void SetUndo(std::optional<ColorListState> before);
   // Shows an edit's result (or its message) and selects its rows.
   void Commit(const ColorEdit& edit);
   // Asks for a colour and a value with TOKBottomDlg.
@@ -165,6 +200,10 @@ class TColorListDisplay : public QWidget {
   QImage bar_;
   QImage preview_;
   std::unique_ptr<PreviewGrid> previewGrid_;  // the grid last drawn, so edits redraw the preview
+  std::optional<ColorListState> undo_;         // the list before the last change
+  std::vector<std::string> presetFolders_;
+  std::optional<std::vector<std::pair<Preset, ColorListState>>> presets_;
+  std::function<const PixelDataFile*()> exponents_;
 };
 
 }  // namespace vantorel::gui

@@ -31,5 +31,11 @@ void Formula(const uint8_t* data, size_t size);
 // Colour files: a file that loads has sorted entries and saves to bytes that load back to the
 // same list and save again to the same bytes.
 void ColourFile(const uint8_t* data, size_t size);
+// GIMP gradients: a gradient that reads joins up from 0 to 1 and samples to ordered stops from 0
+// to 1, which written as a gradient and read again are the same stops.
+void GimpGradient(const uint8_t* data, size_t size);
+// GIMP palettes and .map palettes: evenly spaced colours that write and read back the same.
+void GimpPalette(const uint8_t* data, size_t size);
+void MapPalette(const uint8_t* data, size_t size);
 
 }  // namespace vantorel::fuzz
