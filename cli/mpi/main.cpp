@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
+#include "core/Version.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ int Run(int argc, char** argv, int rank) {
     std::vector<std::string> args(argv + 1, argv + argc);
     mpiOptions = TakeMpiOptions(args);
     options = ParseOptions(args);
+    if (options.Thumbnail || options.TimeLimit)
+      throw UsageError("--thumbnail and --time-limit are options of vantorel-render only");
   } catch (const UsageError& e) {
     if (rank == 0)
       std::cerr << ProgramName() << ": " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
@@ -28,6 +31,10 @@ int Run(int argc, char** argv, int rank) {
   }
   if (options.Help) {
     if (rank == 0) std::cout << HelpText() << MpiHelpText();
+    return 0;
+  }
+  if (options.Version) {
+    if (rank == 0) std::cout << "vantorel-render-mpi " << vantorel::kVersion << "\n";
     return 0;
   }
   if (options.CheckFormula) {
