@@ -134,7 +134,7 @@ fi
 
 if command -v lintian >/dev/null; then
   echo "lintian tags:"
-  lintian --no-tag-display-limit "$main_deb" "${mpi_debs[@]}" | tee "$root/lintian.txt"
+  lintian --tag-display-limit 0 "$main_deb" "${mpi_debs[@]}" | tee "$root/lintian.txt"
   grep -q '^E: ' "$root/lintian.txt" && fail "lintian reports errors"
 else
   echo "package check: lintian is not installed; the packages were not linted"

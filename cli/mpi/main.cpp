@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "cli/CheckFormula.h"
 #include "cli/Options.h"
@@ -30,7 +31,14 @@ int Run(int argc, char** argv, int rank) {
     return 2;
   }
   if (options.Help) {
-    if (rank == 0) std::cout << HelpText() << MpiHelpText();
+    if (rank == 0) {
+      // The shared text with this program's name in its usage line.
+      std::string help = HelpText();
+      const std::string name = "vantorel-render";
+      if (const size_t at = help.find(name); at != std::string::npos)
+        help.insert(at + name.size(), "-mpi");
+      std::cout << help << MpiHelpText();
+    }
     return 0;
   }
   if (options.Version) {

@@ -67,7 +67,7 @@ TEST(Thumbnail, ShrinkingAveragesTheCoveredPixels) {
   const TPicture half = Shrink(rows, 2, 1);
   // Left block: red 0, 10, 40, 50 -> 25, blue 0, 1, 0, 1 -> 0.5 rounded up to 1.
   EXPECT_EQ(half.Pixel(0, 0), 0x01C819u);
-  EXPECT_EQ(half.Pixel(1, 0), 0x03C841u);  // red 20, 30, 60, 70 -> 45; blue 2, 3 -> 2.5 -> 3
+  EXPECT_EQ(half.Pixel(1, 0), 0x03C82Du);  // red 20, 30, 60, 70 -> 45; blue 2, 3 -> 2.5 -> 3
   EXPECT_EQ(asked, (std::vector<int32_t>{0, 1}));
   const TPicture same = Shrink(rows, 4, 2);
   EXPECT_EQ(same.Pixel(3, 1), 0x03C846u);
