@@ -5,6 +5,8 @@
 #   make test-asan  the suite under AddressSanitizer + UndefinedBehaviorSanitizer (no benchmarks)
 #   make test-tsan  the core and thread tests under ThreadSanitizer (no desktop program)
 #   make fuzz       every fuzz target for FUZZ_SECONDS from its stored corpus (needs clang)
+#   make package    the Debian packages vantorel and vantorel-mpi in BUILD_DIR/packages
+#   make package-check  make package, then unpacks the packages and checks what they hold
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
@@ -17,7 +19,7 @@ SANITIZER_STRESS_CYCLES ?= 1500
 FUZZ_CXX ?= $(shell command -v clang++-14 || command -v clang++)
 SANITIZER_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_BENCH=OFF $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz package package-check
 
 all: build
 
@@ -59,6 +61,17 @@ fuzz: deps
 	  fuzz_GimpGradient fuzz_GimpPalette fuzz_MapPalette && \
 	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) ParameterFile ProjectFile Formula ColourFile && \
 	bash tools/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_COLOUR_IMPORT_SECONDS) GimpGradient GimpPalette MapPalette
+
+package:
+	@bash tools/install-deps.sh package
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@rm -f $(BUILD_DIR)/packages/*.deb
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null
+	@ls $(BUILD_DIR)/packages/*.deb
+
+package-check: package
+	@bash tools/check-package.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz

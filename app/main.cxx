@@ -9,11 +9,14 @@
 //
 // Hidden option for measuring the start-up time: --quit-after-show (or the environment
 // variable VANTOREL_QUIT_AFTER_SHOW=1) ends the program as soon as the main window has been
-// exposed for the first time.
+// exposed for the first time. --help and --version print and end (the manual page is made
+// from them).
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWindow>
+
+#include <cstdio>
 
 #include "app/gui/About.h"
 #include "app/gui/Artwork.h"
@@ -21,6 +24,7 @@
 #include "app/gui/Main.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
+#include "core/Version.h"
 
 namespace {
 
@@ -48,6 +52,38 @@ bool HasOption(int argc, char** argv, const char* option) {
 bool QuitAfterShow(int argc, char** argv) {
   if (qEnvironmentVariable("VANTOREL_QUIT_AFTER_SHOW") == "1") return true;
   return HasOption(argc, argv, "--quit-after-show");
+}
+
+constexpr const char* kHelpText = R"HELP(Usage: vantorel [OPTION...] [FILE...]
+Computes, colours and explores Lyapunov fractals: projects in a multi-document window,
+each with the pages "formula", "coordinates", "colors" and "calculation".
+
+Each FILE opens in a project window of its own, as the open commands do: a parameter file
+(*.Par) with its settings, a project file (*.LPr, or any other name) with its picture and
+per-pixel data. Arguments after "--" are always files.
+
+Options:
+      --calculate        also start the calculation of every window opened at start (a new
+                         project when no FILE is named), as its start button does: a new
+                         picture is initialised first, a loaded project continues from its
+                         progress position
+  -h, --help             show this text and exit
+      --version          show the version and exit
+
+The toolkit's own options (for example -platform offscreen) are understood too.
+)HELP";
+
+// --help and --version are answered before the toolkit starts, so they need no display.
+bool AnsweredOnTheCommandLine(int argc, char** argv) {
+  if (HasOption(argc, argv, "--help") || HasOption(argc, argv, "-h")) {
+    std::fputs(kHelpText, stdout);
+    return true;
+  }
+  if (HasOption(argc, argv, "--version")) {
+    std::printf("vantorel %s\n", vantorel::kVersion);
+    return true;
+  }
+  return false;
 }
 
 // Starts every project window's calculation as its start button does.
@@ -78,11 +114,12 @@ QStringList FileArguments(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnsweredOnTheCommandLine(argc, argv)) return 0;
   const bool quitAfterShow = QuitAfterShow(argc, argv);
   const bool calculate = HasOption(argc, argv, "--calculate");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vantorel V2.1");
-  QApplication::setApplicationVersion("2.1");
+  QApplication::setApplicationVersion(vantorel::kVersion);
   QGuiApplication::setDesktopFileName("vantorel");
   QApplication::setWindowIcon(vantorel::gui::ProgramIcon());
   vantorel::gui::UseDecimalComma();

@@ -129,10 +129,23 @@ Options ParseOptions(const std::vector<std::string>& args) {
       {"--angle", [&](auto& n, auto& v) { c.AngleDegrees = RealValue(n, v); }},
       {"--colours", [&](auto&, auto& v) { o.Colours = v; }},
       {"--colour-range", [&](auto&, auto& v) { o.ColourRange = ParseColourRange(v); }},
+      {"--thumbnail",
+       [&](auto& n, auto& v) {
+         o.Thumbnail = IntValue(n, v);
+         if (*o.Thumbnail < kMinThumbnailSide || *o.Thumbnail > kMaxThumbnailSide)
+           throw UsageError("--thumbnail must lie in " + std::to_string(kMinThumbnailSide) + ".." +
+                            std::to_string(kMaxThumbnailSide));
+       }},
+      {"--time-limit",
+       [&](auto& n, auto& v) {
+         o.TimeLimit = RealValue(n, v);
+         if (*o.TimeLimit <= 0) throw UsageError("--time-limit must be positive");
+       }},
   };
   const std::map<std::string, std::function<void()>> flags = {
       {"-h", [&] { o.Help = true; }},
       {"--help", [&] { o.Help = true; }},
+      {"--version", [&] { o.Version = true; }},
       {"--quiet", [&] { o.Quiet = true; }},
       {"-q", [&] { o.Quiet = true; }},
       {"--more", [&] { o.More = true; }},
@@ -168,7 +181,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     o.Input = arg;
   }
 
-  if (o.Help || o.CheckFormula || o.ListPalettes) return o;
+  if (o.Help || o.Version || o.CheckFormula || o.ListPalettes) return o;
   if (o.ColourRange && !o.Colours) throw UsageError("--colour-range spans the colours given with --colours");
   if (o.Colours && o.Colours->empty()) throw UsageError("--colours needs a file or the name of a shipped list");
   // Values typed on the command line are checked here, with the desktop program's limits.
@@ -186,12 +199,20 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw UsageError("--calm-down must lie in 0.." + std::to_string(kLargestSpinCount));
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   PictureType type;
-  if (o.Picture && !PictureTypeForPath(*o.Picture, type))
+  if (o.Picture && !o.Thumbnail && !PictureTypeForPath(*o.Picture, type))
     throw UsageError("the picture name must end in .bmp, .jpg, .jpeg or .png: '" + *o.Picture + "'");
   if (o.More && c.Any())
     throw UsageError(
         "--more derives more iterations from the stored data and cannot be combined "
         "with changed parameters");
+  if (o.Thumbnail) {
+    if (!o.Picture) throw UsageError("--thumbnail needs -o PICTURE (written as PNG)");
+    if (o.Project || o.DataBase || o.More || c.Any())
+      throw UsageError(
+          "--thumbnail writes only a picture and cannot be combined with --project, --data, "
+          "--more or changed parameters");
+    if (!o.TimeLimit) o.TimeLimit = kThumbnailSeconds;
+  }
   return o;
 }
 
@@ -235,6 +256,15 @@ Calculation:
                          a vector library (at most 1 ulp off); stable pixels keep their
                          exponents, chaotic orbits differ as between any two maths libraries
   -q, --quiet            no progress display and no summary on stderr
+      --time-limit SECONDS  give up when the calculation takes longer; nothing is
+                         written then
+
+Thumbnails (for file managers):
+      --thumbnail SIZE   write to -o a PNG picture of at most SIZE x SIZE pixels
+                         (16..1024), whatever its extension: a project with stored
+                         data is coloured from them without computing; anything else
+                         is computed small, with at most 50 million iterations in all,
+                         and gives up after 10 seconds (--time-limit) writing nothing
 
 Changes to the parameters (numbers with decimal point or comma; any change starts the
 picture afresh, stored pixel data are not used):
@@ -269,6 +299,7 @@ Colours (the list of value-colour pairs that colours the exponents):
 Other:
       --check-formula TEXT  say whether TEXT is a usable formula and exit (0: usable)
   -h, --help             show this text
+      --version          show the version
 
 Progress and remaining time are shown on stderr when it is a terminal. Ctrl-C stops the
 calculation; nothing is written then.

@@ -41,8 +41,14 @@ struct Overrides {
   void ApplyTo(TCalcParams& params) const;
 };
 
+// Thumbnail sides the renderer writes (--thumbnail SIZE), and its default time limit.
+constexpr int32_t kMinThumbnailSide = 16;
+constexpr int32_t kMaxThumbnailSide = 1024;
+constexpr double kThumbnailSeconds = 10;
+
 struct Options {
   bool Help = false;
+  bool Version = false;
   std::optional<std::string> CheckFormula;
   std::optional<std::string> Input;     // parameter or project file
   std::optional<std::string> Picture;   // -o
@@ -52,6 +58,8 @@ struct Options {
   bool Quiet = false;
   bool More = false;
   bool Fast = false;                    // fixed formulas 2-6: sine and cosine from a vector library
+  std::optional<int32_t> Thumbnail;     // a PNG of at most SIZE x SIZE pixels to -o
+  std::optional<double> TimeLimit;      // seconds of computing before the run gives up
   Overrides Changes;
   // The colour list: a file of any colour format or the name of a shipped list; the range an
   // imported gradient or palette spans; automatic colours after computing.

@@ -25,6 +25,7 @@
 #include "core/SafeFile.h"
 #include "cli/Colours.h"
 #include "cli/RenderSteps.h"
+#include "cli/Thumbnail.h"
 
 namespace vantorel::cli {
 
@@ -93,7 +94,7 @@ double PercentDone(const TRechenThread& t) {
   return std::clamp(done * 100.0 / (w * h), 0.0, 100.0);
 }
 
-enum class RunResult { Finished, Stopped };
+enum class RunResult { Finished, Stopped, OutOfTime };
 
 // Runs the computation thread over the whole picture from the block's progress position.
 RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2,
@@ -115,16 +116,19 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
 
   const bool show = !o.Quiet && isatty(STDERR_FILENO);
   const auto start = std::chrono::steady_clock::now();
+  const auto limit = std::chrono::duration<double>(o.TimeLimit.value_or(0));
+  bool outOfTime = false;
   auto lastShown = start;
   double startPercent = -1;
   thread.Resume();
   while (!thread.Ended()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (stopRequested) {
+    const auto now = std::chrono::steady_clock::now();
+    outOfTime = o.TimeLimit && now - start > limit;
+    if (stopRequested || outOfTime) {
       thread.Terminate();
       break;
     }
-    const auto now = std::chrono::steady_clock::now();
     if (!show || now - lastShown < std::chrono::seconds(1)) continue;
     lastShown = now;
     const double percent = PercentDone(thread);
@@ -144,8 +148,50 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
     if (!error.empty()) throw IoError(error);
   }
   if (stopRequested) return RunResult::Stopped;
+  if (outOfTime && !finished) return RunResult::OutOfTime;
   if (!finished) throw IoError("The calculation ended without finishing.");
   return RunResult::Finished;
+}
+
+// Says why nothing was written, when it was not; true when the run finished.
+bool Completed(RunResult result, const Options& o, std::ostream& err) {
+  if (result == RunResult::Finished && !stopRequested) return true;
+  if (result == RunResult::OutOfTime)
+    err << ProgramName() << ": the time limit of " << FixedText(*o.TimeLimit, 1)
+        << " s was reached; nothing was written\n";
+  else
+    err << ProgramName() << ": interrupted; nothing was written\n";
+  return false;
+}
+
+// A project with stored data is coloured from them; anything else is computed small.
+int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                   std::ostream& err) {
+  PictureSize fit = FitInSquare(p.PictureWidth, p.PictureHeight, *o.Thumbnail);
+  TPicture thumbnail;
+  if (tmp1.RecordCount() > 0) {
+    thumbnail = Shrink(RowsFromData(p, tmp1), fit.Width, fit.Height);
+  } else {
+    p.PictureWidth = std::max(fit.Width, kMinPictureSide);
+    p.PictureHeight = std::max(fit.Height, kMinPictureSide);
+    fit = FitInSquare(p.PictureWidth, p.PictureHeight, *o.Thumbnail);
+    LimitWork(p, kThumbnailSteps);
+    p.ProgressColumn = p.ProgressRow = 0;
+    p.IterationsDone = 0;
+    p.State = StateRunning;
+    TPicture picture;
+    picture.Resize(p.PictureWidth, p.PictureHeight);
+    picture.Fill(0xFFFFFF);
+    tmp2.Clear();
+    tmp1.Rewind();
+    tmp2.Rewind();
+    if (!Completed(Compute(p, picture, tmp1, tmp2, true, o, err), o, err)) return 1;
+    thumbnail = Shrink(RowsOf(picture), fit.Width, fit.Height);
+  }
+  SavePng(*o.Picture, RowsOf(thumbnail));
+  Note(o, err, "wrote the thumbnail '" + *o.Picture + "' (" + std::to_string(fit.Width) + " x " +
+                   std::to_string(fit.Height) + ")");
+  return 0;
 }
 
 }  // namespace
@@ -158,8 +204,9 @@ int Render(const Options& o, std::ostream& err) {
   tmp1.Create(work.File("data.TMP1"));
   tmp2.Create(work.File("data.TMP2"));
 
-  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, true);
+  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, !o.Thumbnail);
   TCalcParams& p = block.Params;
+  if (o.Thumbnail) return WriteThumbnail(o, p, tmp1, tmp2, err);
   work.CheckRoomFor(int64_t(p.PictureWidth) * p.PictureHeight);
 
   TPicture picture;
@@ -178,10 +225,7 @@ int Render(const Options& o, std::ostream& err) {
     if (p.ProgressRow < p.PictureHeight) {
       tmp1.Rewind();
       tmp2.Rewind();
-      if (Compute(p, picture, tmp1, tmp2, plan.Fresh, o, err) == RunResult::Stopped) {
-        err << "vantorel-render: interrupted; nothing was written\n";
-        return 1;
-      }
+      if (!Completed(Compute(p, picture, tmp1, tmp2, plan.Fresh, o, err), o, err)) return 1;
     }
     // As the desktop program's finished handler does.
     MarkFinished(p);

@@ -137,7 +137,8 @@ PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile&
 
   const bool nothingNamed = !o.Picture && !o.Project && !o.DataBase;
   b.PicturePath = nothingNamed ? DefaultPictureName(o.Input) : o.Picture;
-  CheckPictureFits(p, b.PicturePath, holdsPicture);
+  // A thumbnail is a small PNG, whatever the size and the name of the picture it shows.
+  if (!o.Thumbnail) CheckPictureFits(p, b.PicturePath, holdsPicture);
   if (b.PicturePath) CheckOutputDirectory(*b.PicturePath);
   if (o.Project) CheckOutputDirectory(*o.Project);
   if (o.DataBase)

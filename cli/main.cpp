@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/Render.h"
 #include "cli/RenderSteps.h"
+#include "core/Version.h"
 
 namespace {
 
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::cout << HelpText();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "vantorel-render " << vantorel::kVersion << "\n";
     return 0;
   }
   if (options.CheckFormula) return RunCheckFormula(*options.CheckFormula, std::cout);

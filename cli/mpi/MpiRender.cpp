@@ -594,6 +594,7 @@ is the usual choice); the files are the same as one process's. Further options:
                              (default: the first output's name with .checkpoint.LPr); it is
                              removed when the run has written its outputs
   --checkpoint-every SECONDS time between two checkpoints (default 300; 0: whenever possible)
+--thumbnail and --time-limit are options of vantorel-render only.
 )";
 }
 

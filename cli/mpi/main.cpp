@@ -3,12 +3,14 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "cli/CheckFormula.h"
 #include "cli/Colours.h"
 #include "cli/Options.h"
 #include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
+#include "core/Version.h"
 
 namespace {
 
@@ -22,13 +24,26 @@ int Run(int argc, char** argv, int rank) {
     std::vector<std::string> args(argv + 1, argv + argc);
     mpiOptions = TakeMpiOptions(args);
     options = ParseOptions(args);
+    if (options.Thumbnail || options.TimeLimit)
+      throw UsageError("--thumbnail and --time-limit are options of vantorel-render only");
   } catch (const UsageError& e) {
     if (rank == 0)
       std::cerr << ProgramName() << ": " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
     return 2;
   }
   if (options.Help) {
-    if (rank == 0) std::cout << HelpText() << MpiHelpText();
+    if (rank == 0) {
+      // The shared text with this program's name in its usage line.
+      std::string help = HelpText();
+      const std::string name = "vantorel-render";
+      if (const size_t at = help.find(name); at != std::string::npos)
+        help.insert(at + name.size(), "-mpi");
+      std::cout << help << MpiHelpText();
+    }
+    return 0;
+  }
+  if (options.Version) {
+    if (rank == 0) std::cout << "vantorel-render-mpi " << vantorel::kVersion << "\n";
     return 0;
   }
   if (options.CheckFormula) {

@@ -16,6 +16,7 @@
 
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
+#include "core/Version.h"
 #include "support/TestSupport.h"
 
 namespace vantorel {
@@ -94,6 +95,15 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
       {{"empty.Par", "-o", "out.bmp"}, 1, "colour list is empty"},
       {{"tiny.Par", "-o", "out.bmp"}, 1, "picture size"},
       {{"--fixed", "2", "-o", "no/such/dir/out.bmp"}, 1, "No such file"},
+      {{"--version"}, 0, std::string("vantorel-render ") + kVersion + "\n"},
+      {{"--thumbnail", "8", "-o", "t.png"}, 2, "--thumbnail must lie in 16..1024"},
+      {{"--thumbnail", "64"}, 2, "--thumbnail needs -o"},
+      {{"--thumbnail", "64", "-o", "t", "--project", "t.LPr"}, 2, "cannot be combined"},
+      {{"--thumbnail", "64", "-o", "t", "--iterations", "100"}, 2, "cannot be combined"},
+      {{"--time-limit", "0"}, 2, "--time-limit must be positive"},
+      {{"count.LPr", "--thumbnail", "64", "-o", "t"}, 1, "Dateifehler!"},
+      {{"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "--time-limit", "0,3",
+        "-o", "big.bmp"}, 1, "the time limit of 0,3 s was reached; nothing was written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
