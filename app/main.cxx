@@ -21,6 +21,7 @@
 #include "app/gui/Main.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ QStringList FileArguments(const QStringList& arguments) {
 int main(int argc, char** argv) {
   const bool quitAfterShow = QuitAfterShow(argc, argv);
   const bool calculate = HasOption(argc, argv, "--calculate");
+  vantorel::InstallUserFormulas();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vantorel V2.1");
   QApplication::setApplicationVersion("2.1");

@@ -7,6 +7,7 @@
 #include "cli/Options.h"
 #include "cli/Render.h"
 #include "cli/RenderSteps.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ extern "C" void OnStopSignal(int) { vantorel::cli::RequestStop(); }
 
 int main(int argc, char** argv) {
   using namespace vantorel::cli;
+  vantorel::InstallUserFormulas();
   Options options;
   try {
     options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));

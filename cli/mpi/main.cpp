@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int Run(int argc, char** argv, int rank) {
 int main(int argc, char** argv) {
   using vantorel::cli::ProgramName;
   vantorel::cli::SetProgramName("vantorel-render-mpi");
+  vantorel::InstallUserFormulas();
   int provided = 0;
   if (MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS) {
     std::cerr << ProgramName() << ": MPI could not be started\n";
