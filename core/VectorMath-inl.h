@@ -29,7 +29,23 @@ double Sleef_coshd1_u10purec(double);
 double Sleef_tanhd1_u10purec(double);
 double Sleef_atand1_u10purec(double);
 double Sleef_powd1_u10purec(double, double);
+struct VantorelSleefDouble2 {
+  double x, y;
+};
+VantorelSleefDouble2 Sleef_sincosd1_u10purec(double);
 }
+#if HWY_ARCH_X86
+// SLEEF's pairs of vectors (sine in x, cosine in y), one type per register width.
+struct VantorelSleefPair128 {
+  __m128d x, y;
+};
+struct VantorelSleefPair256 {
+  __m256d x, y;
+};
+struct VantorelSleefPair512 {
+  __m512d x, y;
+};
+#endif
 #endif  // VANTOREL_VECTOR_MATH_SHARED
 
 // Per instruction set (Highway's toggle: the part below is compiled again for every target).
@@ -69,18 +85,23 @@ HWY_INLINE V Lanewise(V v, const uint8_t* need, Fn fn) {
 // FastName(v): SLEEF's vector function of this instruction set, or its portable one per lane.
 #undef VANTOREL_SLEEF_VECTOR
 #undef VANTOREL_SLEEF_TYPE
+#undef VANTOREL_SLEEF_PAIR
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
 #define VANTOREL_SLEEF_VECTOR(f) Sleef_##f##d8_u10avx512f
 #define VANTOREL_SLEEF_TYPE __m512d
+#define VANTOREL_SLEEF_PAIR VantorelSleefPair512
 #elif HWY_TARGET == HWY_AVX2
 #define VANTOREL_SLEEF_VECTOR(f) Sleef_##f##d4_u10avx2
 #define VANTOREL_SLEEF_TYPE __m256d
+#define VANTOREL_SLEEF_PAIR VantorelSleefPair256
 #elif HWY_TARGET == HWY_SSE4
 #define VANTOREL_SLEEF_VECTOR(f) Sleef_##f##d2_u10sse4
 #define VANTOREL_SLEEF_TYPE __m128d
+#define VANTOREL_SLEEF_PAIR VantorelSleefPair128
 #elif HWY_TARGET == HWY_SSSE3
 #define VANTOREL_SLEEF_VECTOR(f) Sleef_##f##d2_u10sse2
 #define VANTOREL_SLEEF_TYPE __m128d
+#define VANTOREL_SLEEF_PAIR VantorelSleefPair128
 #endif
 
 #ifdef VANTOREL_SLEEF_VECTOR
@@ -89,7 +110,26 @@ HWY_INLINE V Lanewise(V v, const uint8_t* need, Fn fn) {
   HWY_INLINE V Fast##Name(V v, const uint8_t* = nullptr) { return V{VANTOREL_SLEEF_VECTOR(f)(v.raw)}; }
 extern "C" VANTOREL_SLEEF_TYPE VANTOREL_SLEEF_VECTOR(pow)(VANTOREL_SLEEF_TYPE, VANTOREL_SLEEF_TYPE);
 HWY_INLINE V FastPow(V a, V b) { return V{VANTOREL_SLEEF_VECTOR(pow)(a.raw, b.raw)}; }
+// Sine and cosine of the same values with one argument reduction.
+extern "C" VANTOREL_SLEEF_PAIR VANTOREL_SLEEF_VECTOR(sincos)(VANTOREL_SLEEF_TYPE);
+HWY_INLINE void FastSinCos(V v, V& s, V& c) {
+  const VANTOREL_SLEEF_PAIR r = VANTOREL_SLEEF_VECTOR(sincos)(v.raw);
+  s = V{r.x};
+  c = V{r.y};
+}
 #else
+HWY_INLINE void FastSinCos(V v, V& s, V& c) {
+  const D d;
+  HWY_ALIGN double x[kMaxLanes], y[kMaxLanes];
+  hn::Store(v, d, x);
+  for (size_t i = 0; i < hn::Lanes(d); ++i) {
+    const VantorelSleefDouble2 r = Sleef_sincosd1_u10purec(x[i]);
+    x[i] = r.x;
+    y[i] = r.y;
+  }
+  s = hn::Load(d, x);
+  c = hn::Load(d, y);
+}
 #define VANTOREL_FAST_FUNCTION(Name, f)                                   \
   HWY_INLINE V Fast##Name(V v, const uint8_t* need = nullptr) {           \
     return Lanewise(v, need, [](double a) { return Sleef_##f##d1_u10purec(a); }); \

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "core/Kernels.h"
 #include "core/UserProgram.h"
@@ -29,18 +31,24 @@ namespace HWY_NAMESPACE {
 
 using Op = UserProgram::Op;
 
-// Limits v to [lo, hi]; a value that is not a number becomes hi.
+// Every operand is finite where it matters: the variables and constants are, and an operation
+// that can leave the double range from finite operands (CanFault) marks the formulas that need
+// its result, which then give 1.0 whatever follows. So the limits need not care how a value that
+// is not a number is limited (the scalar evaluation makes it the upper bound), and the other
+// operations need no check.
+
+// Limits v to [lo, hi].
 HWY_INLINE V Limit(V v, double lo, double hi) {
   const D d;
-  const V l = hn::Set(d, lo), h = hn::Set(d, hi);
-  return hn::IfThenElse(hn::Le(v, h), hn::IfThenElse(hn::Lt(v, l), l, v), h);
+  return hn::Max(hn::Min(v, hn::Set(d, hi)), hn::Set(d, lo));
 }
 
-// Values above hi (or not a number) become hi; no lower limit.
-HWY_INLINE V LimitAbove(V v, double hi) {
-  const V h = hn::Set(D(), hi);
-  return hn::IfThenElse(hn::Le(v, h), v, h);
-}
+// Values above hi become hi; no lower limit.
+HWY_INLINE V LimitAbove(V v, double hi) { return hn::Min(v, hn::Set(D(), hi)); }
+
+// The operations that can give an infinite value from finite operands: a quotient, a power, the
+// hyperbolic cosine of a large negative number, a factorial.
+HWY_INLINE bool CanFault(Op op) { return op == Op::Divide || op == Op::Power || op == Op::Cosh || op == Op::Fak; }
 
 // Sine and cosine are 0 beyond 2^63 (not a number stays one).
 HWY_INLINE V TrigRange(V x, V value) {
@@ -63,14 +71,93 @@ HWY_INLINE V Power(V l, V r) {
   return hn::Mul(sign, value);
 }
 
+// An instruction with the operand limits it cannot do without (limitLeft, limitRight false:
+// the operand is known to lie inside the limits, which then change nothing).
+// A SinCos of F's part also says which of its two values F reads (the calm-down computes F
+// alone and needs no cosine that only the derivative reads).
+struct Planned {
+  UserProgram::Instruction in;
+  bool limitLeft = true, limitRight = true;
+  bool firstSin = true, firstCos = true;
+};
+
+// Bounds of the absolute values of the registers, where the program shows them: constants,
+// sines, arc tangents and what sums and products of bounded values make of them. Infinity:
+// no bound known (the variables, most results).
+std::vector<Planned> Analyse(const UserProgram& program) {
+  constexpr double kNone = HUGE_VAL;
+  std::vector<double> bound(program.Registers.size(), kNone);
+  std::vector<bool> written(program.Registers.size(), false);
+  for (const UserProgram::Instruction& in : program.Code) written[size_t(in.Out)] = written[size_t(in.Out2)] = true;
+  for (int32_t v : {program.X, program.A, program.B, program.AB, program.BA})
+    if (v >= 0) written[size_t(v)] = true;
+  for (size_t r = 0; r < bound.size(); ++r)
+    if (!written[r]) bound[r] = std::fabs(program.Registers[r]);
+  std::vector<Planned> steps;
+  for (const UserProgram::Instruction& in : program.Code) {
+    Planned s{in};
+    const double bl = bound[size_t(in.Left)], br = bound[size_t(in.Right)];
+    double result = kNone;
+    switch (in.Kind) {
+      case Op::Add:
+      case Op::Subtract:
+        s.limitLeft = !(bl <= 1e300);
+        s.limitRight = !(br <= 1e300);
+        result = std::min(bl, 1e300) + std::min(br, 1e300);
+        break;
+      case Op::Multiply:
+        s.limitLeft = !(bl <= 1e150);
+        s.limitRight = !(br <= 1e150);
+        result = std::min(bl, 1e150) * std::min(br, 1e150);
+        break;
+      case Op::Sqr:
+        s.limitLeft = !(bl <= 1e150);
+        result = std::min(bl, 1e150) * std::min(bl, 1e150);
+        break;
+      case Op::Max:
+      case Op::Min: result = std::max(bl, br); break;
+      case Op::Abs:
+      case Op::Int: result = bl; break;
+      case Op::Sin:
+      case Op::Cos:
+      case Op::SinCos:
+      case Op::Tanh:
+      case Op::Teta:
+      case Op::Frac: result = 1; break;
+      case Op::Atan: result = 2; break;
+      default: break;
+    }
+    bound[size_t(in.Out)] = result;
+    if (in.Kind == Op::SinCos) bound[size_t(in.Out2)] = 1;
+    steps.push_back(s);
+  }
+  std::vector<bool> read(program.Registers.size(), false);
+  read[size_t(program.Result[0])] = true;
+  for (size_t i = 0; i < program.FirstLength; ++i) {
+    read[size_t(program.Code[i].Left)] = true;
+    if (IsBinary(program.Code[i].Kind)) read[size_t(program.Code[i].Right)] = true;
+  }
+  for (size_t i = 0; i < program.FirstLength; ++i) {
+    steps[i].firstSin = read[size_t(program.Code[i].Out)];
+    steps[i].firstCos = read[size_t(program.Code[i].Out2)];
+  }
+  return steps;
+}
+
 // One operation of the program on whole vectors, as UserOperation does it on one value.
-HWY_INLINE V Operation(Op op, V l, V r) {
+HWY_INLINE V Operation(const Planned& s, V l, V r) {
   const D d;
   const V zero = hn::Zero(d);
-  switch (op) {
-    case Op::Add: return hn::Add(Limit(l, -1e300, 1e300), Limit(r, -1e300, 1e300));
-    case Op::Subtract: return hn::Sub(Limit(l, -1e300, 1e300), Limit(r, -1e300, 1e300));
-    case Op::Multiply: return hn::Mul(Limit(l, -1e150, 1e150), Limit(r, -1e150, 1e150));
+  switch (s.in.Kind) {
+    case Op::Add:
+    case Op::Subtract:
+      if (s.limitLeft) l = Limit(l, -1e300, 1e300);
+      if (s.limitRight) r = Limit(r, -1e300, 1e300);
+      return s.in.Kind == Op::Add ? hn::Add(l, r) : hn::Sub(l, r);
+    case Op::Multiply:
+      if (s.limitLeft) l = Limit(l, -1e150, 1e150);
+      if (s.limitRight) r = Limit(r, -1e150, 1e150);
+      return hn::Mul(l, r);
     case Op::Divide: return hn::Div(l, hn::IfThenElse(hn::Eq(r, zero), hn::Set(d, 1e-100), r));
     case Op::Power: return Power(l, r);
     case Op::Max: return hn::IfThenElse(hn::Gt(l, r), l, r);
@@ -82,7 +169,7 @@ HWY_INLINE V Operation(Op op, V l, V r) {
     case Op::Exp: return FastExp(LimitAbove(l, 650));
     case Op::Log: return hn::IfThenElse(hn::Le(l, zero), hn::Set(d, kUserLnZeroSubstitute), FastLog(l));
     case Op::Sqr: {
-      const V v = Limit(l, -1e150, 1e150);
+      const V v = s.limitLeft ? Limit(l, -1e150, 1e150) : l;
       return hn::Mul(v, v);
     }
     case Op::Int: return hn::Trunc(l);
@@ -103,7 +190,9 @@ HWY_INLINE V Operation(Op op, V l, V r) {
 class VecUserMap {
  public:
   explicit VecUserMap(const UserProgram& program)
-      : program_(program), registers_(hwy::AllocateAligned<double>(program.Registers.size() * kMaxLanes)) {
+      : program_(program),
+        steps_(Analyse(program)),
+        registers_(hwy::AllocateAligned<double>(program.Registers.size() * kMaxLanes)) {
     for (size_t r = 0; r < program.Registers.size(); ++r)
       for (size_t i = 0; i < kMaxLanes; ++i) registers_[r * kMaxLanes + i] = program.Registers[r];
   }
@@ -117,22 +206,32 @@ class VecUserMap {
     Set(program_.BA, ba);
     Set(program_.X, x);
     M bad0 = hn::FirstN(d, 0), bad1 = bad0;
-    const UserProgram::Instruction* code = program_.Code.data();
-    const size_t count = WithD ? program_.Code.size() : program_.FirstLength;
+    const Planned* code = steps_.data();
+    const size_t count = WithD ? steps_.size() : program_.FirstLength;
     for (size_t i = 0; i < count; ++i) {
-      const UserProgram::Instruction& in = code[i];
+      const UserProgram::Instruction& in = code[i].in;
       const V l = hn::Load(d, At(in.Left));
-      M fault;
       if (in.Kind == Op::SinCos) {
-        const V s = TrigRange(l, FastSin(l)), c = TrigRange(l, FastCos(l));
-        hn::Store(s, d, At(in.Out));
-        hn::Store(c, d, At(in.Out2));
-        fault = hn::Not(hn::And(hn::IsFinite(s), hn::IsFinite(c)));
-      } else {
-        const V v = Operation(in.Kind, l, hn::Load(d, At(in.Right)));
-        hn::Store(v, d, At(in.Out));
-        fault = hn::Not(hn::IsFinite(v));
+        if constexpr (!WithD) {
+          if (!code[i].firstCos) {
+            hn::Store(TrigRange(l, FastSin(l)), d, At(in.Out));
+            continue;
+          }
+          if (!code[i].firstSin) {
+            hn::Store(TrigRange(l, FastCos(l)), d, At(in.Out2));
+            continue;
+          }
+        }
+        V s, c;
+        FastSinCos(l, s, c);
+        hn::Store(TrigRange(l, s), d, At(in.Out));
+        hn::Store(TrigRange(l, c), d, At(in.Out2));
+        continue;
       }
+      const V v = Operation(code[i], l, hn::Load(d, At(in.Right)));
+      hn::Store(v, d, At(in.Out));
+      if (!CanFault(in.Kind)) continue;
+      const M fault = hn::Not(hn::IsFinite(v));
       if (in.Outputs & 1) bad0 = hn::Or(bad0, fault);
       if (in.Outputs & 2) bad1 = hn::Or(bad1, fault);
     }
@@ -148,6 +247,7 @@ class VecUserMap {
   }
 
   const UserProgram& program_;
+  std::vector<Planned> steps_;
   hwy::AlignedFreeUniquePtr<double[]> registers_;
 };
 

@@ -259,8 +259,8 @@ TEST(VectorUserFormula, PixelsInLanesMatchTheScalarFrameOnEveryInstructionSet) {
           apartFromFirst += std::fabs(lanes[i].E - first[i].E) > 1e-9;
         }
         EXPECT_GE(settled, stable * 9 / 10) << target.name;
-        EXPECT_LE(apart, settled / 50) << target.name;
-        EXPECT_LE(apartFromFirst, settled / 50) << target.name;
+        EXPECT_LE(apart, settled / 20) << target.name;
+        EXPECT_LE(apartFromFirst, settled / 20) << target.name;
       }
       ForceVectorTargets(0);
       if (std::string(c.formula) == "AB*0,5") {  // 26 passes of 12 penalties over N + P / 2

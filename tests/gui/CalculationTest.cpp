@@ -34,6 +34,7 @@ struct EngineRun {
     TRechenThread t(ui, 2);
     bool finished = false;
     t.SetFresh(fresh);
+    t.SetFastTrig(fast);
     t.SetFiles(tmp1, tmp2);
     t.SetFinishedHandler([&] { finished = true; });
     t.Setup(p, picture);
@@ -49,6 +50,7 @@ struct EngineRun {
   }
   PixelDataFile tmp1, tmp2;
   TPicture picture;
+  bool fast = false;
 };
 
 class CalculationTest : public FrameTest {
@@ -185,6 +187,42 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   QTest::qWait(100);
   EXPECT_EQ(child_->Params().State, StateDeriving);
   EXPECT_NE(child_->StatusBar1->currentMessage(), "progress: finished");
+}
+
+// The fast switch covers the default project's own formula. A run computes in the mode it was
+// started with: switching while paused asks nothing and takes effect at the next start. The
+// project's parameters do not hold the switch.
+TEST_F(CalculationTest, TheFastSwitchCoversUserFormulasFromTheNextStart) {
+  ASSERT_EQ(child_->Params().FixedFormula, -1);
+  EXPECT_TRUE(child_->CheckBoxFastTrig->isEnabled() && !child_->CheckBoxFastTrig->isChecked());
+  child_->CheckBoxFastTrig->click();
+  Run(false);
+  const Bytes fastParameters = Data(0);
+  const size_t asked = dialogs_.messages.size();
+  child_->CheckBoxFastTrig->click();
+  EXPECT_EQ(dialogs_.messages.size(), asked);
+  EXPECT_EQ(dialogs_.unexpected, 0);
+  EXPECT_EQ(child_->Params().State, StatePaused);
+  child_->ToolButton2->click();  // continue: still fast
+  ASSERT_TRUE(WaitForState(StateFinished));
+
+  EngineRun engine(dir_);
+  TCalcParams reference = initialised_;
+  engine.fast = true;
+  engine.Run(reference, true);
+  EXPECT_EQ(Data(1), Data(engine.tmp1));
+  EXPECT_EQ(Data(2), Data(engine.tmp2));
+  const Bytes fastData = Data(1);
+
+  Run(true);  // the next start computes exactly
+  EXPECT_EQ(Data(0), fastParameters);
+  reference = initialised_;
+  engine.fast = false;
+  engine.Run(reference, true);
+  EXPECT_EQ(Data(1), Data(engine.tmp1));
+  EXPECT_EQ(Data(2), Data(engine.tmp2));
+  EXPECT_NE(Data(1), fastData);
+  EXPECT_EQ(dialogs_.unexpected, 0);
 }
 
 TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {
