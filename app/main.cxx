@@ -25,6 +25,7 @@
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
 #include "core/Version.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
   if (AnsweredOnTheCommandLine(argc, argv)) return 0;
   const bool quitAfterShow = QuitAfterShow(argc, argv);
   const bool calculate = HasOption(argc, argv, "--calculate");
+  vantorel::InstallUserFormulas();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vantorel V2.1");
   QApplication::setApplicationVersion(vantorel::kVersion);

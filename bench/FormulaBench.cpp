@@ -7,10 +7,14 @@
 #include "core/Kernels.h"
 #include "core/UserMap.h"
 #include "formula/Formula.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
 using namespace vantorel;
+
+// The benchmarks compute user formulas as the programs do.
+[[maybe_unused]] const bool kUserFormulasInstalled = (InstallUserFormulas(), true);
 
 constexpr double kA = 3.4, kB = 2.7;  // a point of the default region
 const char* const kDefaultFormula = "2,5*sqr(sin(X+AB))";

@@ -21,6 +21,7 @@
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
 #include "core/RechenThread.h"
+#include "formula/UserFormulaMap.h"
 
 using namespace vantorel;
 
@@ -55,6 +56,7 @@ double EngineSeconds(TCalcParams p, const std::string& dir) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  vantorel::InstallUserFormulas();
   QApplication app(argc, argv);
   const int width = argc >= 3 ? std::atoi(argv[1]) : 800;
   const int height = argc >= 3 ? std::atoi(argv[2]) : 636;

@@ -252,9 +252,10 @@ Output (existing files are replaced only once the new file is complete):
 Calculation:
       --threads N        computing threads, 1..1024 (default: all hardware threads)
       --more             derive more iterations of a finished project (whole picture)
-      --fast             fast trigonometry: fixed formulas 2-6 take sine and cosine from
-                         a vector library (at most 1 ulp off); stable pixels keep their
-                         exponents, chaotic orbits differ as between any two maths libraries
+      --fast             fast maths: fixed formulas 2-6 take sine and cosine from a vector
+                         library (at most 1 ulp off), a user formula runs in vector lanes in
+                         double precision; stable pixels keep their exponents, chaotic orbits
+                         differ as between any two maths libraries
   -q, --quiet            no progress display and no summary on stderr
       --time-limit SECONDS  give up when the calculation takes longer; nothing is
                          written then

@@ -9,6 +9,7 @@
 #include "cli/Render.h"
 #include "cli/RenderSteps.h"
 #include "core/Version.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ extern "C" void OnStopSignal(int) { vantorel::cli::RequestStop(); }
 
 int main(int argc, char** argv) {
   using namespace vantorel::cli;
+  vantorel::InstallUserFormulas();
   Options options;
   try {
     options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -62,7 +62,8 @@ auto FixedKernel(int32_t formula) {
 
 }  // namespace
 
-PixelKernel::PixelKernel(const KernelParams& params, IUserMap* user) : params_(&params), user_(user) {
+PixelKernel::PixelKernel(const KernelParams& params, IUserMap* user, const UserProgram* program)
+    : params_(&params), user_(user), program_(program) {
   // The dispatch point: the user formula (-1) or one of the fixed formulas.
   if (params.FixedFormula == -1) {
     if (!user) throw FormatError("user formulas cannot be computed yet");
@@ -75,6 +76,7 @@ PixelKernel::PixelKernel(const KernelParams& params, IUserMap* user) : params_(&
 bool PixelKernel::ComputeMany(const PixelInput* in, PixelResult* out, size_t n,
                               const std::atomic<bool>* cancel) const {
   if (params_->FixedFormula >= 0) return ComputeFixedPixels(*params_, in, out, n, cancel);
+  if (params_->FastTrig && program_) return ComputeUserPixels(*params_, *program_, in, out, n, cancel);
   for (size_t i = 0; i < n; ++i)
     if (!Compute(in[i], out[i], cancel)) return false;
   return true;

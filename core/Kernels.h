@@ -32,7 +32,9 @@ struct KernelParams {
   double EpsX = 0.0;  // ErrorLimit
   double EpsS = 0.0;  // SequenceLength * ErrorLimit
   double Q = 1.0;     // 1 / SequenceLength
-  bool FastTrig = false;  // fixed formulas 2-6: sine and cosine from a vector library
+  // Fast mode: fixed formulas 2-6 take sine and cosine from a vector library; a user formula
+  // runs in vector lanes in double precision (VectorKernels.h).
+  bool FastTrig = false;
   bool operator==(const KernelParams&) const = default;
 };
 
@@ -309,18 +311,21 @@ bool RunKernel(Map& map, const KernelParams& p, const PixelInput& in, PixelResul
 }
 
 class IUserMap;
+struct UserProgram;
 
 // The kernel of one run, chosen once by FixedFormula and SmartIterate so that the fixed
 // formula is compiled into the loop. user must be given when FixedFormula is -1; it is used by
-// this kernel alone (one per worker thread).
+// this kernel alone (one per worker thread). program, the same user formula for the vector
+// lanes, is used by ComputeMany in fast mode (FastTrig) when given.
 class PixelKernel {
  public:
-  PixelKernel(const KernelParams& params, IUserMap* user);
+  PixelKernel(const KernelParams& params, IUserMap* user, const UserProgram* program = nullptr);
   // False only when cancel was set before the pixel was done.
   bool Compute(const PixelInput& in, PixelResult& out, const std::atomic<bool>* cancel = nullptr) const {
     return fn_(*params_, user_, in, out, cancel);
   }
-  // Computes n pixels; a fixed formula computes several at a time in vector lanes. False only
+  // Computes n pixels; a fixed formula, and a user formula in fast mode, computes several at a
+  // time in vector lanes. False only
   // when cancel was set before all were done (out is then incomplete).
   bool ComputeMany(const PixelInput* in, PixelResult* out, size_t n, const std::atomic<bool>* cancel = nullptr) const;
 
@@ -330,6 +335,7 @@ class PixelKernel {
   Fn fn_ = nullptr;
   const KernelParams* params_ = nullptr;
   IUserMap* user_ = nullptr;
+  const UserProgram* program_ = nullptr;
 };
 
 }  // namespace vantorel

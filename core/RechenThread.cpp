@@ -433,7 +433,11 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   void WorkerMain() {
     LowerThreadPriority();
     std::unique_ptr<IUserMap> user;
-    if (userFactory) user = userFactory->Create();
+    std::shared_ptr<const UserProgram> program;
+    if (userFactory) {
+      user = userFactory->Create();
+      program = userFactory->VectorProgram();
+    }
     uint64_t gen = ~uint64_t(0);
     std::shared_ptr<const KernelParams> kp;
     std::optional<PixelKernel> kernel;
@@ -449,7 +453,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
       if (gen != generation) {
         gen = generation;
         kp = kernelParams;
-        kernel.emplace(*kp, user.get());
+        kernel.emplace(*kp, user.get(), program.get());
       }
       Chunk& chunk = ring[nextChunk % ring.size()];
       chunk.index = nextChunk++;
@@ -502,7 +506,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
         in[i].StoredE = storedE[i];
       }
     }
-    // Fixed formulas compute the chunk's pixels several at a time.
+    // Fixed formulas, and a user formula in fast mode, compute the chunk's pixels several at a time.
     if (!kernel.ComputeMany(in, result, size_t(chunk.count), &interrupt)) return false;
     for (int32_t i = 0; i < chunk.count; ++i) {
       chunk.E[i] = result[i].E;

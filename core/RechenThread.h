@@ -50,7 +50,9 @@ class TRechenThread {
   // Set around Setup, before the first Resume.
   void SetFresh(bool fresh);
   void SetFiles(PixelDataFile& tmp1, PixelDataFile& tmp2);
-  // Fixed formulas 2-6 take sine and cosine from a vector library (not stored in the block).
+  // Fast mode (not stored in the block): fixed formulas 2-6 take sine and cosine from a vector
+  // library, a user formula runs in vector lanes in double precision. Before the first Resume;
+  // a run keeps the mode it started with.
   void SetFastTrig(bool fast);
   // A rectangle of the picture; right and bottom are exclusive. Also moves the position
   // to (left, top). Call after Setup. Like the scan's loops, a region covers at least one

@@ -166,4 +166,81 @@ void TCompiledFormula::EvaluateBoth(double& first, double& second) {
   second = (faults & 2) ? 1.0 : Fetch(results_[1]);
 }
 
+namespace {
+
+UserProgram::Op OpOfKind(int32_t kind) {
+  using Op = UserProgram::Op;
+  switch (kind) {
+    case kNodeAdd: return Op::Add;
+    case kNodeSubtract: return Op::Subtract;
+    case kNodeMultiply: return Op::Multiply;
+    case kNodeDivide: return Op::Divide;
+    case kNodePower: return Op::Power;
+    case kNodeMax: return Op::Max;
+    case kNodeMin: return Op::Min;
+    case kNodeSin: return Op::Sin;
+    case kNodeCos: return Op::Cos;
+    case kSinCos: return Op::SinCos;
+    case kNodeTan: return Op::Tan;
+    case kNodeExp: return Op::Exp;
+    case kNodeLog: return Op::Log;
+    case kNodeSqr: return Op::Sqr;
+    case kNodeInt: return Op::Int;
+    case kNodeAbs: return Op::Abs;
+    case kNodeSinh: return Op::Sinh;
+    case kNodeCosh: return Op::Cosh;
+    case kNodeTanh: return Op::Tanh;
+    case kNodeSqrt: return Op::Sqrt;
+    case kNodeFrac: return Op::Frac;
+    case kNodeAtan: return Op::Atan;
+    case kNodeFak: return Op::Fak;
+    default: return Op::Teta;
+  }
+}
+
+}  // namespace
+
+// Registers: the variables, then one per instruction (its result), then the constants.
+UserProgram TCompiledFormula::ToUserProgram() const {
+  UserProgram p;
+  p.Registers = values_;
+  const int32_t results = static_cast<int32_t>(values_.size());
+  p.Registers.resize(values_.size() + code_.size(), 0.0);
+  std::map<uint64_t, int32_t> constants;
+  auto reg = [&](const Operand& o) -> int32_t {
+    switch (o.From) {
+      case kRegister: return results + o.Index;
+      case kVariable: return o.Index;
+      default: {
+        const auto [it, added] =
+            constants.try_emplace(std::bit_cast<uint64_t>(o.Value), static_cast<int32_t>(p.Registers.size()));
+        if (added) p.Registers.push_back(o.Value);
+        return it->second;
+      }
+    }
+  };
+  for (size_t i = 0; i < code_.size(); ++i) {
+    const Instruction& in = code_[i];
+    if (i == firstLength_) p.FirstLength = p.Code.size();
+    if (in.Kind == kNothing) continue;
+    UserProgram::Instruction out;
+    out.Kind = OpOfKind(in.Kind);
+    out.Outputs = in.Outputs;
+    out.Left = reg(in.Left);
+    out.Right = IsBinaryKind(in.Kind) ? reg(in.Right) : out.Left;
+    out.Out = results + in.Out;
+    out.Out2 = results + in.Out2;
+    p.Code.push_back(out);
+  }
+  if (firstLength_ == code_.size()) p.FirstLength = p.Code.size();
+  p.Result[0] = reg(results_[0]);
+  p.Result[1] = reg(results_[1]);
+  p.X = IndexOfVariable("X");
+  p.A = IndexOfVariable("A");
+  p.B = IndexOfVariable("B");
+  p.AB = IndexOfVariable("AB");
+  p.BA = IndexOfVariable("BA");
+  return p;
+}
+
 }  // namespace vantorel

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/UserProgram.h"
 #include "formula/Formula.h"
 
 namespace vantorel {
@@ -38,6 +39,10 @@ class TCompiledFormula {
   double Evaluate();
   // The values of both formulas.
   void EvaluateBoth(double& first, double& second);
+
+  // The same program for the vector lanes of fast mode (double precision), with the registers
+  // of X, A, B, AB and BA bound and every variable starting with its value here.
+  UserProgram ToUserProgram() const;
 
   // Operations in the program (for tests and measurements).
   size_t Size() const { return code_.size(); }

@@ -145,8 +145,9 @@ class TMDIChild : public QWidget {
   QSpinBox* SpinEdit2 = nullptr;   // calm down
   QCheckBox* CheckBox2 = nullptr;  // smart-iterate
   QLineEdit* Edit11 = nullptr;     // error limit
-  // Fixed formulas 2-6 with sine and cosine from a vector library; this window's setting for
-  // its calculations (TRechenThread::SetFastTrig), not stored in project files.
+  // Fast maths: fixed formulas 2-6 with sine and cosine from a vector library, user formulas in
+  // vector lanes in double precision; this window's setting for the runs it starts
+  // (TRechenThread::SetFastTrig), not stored in project files.
   QCheckBox* CheckBoxFastTrig = nullptr;
 
   // --- "coordinates" ---

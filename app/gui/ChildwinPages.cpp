@@ -237,10 +237,11 @@ QWidget* TMDIChild::BuildFormulaPage() {
   settings->addRow(QStringLiteral("calm down:"), SpinEdit2);
   settings->addRow(CheckBox2);
   settings->addRow(QStringLiteral("error limit:"), Edit11);
-  CheckBoxFastTrig = new QCheckBox(QStringLiteral("fast trigonometry"), GroupBox2);
+  CheckBoxFastTrig = new QCheckBox(QStringLiteral("fast maths"), GroupBox2);
   CheckBoxFastTrig->setToolTip(QStringLiteral(
-      "fixed formulas 2-6: sine and cosine from a vector library, several times faster; stable "
-      "pixels keep their exponents, chaotic orbits differ slightly (not stored in the project)"));
+      "fixed formulas 2-6: sine and cosine from a vector library; user formulas: computed in vector "
+      "lanes in double precision; several times faster. Stable pixels keep their exponents, chaotic "
+      "orbits differ slightly (not stored in the project; a run keeps the setting it started with)"));
   settings->addRow(CheckBoxFastTrig);
   column->addWidget(GroupBox2);
   column->addStretch(1);

@@ -11,6 +11,7 @@
 #include "cli/RenderSteps.h"
 #include "cli/mpi/MpiRender.h"
 #include "core/Version.h"
+#include "formula/UserFormulaMap.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ int Run(int argc, char** argv, int rank) {
 int main(int argc, char** argv) {
   using vantorel::cli::ProgramName;
   vantorel::cli::SetProgramName("vantorel-render-mpi");
+  vantorel::InstallUserFormulas();
   int provided = 0;
   if (MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS) {
     std::cerr << ProgramName() << ": MPI could not be started\n";

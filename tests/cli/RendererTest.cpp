@@ -164,17 +164,26 @@ TEST(Renderer, WritesTheFilesAskedForAndNothingElse) {
   EXPECT_EQ(Files(dir), (std::vector<std::string>{"p.jpg", "r.LPr", "small.Par", "small.bmp", "small.png"}));
 }
 
-// --fast reaches the kernels: formula 2's orbits follow the vector library's sines (how close
-// the exponents stay is the kernels' test), formula 1 has none and keeps its bits.
-TEST(Renderer, FastTrigonometryChangesOnlyTheTrigonometricFormulas) {
+// --fast reaches the kernels: formula 2's orbits follow the vector library's sines, the default
+// user formula's the vector program's (how close the exponents stay is the kernels' test);
+// formula 1 has no sine and keeps its bits.
+TEST(Renderer, FastMathsChangesTheTrigonometricAndTheUserFormulas) {
   TempDir dir;
-  for (const std::string formula : {"1", "2"}) {
-    ASSERT_EQ(Render(dir, {"-q", "--size", "20x10", "--fixed", formula, "--data", "exact" + formula}).status, 0);
-    ASSERT_EQ(Render(dir, {"-q", "--size", "20x10", "--fixed", formula, "--data", "fast" + formula, "--fast"}).status, 0);
+  for (const std::string formula : {"1", "2", "user"}) {
+    std::vector<std::string> args{"-q", "--size", "20x10"};
+    if (formula != "user") args.insert(args.end(), {"--fixed", formula});
+    std::vector<std::string> exact = args, fast = args;
+    exact.insert(exact.end(), {"--data", "exact" + formula});
+    fast.insert(fast.end(), {"--data", "fast" + formula, "--fast"});
+    ASSERT_EQ(Render(dir, exact).status, 0);
+    ASSERT_EQ(Render(dir, fast).status, 0);
   }
   EXPECT_EQ(ReadBytes(dir.file("exact1.TMP2")), ReadBytes(dir.file("fast1.TMP2")));
-  EXPECT_NE(ReadBytes(dir.file("exact2.TMP2")), ReadBytes(dir.file("fast2.TMP2")));
-  EXPECT_EQ(ReadBytes(dir.file("fast2.TMP2")).size(), 200u * 8);
+  for (const char* formula : {"2", "user"}) {
+    EXPECT_NE(ReadBytes(dir.file(std::string("exact") + formula + ".TMP2")),
+              ReadBytes(dir.file(std::string("fast") + formula + ".TMP2")));
+    EXPECT_EQ(ReadBytes(dir.file(std::string("fast") + formula + ".TMP2")).size(), 200u * 8);
+  }
 }
 
 // One finished run of SmallBlock (full.*) and one with more iterations on top (more.*), shared

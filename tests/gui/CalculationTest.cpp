@@ -34,6 +34,7 @@ struct EngineRun {
     TRechenThread t(ui, 2);
     bool finished = false;
     t.SetFresh(fresh);
+    t.SetFastTrig(fast);
     t.SetFiles(tmp1, tmp2);
     t.SetFinishedHandler([&] { finished = true; });
     t.Setup(p, picture);
@@ -49,6 +50,7 @@ struct EngineRun {
   }
   PixelDataFile tmp1, tmp2;
   TPicture picture;
+  bool fast = false;
 };
 
 class CalculationTest : public FrameTest {
@@ -185,6 +187,42 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   QTest::qWait(100);
   EXPECT_EQ(child_->Params().State, StateDeriving);
   EXPECT_NE(child_->StatusBar1->currentMessage(), "progress: finished");
+}
+
+// The fast switch covers the default project's own formula. A run computes in the mode it was
+// started with: switching while paused asks nothing, leaves the parameters alone and takes
+// effect at the next start.
+TEST_F(CalculationTest, TheFastSwitchCoversUserFormulasFromTheNextStart) {
+  ASSERT_EQ(child_->Params().FixedFormula, -1);
+  EXPECT_TRUE(child_->CheckBoxFastTrig->isEnabled() && !child_->CheckBoxFastTrig->isChecked());
+  child_->CheckBoxFastTrig->click();
+  Run(false);
+  const TCalcParams paused = child_->Params();
+  const size_t asked = dialogs_.messages.size();
+  child_->CheckBoxFastTrig->click();
+  EXPECT_EQ(dialogs_.messages.size(), asked);
+  EXPECT_EQ(child_->Params(), paused);
+  EXPECT_EQ(dialogs_.unexpected, 0);
+  EXPECT_EQ(child_->Params().State, StatePaused);
+  child_->ToolButton2->click();  // continue: still fast
+  ASSERT_TRUE(WaitForState(StateFinished));
+
+  EngineRun engine(dir_);
+  TCalcParams reference = initialised_;
+  engine.fast = true;
+  engine.Run(reference, true);
+  EXPECT_EQ(Data(1), Data(engine.tmp1));
+  EXPECT_EQ(Data(2), Data(engine.tmp2));
+
+  // The next start, more iterations from the stored data, computes exactly.
+  child_->ToolButton2->click();
+  EXPECT_EQ(child_->Params().State, StateDeriving);
+  ASSERT_TRUE(WaitForState(StateFinished));
+  engine.fast = false;
+  engine.Run(reference, false);
+  EXPECT_EQ(Data(1), Data(engine.tmp1));
+  EXPECT_EQ(Data(2), Data(engine.tmp2));
+  EXPECT_EQ(dialogs_.unexpected, 0);
 }
 
 TEST_F(CalculationTest, RecolouringAPausedPictureUsesTheNewListForTheRest) {

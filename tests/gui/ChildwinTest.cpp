@@ -130,7 +130,7 @@ TEST_F(ChildwinTest, ANewWindowShowsTheDefaultsAndCanOnlyBeInitialised) {
   EXPECT_EQ(child->Params().PictureWidth, 194);
   EXPECT_FALSE(child->PictureInitialised() || Exists("x.TMP0"));
 
-  // The fast-trigonometry switch is off, its own per window, and no change to the project.
+  // The fast-maths switch is off, its own per window, and no change to the project.
   other->CheckBoxFastTrig->click();
   EXPECT_TRUE(other->CheckBoxFastTrig->isChecked());
   EXPECT_FALSE(child->CheckBoxFastTrig->isChecked() || other->Changed());

@@ -11,8 +11,14 @@
 #include <stdexcept>
 
 #include "app/ParameterFile.h"
+#include "formula/UserFormulaMap.h"
 
 namespace vantorel::test {
+
+// Every test program computes user formulas as the programs do.
+namespace {
+[[maybe_unused]] const bool kUserFormulasInstalled = (InstallUserFormulas(), true);
+}  // namespace
 
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "vantorel-test-XXXXXX").string();
