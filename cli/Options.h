@@ -51,6 +51,7 @@ struct Options {
   bool Quiet = false;
   bool More = false;
   bool Fast = false;                    // fixed formulas 2-6: sine and cosine from a vector library
+  int Supersample = 1;                  // N: the picture coloured from N x N sub-pixels a pixel
   Overrides Changes;
 };
 
