@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/PictureFile.h"
+#include "colour/Supersample.h"
 #include "core/NumberText.h"
 
 namespace vantorel::cli {
@@ -97,6 +98,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
        [&](auto& n, auto& v) {
          o.Threads = IntValue(n, v);
          if (o.Threads < 1 || o.Threads > 1024) throw UsageError("--threads must lie in 1..1024");
+       }},
+      {"--supersample",
+       [&](auto& n, auto& v) {
+         o.Supersample = IntValue(n, v);
+         if (o.Supersample < 1 || o.Supersample > kMaxSupersample)
+           throw UsageError("--supersample takes 1.." + std::to_string(kMaxSupersample) +
+                            " sub-pixels each way, not " + v);
        }},
       {"--check-formula", [&](auto&, auto& v) { o.CheckFormula = v; }},
       {"--size", [&](auto&, auto& v) { ParseSize(v, c); }},
@@ -201,6 +209,18 @@ Options ParseOptions(const std::vector<std::string>& args) {
   PictureType type;
   if (o.Picture && !o.Thumbnail && !PictureTypeForPath(*o.Picture, type))
     throw UsageError("the picture name must end in .bmp, .jpg, .jpeg or .png: '" + *o.Picture + "'");
+  if (o.Supersample > 1 && (o.Project || o.DataBase))
+    throw UsageError(
+        "--supersample writes a picture only: the data of a supersampled picture are not a "
+        "project (--size with N times the width and height renders that project)");
+  if (o.Supersample > 1 && o.AutoColours)
+    throw UsageError(
+        "--auto-colours cannot be combined with --supersample: it needs the stored exponents of "
+        "the whole picture, which a supersampled render does not keep");
+  if (o.Supersample > 1 && o.Thumbnail)
+    throw UsageError("--thumbnail and --supersample cannot be combined");
+  if (o.Supersample > 1 && o.More)
+    throw UsageError("--supersample computes the picture afresh and cannot be combined with --more");
   if (o.More && c.Any())
     throw UsageError(
         "--more derives more iterations from the stored data and cannot be combined "
@@ -251,6 +271,11 @@ Output (existing files are replaced only once the new file is complete):
 
 Calculation:
       --threads N        computing threads, 1..1024 (default: all hardware threads)
+      --supersample N    smooth edges: colour every pixel from N x N sub-pixels (N = 1..8),
+                         averaged in linear light; the picture keeps its size, computing
+                         takes about N x N times as long, memory stays that of the picture.
+                         Any input is computed afresh; only a picture is written (not with
+                         --project, --data or --more). N = 1 is the plain picture
       --more             derive more iterations of a finished project (whole picture)
       --fast             fast maths: fixed formulas 2-6 take sine and cosine from a vector
                          library (at most 1 ulp off), a user formula runs in vector lanes in

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
 #include "colour/ColorMapping.h"
+#include "colour/Supersample.h"
 #include "core/CalculationControl.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
@@ -97,8 +99,10 @@ double PercentDone(const TRechenThread& t) {
 enum class RunResult { Finished, Stopped, OutOfTime };
 
 // Runs the computation thread over the whole picture from the block's progress position.
+// A batch handler, when given, receives the pixels instead of the data files.
 RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                  bool fresh, const Options& o, std::ostream& err) {
+                  bool fresh, const Options& o, std::ostream& err,
+                  TRechenThread::BatchHandler batches = {}) {
   DirectDispatcher ui;
   TRechenThread thread(ui, o.Threads);
   std::atomic<bool> finished{false};
@@ -107,6 +111,7 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
   thread.SetFresh(fresh);
   thread.SetFiles(tmp1, tmp2);
   thread.SetFastTrig(o.Fast);
+  if (batches) thread.SetBatchHandler(std::move(batches));
   thread.SetFinishedHandler([&] { finished = true; });
   thread.SetErrorHandler([&](const std::string& message) {
     std::lock_guard<std::mutex> lock(errorLock);
@@ -194,11 +199,60 @@ int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelD
   return 0;
 }
 
+// The picture coloured from N x N sub-pixels a pixel, computed afresh through the computation
+// thread straight into the rows of the held picture; no data files are written.
+int RenderSupersampled(const Options& o, std::ostream& err) {
+  WorkDirectory work;  // the input's stored data are loaded there, and not used
+  PixelDataFile tmp1, tmp2;
+  tmp1.Create(work.File("data.TMP1"));
+  tmp2.Create(work.File("data.TMP2"));
+  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, true);
+  TCalcParams& p = block.Params;
+  if (tmp1.RecordCount() > 0)
+    Note(o, err, "the supersampled picture is computed afresh; the project's stored data are not used");
+  tmp1.Clear();
+  tmp2.Clear();
+  TPicture picture;
+  try {
+    picture.Resize(p.PictureWidth, p.PictureHeight);
+  } catch (const std::bad_alloc&) {
+    throw FormatError("Cannot render: there is not enough memory for a picture of " +
+                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
+                      " pixels.");
+  }
+  const int n = o.Supersample;
+  TCalcParams sub = SubPixelBlock(p, n);
+  Note(o, err, "supersampling: " + std::to_string(sub.PictureWidth) + " x " +
+                   std::to_string(sub.PictureHeight) + " sub-pixels, " + std::to_string(n) + " x " +
+                   std::to_string(n) + " a pixel");
+  SupersampleRows rows(p, n, [&picture](int32_t row, const uint8_t* bgr) {
+    std::copy_n(bgr, size_t(picture.Width) * 3, picture.Row(row));
+  });
+  TPicture noPicture;  // the sub-pixels are not drawn
+  const RunResult result =
+      Compute(sub, noPicture, tmp1, tmp2, true, o, err,
+              [&rows](int64_t record, const double* e, const double*, int32_t count) {
+                try {
+                  rows.Add(record, e, count);
+                } catch (const std::logic_error& problem) {
+                  throw IoError(problem.what());
+                }
+              });
+  if (!Completed(result, o, err)) return 1;
+  if (!rows.Complete()) throw IoError("The calculation ended before the picture was complete.");
+  // The PNG carries the block as a plain render of the picture leaves it.
+  p.IterationsDone = 0;
+  MarkFinished(p);
+  WriteOutputs(o, p, block.PicturePath, RowsOf(picture), tmp1, tmp2, err);
+  return 0;
+}
+
 }  // namespace
 
 void RequestStop() noexcept { stopRequested = 1; }
 
 int Render(const Options& o, std::ostream& err) {
+  if (o.Supersample > 1) return RenderSupersampled(o, err);
   WorkDirectory work;
   PixelDataFile tmp1, tmp2;
   tmp1.Create(work.File("data.TMP1"));

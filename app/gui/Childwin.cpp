@@ -146,6 +146,7 @@ void TMDIChild::FormCreate() {
   PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
                                      [this]() -> const TCalcParams& { return params_; });
   PictureExport->Anchor = ToolButton3;
+  PictureExport->FastTrig = [this] { return CheckBoxFastTrig->isChecked(); };
   connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
 
   ConnectChangeHandlers();

@@ -5,9 +5,13 @@
 #include <QFile>
 #include <QMenu>
 #include <QWidget>
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "app/ParameterFile.h"
+#include "app/gui/SupersampleExport.h"
+#include "core/TimeEstimate.h"
 
 namespace vantorel::gui {
 
@@ -67,6 +71,9 @@ TPictureExport::TPictureExport(QWidget* window, std::function<const QImage&()> p
   JpegBitmap1 = PopupMenu2->addAction(QStringLiteral("Jpeg-Bitmap"), this, [this] { JpegBitmap1Click(); });
   PngBitmap1 = PopupMenu2->addAction(QStringLiteral("PNG-Bitmap (with parameters)"), this, [this] { PngBitmap1Click(); });
   PngBitmap1->setStatusTip(QStringLiteral("a PNG picture that \"open file\" > \"parameter\" opens again, computed from its settings"));
+  Supersampled1 = PopupMenu2->addAction(QStringLiteral("save supersampled picture…"), this,
+                                        [this] { Supersampled1Click(); });
+  Supersampled1->setStatusTip(QStringLiteral("smooth edges: every pixel coloured from N x N sub-pixels"));
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
 }
 
@@ -114,6 +121,47 @@ void TPictureExport::SaveThroughDialog(const FileDialogRequest& request, Picture
   }
   const std::optional<QString> path = DialogService::instance().fileName(window_, request);
   if (path) SavePictureAs(*path, type);
+}
+
+void TPictureExport::Supersampled1Click() {
+  if (run_) {
+    DialogService::instance().information(window_, QStringLiteral("A supersampled picture is being computed already."));
+    return;
+  }
+  const TCalcParams params = params_();  // the run's own copy
+  const bool fast = FastTrig();
+  double seconds = 0;
+  try {
+    seconds = EstimateComputeSeconds(params, int(std::max(1u, std::thread::hardware_concurrency())), fast);
+  } catch (const std::exception& e) {
+    DialogService::instance().error(window_, QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  TSupersampleDialog choice(window_, params, seconds);
+  if (DialogService::instance().execDialog(&choice) != QDialog::Accepted) return;
+  const PictureType type = choice.Type();
+  try {
+    CheckPictureSize(params.PictureWidth, params.PictureHeight, type);
+  } catch (const std::exception& e) {
+    DialogService::instance().error(window_, QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  const QString caption = window_->windowTitle();
+  const std::optional<QString> path = DialogService::instance().fileName(
+      window_, type == PictureType::Bitmap ? SavePictureDialog2(caption)
+               : type == PictureType::Jpeg ? SavePictureDialog1(caption)
+                                           : SavePictureDialog3(caption));
+  if (!path) return;
+  auto* run = new TSupersampleRun(window_, params, choice.Factor(), fast, *path, type);
+  connect(run, &TSupersampleRun::Ended, this, [this, run](bool) {
+    if (run_ == run) run_ = nullptr;
+    run->deleteLater();
+  });
+  run_ = run;
+  if (!run->Start()) {
+    run_ = nullptr;
+    delete run;
+  }
 }
 
 bool TPictureExport::SavePictureAs(const QString& path, PictureType type) {

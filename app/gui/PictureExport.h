@@ -20,6 +20,8 @@ class QWidget;
 
 namespace vantorel::gui {
 
+class TSupersampleRun;
+
 // The rows of a toolkit image as blue, green, red (the image must outlive the source).
 PictureRows RowsOf(const QImage& image);
 
@@ -38,6 +40,11 @@ class TPictureExport : public QObject {
   void WindowsBitmap1Click();
   void JpegBitmap1Click();
   void PngBitmap1Click();
+  // "save supersampled picture…": N and the format with size and estimated time, the save
+  // dialog of the format, then the picture computed in the background (SupersampleExport.h).
+  void Supersampled1Click();
+  // The supersampled picture being computed, or nullptr.
+  TSupersampleRun* SupersampleRun() const { return run_; }
 
   // Writes the picture as the type; a failure is reported in a box and the result is false.
   bool SavePictureAs(const QString& path, PictureType type);
@@ -51,6 +58,9 @@ class TPictureExport : public QObject {
   QAction* WindowsBitmap1 = nullptr;
   QAction* JpegBitmap1 = nullptr;
   QAction* PngBitmap1 = nullptr;
+  QAction* Supersampled1 = nullptr;
+  // Whether the project window computes with fast trigonometry (a supersampled picture does too).
+  std::function<bool()> FastTrig = [] { return false; };
   // Shows a popup menu at a screen position; tests replace it to see what would pop up.
   std::function<void(QMenu&, QPoint)> PopupShower;
 
@@ -60,6 +70,7 @@ class TPictureExport : public QObject {
   QWidget* window_;
   std::function<const QImage&()> picture_;
   std::function<const TCalcParams&()> params_;
+  TSupersampleRun* run_ = nullptr;
 };
 
 }  // namespace vantorel::gui

@@ -20,6 +20,8 @@
 #include "app/ParameterFile.h"
 #include "cli/Colours.h"
 #include "cli/RenderSteps.h"
+#include "cli/SupersampledRows.h"
+#include "colour/Supersample.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"
 #include "core/RechenThread.h"
@@ -622,6 +624,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   RunSetup setup;
   std::unique_ptr<DataDirectory> dataDir;
   std::optional<std::string> picturePath;
+  std::optional<TCalcParams> supersampled;  // rank 0: the block of the supersampled picture
   if (rank == kRoot) {
     try {
       dataDir = std::make_unique<DataDirectory>(WorkPlace(o, m));
@@ -629,9 +632,19 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
       tmp1.Create(DataFile(dataDir->Path(), 1));
       tmp2.Create(DataFile(dataDir->Path(), 2));
       PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, false);
+      if (o.Supersample > 1) {
+        // The processes compute the sub-pixel picture afresh; rank 0 colours the picture from it.
+        if (tmp1.RecordCount() > 0)
+          Note(o, err, "the supersampled picture is computed afresh; the project's stored data are not used");
+        tmp1.Clear();
+        tmp2.Clear();
+        supersampled = block.Params;
+        supersampled->IterationsDone = 0;
+        block.Params = SubPixelBlock(*supersampled, o.Supersample);
+      }
       dataDir->CheckRoomFor(int64_t(block.Params.PictureWidth) * block.Params.PictureHeight);
       setup.Plan = PlanComputation(block.Params, tmp1, tmp2, o, err);
-      if (setup.Plan.Compute && setup.Plan.Fresh) {
+      if (setup.Plan.Compute && setup.Plan.Fresh && !supersampled) {
         std::filesystem::path dir = std::filesystem::path(CheckpointPath(o, m)).parent_path();
         if (dir.empty()) dir = ".";
         if (access(dir.c_str(), W_OK | X_OK) != 0)
@@ -659,7 +672,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   std::unique_ptr<Coordinator> coordinator;
   if (rank == kRoot)
     coordinator = std::make_unique<Coordinator>(p, ranks, CheckpointPath(o, m), m.CheckpointSeconds,
-                                                setup.Plan.Fresh);
+                                                setup.Plan.Fresh && !supersampled);
   Outcome outcome;
   if (setup.Plan.Compute)
     outcome = ComputeBands(setup, o, rank, ranks, coordinator.get(), err);
@@ -697,8 +710,14 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
     PixelDataFile tmp1, tmp2;
     tmp1.Open(DataFile(setup.DataDir, 1));
     tmp2.Open(DataFile(setup.DataDir, 2));
-    ApplyAutoColours(o, p, tmp1, err);
-    WriteOutputs(o, p, picturePath, RowsFromData(p, tmp1), tmp1, tmp2, err);
+    if (supersampled) {
+      MarkFinished(*supersampled);
+      WriteOutputs(o, *supersampled, picturePath,
+                   SupersampledRowsFromData(*supersampled, o.Supersample, tmp1), tmp1, tmp2, err);
+    } else {
+      ApplyAutoColours(o, p, tmp1, err);
+      WriteOutputs(o, p, picturePath, RowsFromData(p, tmp1), tmp1, tmp2, err);
+    }
   } catch (const std::exception& e) {
     err << ProgramName() << ": " << e.what() << kept() << "\n";
     return 1;

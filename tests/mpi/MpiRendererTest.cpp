@@ -127,6 +127,23 @@ TEST_F(MpiRenderer, EveryProcessCountWritesTheOneProcessFiles) {
   for (const std::string& name : Files(*dir)) EXPECT_EQ(name.find("vantorel"), std::string::npos);
 }
 
+TEST_F(MpiRenderer, SupersampledPicturesAreTheOneProcessBytes) {
+  for (const std::string type : {"bmp", "png"})
+    ASSERT_EQ(One(*dir, {"full.LPr", "--supersample", "3", "-o", "ss-one." + type, "-q"}).status, 0);
+  for (int n : {1, 2, 3})
+    for (const std::string type : {"bmp", "png"}) {
+      SCOPED_TRACE(std::to_string(n) + " processes, " + type);
+      const Result r = Mpi(*dir, n, {"full.LPr", "--supersample", "3", "-o", "ss." + type, "-q"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(Bytes("ss." + type), Bytes("ss-one." + type));
+    }
+  // No checkpoint is left, and the data directory is gone.
+  for (const auto& e : std::filesystem::directory_iterator(dir->path())) {
+    EXPECT_EQ(e.path().string().find("checkpoint"), std::string::npos) << e.path();
+    EXPECT_EQ(e.path().filename().string().find(".vantorel-render"), std::string::npos) << e.path();
+  }
+}
+
 TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
   struct Case { const char* done; int64_t at; uint8_t state; const char* args; const char* like; };
   // Paused in the middle of row 9 and right behind the end of row 4; deriving paused in row 11;

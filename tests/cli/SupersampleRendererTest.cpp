@@ -1,0 +1,145 @@
+// vantorel-render --supersample N against pictures computed independently here.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <cmath>
+#include <filesystem>
+#include <thread>
+
+#include "app/ParameterFile.h"
+#include "app/PictureFile.h"
+#include "support/TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using Result = test::ProgramResult;
+
+Result Render(const TempDir& dir, std::vector<std::string> args,
+              const std::string& tmpdir = "", const std::function<void(pid_t)>& whileRunning = {}) {
+  args.insert(args.begin(), VANTOREL_RENDER_EXE);
+  return test::RunProgram(dir.path(), args, [&] {
+    if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
+  }, whileRunning);
+}
+
+// Fixed formula 2: filaments and sharp edges in a few milliseconds; rotated, so that the
+// sub-pixel grid has to follow the angle.
+TCalcParams SmallBlock() {
+  TCalcParams p = DefaultCalcParams();
+  p.FixedFormula = 1;
+  p.PictureWidth = 31;
+  p.PictureHeight = 19;
+  p.Angle = DegreesToRadians(20);
+  return p;
+}
+
+// The sRGB transfer written out here on its own, in single precision.
+float Decode(uint8_t level) {
+  const float c = level / 255.0f;
+  return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
+float Encode(float linear) {
+  const float c = linear <= 0.0031308f ? 12.92f * linear : 1.055f * std::pow(linear, 1 / 2.4f) - 0.055f;
+  return std::round(std::clamp(c, 0.0f, 1.0f) * 255.0f);
+}
+
+TEST(SupersampleRenderer, IsThePlainPictureOfTwiceTheSizeBoxFilteredInLinearLight) {
+  TempDir dir;
+  SaveParameterFile(dir.file("s.Par"), SmallBlock());
+  ASSERT_EQ(Render(dir, {"s.Par", "--size", "62x38", "-o", "big.bmp", "-q"}).status, 0);
+  const Result r = Render(dir, {"s.Par", "--supersample", "2", "-o", "ss.bmp"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("62 x 38 sub-pixels, 2 x 2 a pixel"), std::string::npos) << r.err;
+  const TPicture big = LoadBitmap(dir.file("big.bmp")), ss = LoadBitmap(dir.file("ss.bmp"));
+  ASSERT_EQ(ss.Width, 31);
+  ASSERT_EQ(ss.Height, 19);
+  int equal = 0, distinct = 0;
+  for (int32_t y = 0; y < 19; ++y)
+    for (int32_t x = 0; x < 31; ++x)
+      for (int ch = 0; ch < 3; ++ch) {
+        float sum = 0;
+        for (int b = 0; b < 2; ++b)
+          for (int a = 0; a < 2; ++a) sum += Decode(big.Row(2 * y + b)[3 * (2 * x + a) + ch]);
+        const int expected = int(Encode(sum / 4));
+        const int got = ss.Row(y)[3 * x + ch];
+        ASSERT_LE(std::abs(got - expected), 1) << x << "," << y << " channel " << ch;
+        equal += got == expected;
+        distinct += big.Row(2 * y)[3 * 2 * x + ch] != big.Row(2 * y + 1)[3 * (2 * x + 1) + ch];
+      }
+  EXPECT_GE(equal, 31 * 19 * 3 - 5);
+  EXPECT_GT(distinct, 50);  // the picture has edges for the filter to smooth
+}
+
+TEST(SupersampleRenderer, TakesEveryInputAndOneSubPixelIsThePlainPicture) {
+  TempDir dir;
+  SaveParameterFile(dir.file("s.Par"), SmallBlock());
+  ASSERT_EQ(Render(dir, {"s.Par", "-o", "s.png", "--project", "s.LPr", "-q"}).status, 0);
+  for (const std::string type : {"bmp", "jpg", "png"}) {
+    SCOPED_TRACE(type);
+    ASSERT_EQ(Render(dir, {"s.Par", "-o", "plain." + type, "-q"}).status, 0);
+    ASSERT_EQ(Render(dir, {"s.Par", "--supersample", "1", "-o", "one." + type, "-q"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir.file("one." + type)), ReadBytes(dir.file("plain." + type)));
+    // Parameter file, finished project and PNG picture: one block, one picture.
+    for (const std::string input : {"s.Par", "s.LPr", "s.png"}) {
+      const Result r = Render(dir, {input, "--supersample=3", "-o", "ss-" + input + "." + type});
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(ReadBytes(dir.file("ss-" + input + "." + type)), ReadBytes(dir.file("ss-s.Par." + type)));
+      EXPECT_EQ(r.err.find("stored data are not used") != std::string::npos, input == "s.LPr") << r.err;
+    }
+    EXPECT_NE(ReadBytes(dir.file("ss-s.Par." + type)), ReadBytes(dir.file("plain." + type)));
+  }
+  // The PNG carries the parameters as a plain render leaves them.
+  EXPECT_EQ(ReadPngParameterBlock(dir.file("ss-s.Par.png")), ReadPngParameterBlock(dir.file("plain.png")));
+  // The default project.
+  ASSERT_EQ(Render(dir, {"--size", "20x16", "--supersample", "2", "-q"}).status, 0);
+  EXPECT_EQ(LoadBitmap(dir.file("vantorel.bmp")).Width, 20);
+}
+
+TEST(SupersampleRenderer, RefusesWhatItCannotWrite) {
+  TempDir dir;
+  const std::vector<std::string> files = test::FileNames(dir);
+  struct Case { std::vector<std::string> args; std::string text; };
+  const Case cases[] = {
+      {{"--supersample", "9"}, "1..8"},
+      {{"--supersample", "0"}, "1..8"},
+      {{"--supersample", "2", "--project", "x.LPr"}, "not a project"},
+      {{"--supersample", "2", "--data", "x"}, "not a project"},
+      {{"--supersample", "2", "--more"}, "--more"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Render(dir, c.args);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(test::FileNames(dir), files);
+}
+
+TEST(SupersampleRenderer, InterruptWritesNothing) {
+  TempDir dir, work;
+  const auto interrupt = [&](pid_t pid) {
+    bool started = false;  // the private directory exists once the signal handlers are in place
+    for (int k = 0; k < 600 && !started; ++k) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      started = !std::filesystem::is_empty(work.path());
+    }
+    EXPECT_TRUE(started);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(pid, SIGINT);
+  };
+  const Result r = Render(dir, {"--fixed", "2", "--size", "1000x1000", "--iterations", "100000",
+                                "--supersample", "4", "-o", "big.png"},
+                          work.path().string(), interrupt);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("interrupted; nothing was written"), std::string::npos) << r.err;
+  EXPECT_TRUE(test::FileNames(dir).empty());
+  EXPECT_TRUE(std::filesystem::is_empty(work.path()));
+}
+
+}  // namespace
+}  // namespace vantorel
