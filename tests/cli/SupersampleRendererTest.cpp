@@ -111,6 +111,8 @@ TEST(SupersampleRenderer, RefusesWhatItCannotWrite) {
       {{"--supersample", "2", "--project", "x.LPr"}, "not a project"},
       {{"--supersample", "2", "--data", "x"}, "not a project"},
       {{"--supersample", "2", "--more"}, "--more"},
+      {{"--supersample", "2", "--auto-colours"}, "stored exponents"},
+      {{"--supersample", "2", "--thumbnail", "64", "-o", "t.png"}, "--thumbnail"},
   };
   for (const Case& c : cases) {
     const Result r = Render(dir, c.args);
