@@ -158,6 +158,19 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
   return RunResult::Finished;
 }
 
+// The picture the block describes, or a message when it does not fit in memory.
+TPicture PictureOfBlock(const TCalcParams& p) {
+  TPicture picture;
+  try {
+    picture.Resize(p.PictureWidth, p.PictureHeight);
+  } catch (const std::bad_alloc&) {
+    throw FormatError("Cannot render: there is not enough memory for a picture of " +
+                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
+                      " pixels.");
+  }
+  return picture;
+}
+
 // Says why nothing was written, when it was not; true when the run finished.
 bool Completed(RunResult result, const Options& o, std::ostream& err) {
   if (result == RunResult::Finished && !stopRequested) return true;
@@ -212,14 +225,7 @@ int RenderSupersampled(const Options& o, std::ostream& err) {
     Note(o, err, "the supersampled picture is computed afresh; the project's stored data are not used");
   tmp1.Clear();
   tmp2.Clear();
-  TPicture picture;
-  try {
-    picture.Resize(p.PictureWidth, p.PictureHeight);
-  } catch (const std::bad_alloc&) {
-    throw FormatError("Cannot render: there is not enough memory for a picture of " +
-                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
-                      " pixels.");
-  }
+  TPicture picture = PictureOfBlock(p);
   const int n = o.Supersample;
   TCalcParams sub = SubPixelBlock(p, n);
   Note(o, err, "supersampling: " + std::to_string(sub.PictureWidth) + " x " +
@@ -263,14 +269,7 @@ int Render(const Options& o, std::ostream& err) {
   if (o.Thumbnail) return WriteThumbnail(o, p, tmp1, tmp2, err);
   work.CheckRoomFor(int64_t(p.PictureWidth) * p.PictureHeight);
 
-  TPicture picture;
-  try {
-    picture.Resize(p.PictureWidth, p.PictureHeight);
-  } catch (const std::bad_alloc&) {
-    throw FormatError("Cannot render: there is not enough memory for a picture of " +
-                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
-                      " pixels.");
-  }
+  TPicture picture = PictureOfBlock(p);
   picture.Fill(0xFFFFFF);
   ColourFromData(p, tmp1, picture);
 
