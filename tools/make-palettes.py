@@ -87,7 +87,7 @@ DESIGNS = {
     "forest": ([(-2.0, (240, 255, 200)), (-1.2, (150, 210, 80)), (-0.6, (40, 130, 40)),
                 (-0.2, (10, 60, 20)), (0.0, BLACK)], None, BLACK),
     "rainbow": ([(-2.0, (255, 0, 0)), (-1.6, (255, 160, 0)), (-1.2, (255, 255, 0)), (-0.8, (0, 220, 0)),
-                  (-0.4, (0, 200, 255)), (-0.15, (60, 0, 255)), (0.0, BLACK)], None, BLACK),
+                 (-0.4, (0, 200, 255)), (-0.15, (60, 0, 255)), (0.0, BLACK)], None, BLACK),
     # Colour-blind safe and even in lightness.
     "viridis": (one_sided_from_map(VIRIDIS), None, BLACK),
     "cividis": (one_sided_from_map(CIVIDIS), None, BLACK),
