@@ -7,6 +7,7 @@
 // every lane rounds as the scalar double-precision evaluation (EvaluateUserProgram) does.
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <cstddef>
 #include <cmath>
 #include <cstdint>
@@ -71,20 +72,44 @@ HWY_INLINE V Power(V l, V r) {
   return hn::Mul(sign, value);
 }
 
+// Where an instruction finds an operand: in the registers in memory, in the result of the
+// instruction just before it (the sine or the cosine of a SinCos), or in one of the variables
+// the kernel binds. The step keeps those in vector registers, so that a chain of operations
+// does not wait for each result to travel through memory.
+enum class From : uint8_t { Memory, Previous, PreviousCos, X, A, B, AB, BA };
+
 // An instruction with the operand limits it cannot do without (limitLeft, limitRight false:
-// the operand is known to lie inside the limits, which then change nothing).
+// the operand is known to lie inside the limits, which then change nothing; trigRange false:
+// the argument of a sine or cosine is known to lie below 2^63).
 // A SinCos of F's part also says which of its two values F reads (the calm-down computes F
 // alone and needs no cosine that only the derivative reads).
 struct Planned {
   UserProgram::Instruction in;
-  bool limitLeft = true, limitRight = true;
+  bool limitLeft = true, limitRight = true, trigRange = true;
   bool firstSin = true, firstCos = true;
+  bool binary = false, canFault = false;
+  bool storeOut = true, storeOut2 = true;  // false: no instruction reads it from memory
+  From left = From::Memory, right = From::Memory;
+};
+
+// Bounds of the absolute values of the variables X, A and B over a run (infinity: none known).
+struct VariableBounds {
+  double x = HUGE_VAL, a = HUGE_VAL, b = HUGE_VAL;
+};
+
+// The plan of a program: its steps, and for F and dF/dX of the calm-down (F only) and of the
+// summation (both) the instruction whose result each is (-1: the register holds it).
+struct Plan {
+  std::vector<Planned> steps;
+  int32_t resultAt[2][2] = {{-1, -1}, {-1, -1}};  // [with the derivative][F, dF/dX]
+  From result[2] = {From::Memory, From::Memory};
+  double firstBound = HUGE_VAL;  // the bound of F's value
 };
 
 // Bounds of the absolute values of the registers, where the program shows them: constants,
-// sines, arc tangents and what sums and products of bounded values make of them. Infinity:
-// no bound known (the variables, most results).
-std::vector<Planned> Analyse(const UserProgram& program) {
+// bounded variables, sines, arc tangents and what sums and products of bounded values make of
+// them. Infinity: no bound known (most results).
+Plan Analyse(const UserProgram& program, const VariableBounds& vars) {
   constexpr double kNone = HUGE_VAL;
   std::vector<double> bound(program.Registers.size(), kNone);
   std::vector<bool> written(program.Registers.size(), false);
@@ -93,9 +118,30 @@ std::vector<Planned> Analyse(const UserProgram& program) {
     if (v >= 0) written[size_t(v)] = true;
   for (size_t r = 0; r < bound.size(); ++r)
     if (!written[r]) bound[r] = std::fabs(program.Registers[r]);
-  std::vector<Planned> steps;
-  for (const UserProgram::Instruction& in : program.Code) {
+  const double ab = std::max(vars.a, vars.b);
+  const std::pair<int32_t, double> variables[] = {
+      {program.X, vars.x}, {program.A, vars.a}, {program.B, vars.b}, {program.AB, ab}, {program.BA, ab}};
+  for (const auto& [r, b] : variables)
+    if (r >= 0) bound[size_t(r)] = b;
+  const auto source = [&](int32_t r, const UserProgram::Instruction* before) {
+    if (r == program.X) return From::X;
+    if (r == program.A) return From::A;
+    if (r == program.B) return From::B;
+    if (r == program.AB) return From::AB;
+    if (r == program.BA) return From::BA;
+    if (before && r == before->Out) return From::Previous;
+    if (before && before->Kind == Op::SinCos && r == before->Out2) return From::PreviousCos;
+    return From::Memory;
+  };
+  Plan plan;
+  for (size_t i = 0; i < program.Code.size(); ++i) {
+    const UserProgram::Instruction& in = program.Code[i];
+    const UserProgram::Instruction* before = i > 0 ? &program.Code[i - 1] : nullptr;
     Planned s{in};
+    s.binary = IsBinary(in.Kind);
+    s.canFault = CanFault(in.Kind);
+    s.left = source(in.Left, before);
+    s.right = s.binary ? source(in.Right, before) : s.left;
     const double bl = bound[size_t(in.Left)], br = bound[size_t(in.Right)];
     double result = kNone;
     switch (in.Kind) {
@@ -121,6 +167,9 @@ std::vector<Planned> Analyse(const UserProgram& program) {
       case Op::Sin:
       case Op::Cos:
       case Op::SinCos:
+        s.trigRange = !(bl < kUserTrigRange);
+        result = 1;
+        break;
       case Op::Tanh:
       case Op::Teta:
       case Op::Frac: result = 1; break;
@@ -129,7 +178,7 @@ std::vector<Planned> Analyse(const UserProgram& program) {
     }
     bound[size_t(in.Out)] = result;
     if (in.Kind == Op::SinCos) bound[size_t(in.Out2)] = 1;
-    steps.push_back(s);
+    plan.steps.push_back(s);
   }
   std::vector<bool> read(program.Registers.size(), false);
   read[size_t(program.Result[0])] = true;
@@ -138,10 +187,33 @@ std::vector<Planned> Analyse(const UserProgram& program) {
     if (IsBinary(program.Code[i].Kind)) read[size_t(program.Code[i].Right)] = true;
   }
   for (size_t i = 0; i < program.FirstLength; ++i) {
-    steps[i].firstSin = read[size_t(program.Code[i].Out)];
-    steps[i].firstCos = read[size_t(program.Code[i].Out2)];
+    plan.steps[i].firstSin = read[size_t(program.Code[i].Out)];
+    plan.steps[i].firstCos = read[size_t(program.Code[i].Out2)];
   }
-  return steps;
+  // The last instruction that writes a result register gives its value, unless it is the
+  // cosine of a SinCos (left in memory).
+  const size_t lengths[2] = {program.FirstLength, program.Code.size()};
+  for (int withD = 0; withD < 2; ++withD)
+    for (int k = 0; k < 2; ++k)
+      for (size_t i = 0; i < lengths[withD]; ++i) {
+        const UserProgram::Instruction& in = program.Code[i];
+        if (in.Out == program.Result[k]) plan.resultAt[withD][k] = int32_t(i);
+        else if (in.Kind == Op::SinCos && in.Out2 == program.Result[k]) plan.resultAt[withD][k] = -1;
+      }
+  for (int k = 0; k < 2; ++k) plan.result[k] = source(program.Result[k], nullptr);
+  plan.firstBound = bound[size_t(program.Result[0])];
+  std::vector<bool> fromMemory(program.Registers.size(), false);
+  for (const Planned& s : plan.steps) {
+    if (s.left == From::Memory) fromMemory[size_t(s.in.Left)] = true;
+    if (s.binary && s.right == From::Memory) fromMemory[size_t(s.in.Right)] = true;
+  }
+  for (int k = 0; k < 2; ++k)
+    if (plan.result[k] == From::Memory) fromMemory[size_t(program.Result[k])] = true;
+  for (Planned& s : plan.steps) {
+    s.storeOut = fromMemory[size_t(s.in.Out)];
+    s.storeOut2 = fromMemory[size_t(s.in.Out2)];
+  }
+  return plan;
 }
 
 // One operation of the program on whole vectors, as UserOperation does it on one value.
@@ -163,8 +235,8 @@ HWY_INLINE V Operation(const Planned& s, V l, V r) {
     case Op::Max: return hn::IfThenElse(hn::Gt(l, r), l, r);
     case Op::Min: return hn::IfThenElse(hn::Lt(l, r), l, r);
     case Op::Sin:
-    case Op::SinCos: return TrigRange(l, FastSin(l));
-    case Op::Cos: return TrigRange(l, FastCos(l));
+    case Op::SinCos: return s.trigRange ? TrigRange(l, FastSin(l)) : FastSin(l);
+    case Op::Cos: return s.trigRange ? TrigRange(l, FastCos(l)) : FastCos(l);
     case Op::Tan: return FastTan(l);
     case Op::Exp: return FastExp(LimitAbove(l, 650));
     case Op::Log: return hn::IfThenElse(hn::Le(l, zero), hn::Set(d, kUserLnZeroSubstitute), FastLog(l));
@@ -189,9 +261,9 @@ HWY_INLINE V Operation(const Planned& s, V l, V r) {
 // The program as a map of the vector frame: every register holds one value per lane.
 class VecUserMap {
  public:
-  explicit VecUserMap(const UserProgram& program)
+  VecUserMap(const UserProgram& program, const VariableBounds& bounds)
       : program_(program),
-        steps_(Analyse(program)),
+        plan_(PlanFor(program, bounds)),
         registers_(hwy::AllocateAligned<double>(program.Registers.size() * kMaxLanes)) {
     for (size_t r = 0; r < program.Registers.size(); ++r)
       for (size_t i = 0; i < kMaxLanes; ++i) registers_[r * kMaxLanes + i] = program.Registers[r];
@@ -200,67 +272,115 @@ class VecUserMap {
   template <bool WithD>
   HWY_INLINE V Step(V x, V a, V b, V ab, V ba, V& dv, const uint8_t*) {
     const D d;
-    Set(program_.A, a);
-    Set(program_.B, b);
-    Set(program_.AB, ab);
-    Set(program_.BA, ba);
-    Set(program_.X, x);
-    M bad0 = hn::FirstN(d, 0), bad1 = bad0;
-    const Planned* code = steps_.data();
-    const size_t count = WithD ? steps_.size() : program_.FirstLength;
-    for (size_t i = 0; i < count; ++i) {
-      const UserProgram::Instruction& in = code[i].in;
-      const V l = hn::Load(d, At(in.Left));
-      if (in.Kind == Op::SinCos) {
-        if constexpr (!WithD) {
-          if (!code[i].firstCos) {
-            hn::Store(TrigRange(l, FastSin(l)), d, At(in.Out));
-            continue;
-          }
-          if (!code[i].firstSin) {
-            hn::Store(TrigRange(l, FastCos(l)), d, At(in.Out2));
-            continue;
-          }
-        }
-        V s, c;
-        FastSinCos(l, s, c);
-        hn::Store(TrigRange(l, s), d, At(in.Out));
-        hn::Store(TrigRange(l, c), d, At(in.Out2));
-        continue;
+    V previous = x, previousCos = x;
+    const auto fetch = [&](From from, int32_t r) {
+      switch (from) {
+        case From::Previous: return previous;
+        case From::PreviousCos: return previousCos;
+        case From::X: return x;
+        case From::A: return a;
+        case From::B: return b;
+        case From::AB: return ab;
+        case From::BA: return ba;
+        case From::Memory: break;
       }
-      const V v = Operation(code[i], l, hn::Load(d, At(in.Right)));
-      hn::Store(v, d, At(in.Out));
-      if (!CanFault(in.Kind)) continue;
-      const M fault = hn::Not(hn::IsFinite(v));
-      if (in.Outputs & 1) bad0 = hn::Or(bad0, fault);
-      if (in.Outputs & 2) bad1 = hn::Or(bad1, fault);
+      return hn::Load(d, At(r));
+    };
+    M bad0 = hn::FirstN(d, 0), bad1 = bad0;
+    const Planned* code = plan_.steps.data();
+    const size_t count = WithD ? plan_.steps.size() : program_.FirstLength;
+    const int32_t fAt = plan_.resultAt[WithD][0], dAt = plan_.resultAt[WithD][1];
+    V f = x, slope = x;
+    for (size_t i = 0; i < count; ++i) {
+      const Planned& s = code[i];
+      const UserProgram::Instruction& in = s.in;
+      const V l = fetch(s.left, in.Left);
+      if (in.Kind == Op::SinCos) {
+        bool sine = true, cosine = true;
+        if constexpr (!WithD) {
+          sine = s.firstSin;
+          cosine = s.firstCos;
+        }
+        if (sine && cosine) {
+          FastSinCos(l, previous, previousCos);
+        } else if (sine) {
+          previous = FastSin(l);
+        } else {
+          previousCos = FastCos(l);
+        }
+        if (sine) {
+          if (s.trigRange) previous = TrigRange(l, previous);
+          if (s.storeOut) hn::Store(previous, d, At(in.Out));
+        }
+        if (cosine) {
+          if (s.trigRange) previousCos = TrigRange(l, previousCos);
+          if (s.storeOut2) hn::Store(previousCos, d, At(in.Out2));
+        }
+      } else {
+        previous = Operation(s, l, s.binary ? fetch(s.right, in.Right) : l);
+        if (s.storeOut) hn::Store(previous, d, At(in.Out));
+        if (s.canFault) {
+          const M fault = hn::Not(hn::IsFinite(previous));
+          if (in.Outputs & 1) bad0 = hn::Or(bad0, fault);
+          if (in.Outputs & 2) bad1 = hn::Or(bad1, fault);
+        }
+      }
+      if (int32_t(i) == fAt) f = previous;
+      if (int32_t(i) == dAt) slope = previous;
     }
     const V one = hn::Set(d, 1.0);
-    if constexpr (WithD) dv = hn::IfThenElse(bad1, one, hn::Load(d, At(program_.Result[1])));
-    return hn::IfThenElse(bad0, one, hn::Load(d, At(program_.Result[0])));
+    if (fAt < 0) f = fetch(plan_.result[0], program_.Result[0]);
+    if constexpr (WithD) {
+      if (dAt < 0) slope = fetch(plan_.result[1], program_.Result[1]);
+      dv = hn::IfThenElse(bad1, one, slope);
+    }
+    return hn::IfThenElse(bad0, one, f);
   }
 
  private:
-  double* At(int32_t r) const { return registers_.get() + size_t(r) * kMaxLanes; }
-  void Set(int32_t r, V v) {
-    if (r >= 0) hn::Store(v, D(), At(r));
+  // The plan for the bounds of a run: X's bound is its starting values' and that of F's values,
+  // when F shows one whatever X is (a faulted formula gives 1.0).
+  static Plan PlanFor(const UserProgram& program, VariableBounds bounds) {
+    const double start = bounds.x;
+    bounds.x = HUGE_VAL;
+    const double first = Analyse(program, bounds).firstBound;
+    bounds.x = first <= 1e300 ? std::max({start, first, 1.0}) : HUGE_VAL;
+    return Analyse(program, bounds);
   }
 
+  double* At(int32_t r) const { return registers_.get() + size_t(r) * kMaxLanes; }
+
   const UserProgram& program_;
-  std::vector<Planned> steps_;
+  Plan plan_;
   hwy::AlignedFreeUniquePtr<double[]> registers_;
 };
 
+// The bounds of the variables over the pixels given: their A and B, their starting X (the
+// start value of fresh pixels, the stored X of continued ones) and 0 of idle lanes.
+VariableBounds BoundsOf(const KernelParams& p, const PixelInput* in, size_t n) {
+  VariableBounds bounds{0.0, 0.0, 0.0};
+  const auto widen = [](double& bound, double v) {
+    const double m = std::fabs(v);
+    if (!(m <= bound)) bound = m <= DBL_MAX ? m : HUGE_VAL;  // infinite or not a number: none
+  };
+  for (size_t i = 0; i < n; ++i) {
+    widen(bounds.a, in[i].A);
+    widen(bounds.b, in[i].B);
+    widen(bounds.x, in[i].Fresh ? p.StartX : in[i].StoredX);
+  }
+  return bounds;
+}
+
 bool RunUserPixels(const KernelParams& p, const UserProgram& program, const PixelInput* in, PixelResult* out,
                    size_t n, const std::atomic<bool>* cancel) {
-  VecUserMap map(program);
+  VecUserMap map(program, BoundsOf(p, in, n));
   return p.SmartIterate ? RunFrame<true>(map, p, in, out, n, cancel) : RunFrame<false>(map, p, in, out, n, cancel);
 }
 
 void EvaluateLanes(const UserProgram& program, const UserPoint* points, size_t n, double* f, double* slope) {
   const D d;
   const size_t lanes = hn::Lanes(d);
-  VecUserMap map(program);
+  VecUserMap map(program, VariableBounds{});
   HWY_ALIGN double v[5][kMaxLanes], rf[kMaxLanes], rd[kMaxLanes];
   for (size_t first = 0; first < n; first += lanes) {
     for (size_t i = 0; i < lanes; ++i) {

@@ -270,6 +270,36 @@ TEST(VectorUserFormula, PixelsInLanesMatchTheScalarFrameOnEveryInstructionSet) {
   }
 }
 
+// The lanes leave out the operand limits only where the pixels' values stay inside them: a
+// stored X near the top of the range is still limited before X+X (which would overflow and make
+// frac fault), a start value of 0,5 needs no limit, and both agree with the scalar frame bit for bit.
+TEST(VectorUserFormula, OperandLimitsFollowTheStartingValues) {
+  TCalcParams block = Block("frac(X+X)*AB+teta(X)*0,25");
+  block.IterationsDone = 300;
+  block.PictureWidth = block.PictureHeight = kSide;
+  KernelParams p = KernelParamsFrom(block);
+  p.FastTrig = true;
+  const UserProgram program = ProgramOf("frac(X+X)*AB+teta(X)*0,25");
+  for (double stored : {0.3, 1e308, -1.5e308}) {
+    SCOPED_TRACE(stored);
+    std::vector<PixelInput> in = Pixels(block);
+    for (size_t i = 0; i < in.size(); i += 2) in[i] = PixelInput{in[i].A, in[i].B, false, stored, -0.2};
+    for (const VectorTarget& target : AvailableVectorTargets()) {
+      ForceVectorTargets(target.bit);
+      std::vector<PixelResult> lanes(in.size());
+      ASSERT_TRUE(ComputeUserPixels(p, program, in.data(), lanes.data(), in.size()));
+      for (size_t i = 0; i < in.size(); ++i) {
+        DoubleProgramMap map{program};
+        PixelResult scalar;
+        ASSERT_TRUE(RunKernel(map, p, in[i], scalar));
+        EXPECT_EQ(std::memcmp(&lanes[i].X, &scalar.X, sizeof(double)), 0) << target.name << " pixel " << i;
+        EXPECT_NEAR(lanes[i].E, scalar.E, 1e-12 * std::max(1.0, std::fabs(scalar.E))) << target.name << " pixel " << i;
+      }
+    }
+    ForceVectorTargets(0);
+  }
+}
+
 // The engine takes the lanes in fast mode only: exact mode computes the extended-precision
 // evaluation as ever, fast mode the vector program.
 TEST(VectorUserFormula, TheEngineUsesTheLanesInFastModeOnly) {
