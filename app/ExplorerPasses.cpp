@@ -7,6 +7,14 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include "colour/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
@@ -32,6 +40,17 @@ uint32_t Mean(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     out |= ((sum + 2) / 4) << shift;
   }
   return out;
+}
+
+// The helpers compute ten steps below the coordinator, which hands the passes over, and the
+// user-interface thread, which draws them.
+void LowerThisThread() {
+#ifdef __linux__
+  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, tid);
+  if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + 10, 19));
+#endif
 }
 
 struct Job {
@@ -97,6 +116,7 @@ struct ExplorerPasses::Impl {
   }
 
   void WorkerMain(int index) {
+    LowerThisThread();
     uint64_t seen = 0;
     std::unique_lock lk(mu);
     for (;;) {
