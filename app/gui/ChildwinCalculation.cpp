@@ -147,7 +147,7 @@ void TMDIChild::ShowRows(int32_t first, int32_t end) {
     auto* to = reinterpret_cast<QRgb*>(picture_.scanLine(y));
     for (int32_t x = 0; x < width; ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
   }
-  if (end > first) Image1->update(0, first, width, end - first);
+  View(Image1)->UpdateRows(first, end);
 }
 
 void TMDIChild::ReleaseArea() {
@@ -474,7 +474,7 @@ void TMDIChild::Image1MouseDown(QPoint at) {
   mouseMode_ = MouseMode::Drag;
   Image1->setCursor(Qt::SizeFDiagCursor);
   dragStart_ = at;
-  Shape3->setGeometry(at.x(), at.y(), 0, 0);
+  Shape3->setGeometry(View(Image1)->ToWidget(QRect(at.x(), at.y(), 0, 0)));
   Shape3->show();
 }
 
@@ -482,7 +482,7 @@ void TMDIChild::Image1MouseMove(QPoint at) {
   if (mouseMode_ != MouseMode::Drag) return;
   at.setX(std::clamp(at.x(), 0, bitmap_.Width));
   at.setY(std::clamp(at.y(), 0, bitmap_.Height));
-  Shape3->setGeometry(QRect(dragStart_, at).normalized().adjusted(0, 0, -1, -1));
+  Shape3->setGeometry(View(Image1)->ToWidget(QRect(dragStart_, at).normalized().adjusted(0, 0, -1, -1)));
 }
 
 void TMDIChild::Image1MouseUp(QPoint at) {

@@ -24,6 +24,7 @@
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/ColourFileDrop.h"
+#include "app/gui/Explorer.h"
 #include "app/gui/Settings.h"
 #include "app/PictureFile.h"
 #include "app/gui/HelpWindow.h"
@@ -152,6 +153,8 @@ void TMainForm::BuildMenus() {
   connect(FileClose1, &QAction::triggered, mdiArea_, &QMdiArea::closeActiveSubWindow);
   FileSave1 = AddAction(File1, "&save", "save active project as", &TMainForm::ToolButton2Click);
   FileSave1->setShortcut(QKeySequence::Save);
+  Explore1 = AddAction(File1, "e&xplore", "explore the region live", &TMainForm::Explore1Execute);
+  Explore1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   File1->addSeparator();
   FileExit1 = AddAction(File1, "&exit", "exit program", &TMainForm::FileExit1Execute);
   FileExit1->setShortcut(QKeySequence::Quit);
@@ -214,6 +217,9 @@ void TMainForm::BuildToolBar() {
   connect(ToolButton10, &QToolButton::clicked, this, [this] { TileWindows(TileDirection::Horizontal); });
   ToolButton11 = AddToolButton("ToolButton11", "tile-vertical", "arrange vertical", nullptr);
   connect(ToolButton11, &QToolButton::clicked, this, [this] { TileWindows(TileDirection::Vertical); });
+  ToolButtonExplore = AddToolButton("ToolButtonExplore", "explore", "explore the region live", &TMainForm::Explore1Execute);
+  ToolButtonExplore->setText("explore");
+  ToolButtonExplore->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ToolBar1->addSeparator();
   ToolButton5 = AddToolButton("ToolButton5", "help", "HELP !!!", &TMainForm::ToolButton5Click);
 }
@@ -260,6 +266,7 @@ TMDIChild* TMainForm::OpenProjectWindow(const QString& name) {
   child->FormActivate();
   child->setWindowTitle(name);
   AcceptColourFileDrops(child->TabSheet3, child->ColorPage);
+  AddExploreButton(*this, *child);
   return child;
 }
 
@@ -293,6 +300,13 @@ void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
 // Handlers
 
 void TMainForm::FileNew1Execute() { OpenProjectWindow(QString("new project %1").arg(projectCounter_)); }
+
+void TMainForm::Explore1Execute() {
+  // The active project window, or the one active last (an explorer may be active).
+  TMDIChild* project = ActiveProjectWindow();
+  if (!project) project = current_.Window;
+  OpenExplorer(*this, project);
+}
 
 void TMainForm::FileOpen1Execute() { PopupShower(*PopupMenu1, PopupMenu1Position()); }
 

@@ -100,6 +100,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void Hinweis1Click();
   void ToolButton5Click();
   void FileExit1Execute();
+  // Opens the explorer on the active project window's parameters (app/gui/Explorer.h).
+  void Explore1Execute();
   void CascadeWindows();
   void TileWindows(TileDirection direction);
   void MinimizeAll();
@@ -147,6 +149,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QAction* FileClose1 = nullptr;
   QAction* FileSave1 = nullptr;
   QAction* FileExit1 = nullptr;
+  QAction* Explore1 = nullptr;             // "e&xplore", Ctrl+E
+  QToolButton* ToolButtonExplore = nullptr;  // explore
   QAction* Parameter1 = nullptr;
   QAction* Daten1 = nullptr;
   QAction* Parameter2 = nullptr;

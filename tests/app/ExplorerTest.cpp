@@ -1,0 +1,279 @@
+// The explorer's view of the AB-plane, its gestures and history, and the progressive passes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/ExplorerPasses.h"
+#include "app/ExplorerView.h"
+#include "colour/ColorMapping.h"
+#include "core/CalcParams.h"
+#include "core/Kernels.h"
+#include "core/UserMap.h"
+
+using namespace vantorel;
+
+namespace {
+
+const RegionFrame kRegions[] = {
+    {3.959, 1.189, 0.0132, 0.0105, 0},  // the default project
+    {3, 3, 2, 2, 0},                    // the classic logistic region
+    {3.5, 2.8, 0.4, 0.3, 0.7},          // rotated
+    {-1, 2, 8, 6, -2.5},
+};
+
+void ExpectNear(ABPoint a, ABPoint b, double tolerance) {
+  EXPECT_NEAR(a.A, b.A, tolerance);
+  EXPECT_NEAR(a.B, b.B, tolerance);
+}
+
+}  // namespace
+
+TEST(ExplorerView, PixelsAreThePointsOfAProjectPictureOfTheSameRegion) {
+  for (const RegionFrame& r : kRegions) {
+    TCalcParams p = DefaultCalcParams();
+    p.PictureWidth = 160;
+    p.PictureHeight = 120;
+    p.CenterX = r.CenterX, p.CenterY = r.CenterY, p.Angle = r.Angle;
+    p.Width = r.Width, p.Height = r.Width * 120 / 160;  // square pixels
+    const ExplorerView v({p.CenterX, p.CenterY, p.Width, p.Height, p.Angle}, 160, 120);
+    const PixelMapping m(p);
+    const double tolerance = r.Width * 1e-12;
+    for (const auto& [i, row] : {std::pair{0, 0}, {159, 0}, {37, 119}, {80, 60}}) {
+      ABPoint want;
+      m.MapPixel(i, 120 - row, want.A, want.B);
+      ExpectNear(v.ToAB({double(i), double(row)}), want, tolerance);
+      const PixelPoint back = v.ToPixel(want);
+      EXPECT_NEAR(back.X, i, 1e-9);
+      EXPECT_NEAR(back.Y, row, 1e-9);
+    }
+  }
+}
+
+TEST(ExplorerView, FitsTheRegionIntoTheWindowWithSquarePixels) {
+  const ExplorerView wide({3, 3, 2, 2, 0}, 200, 100);
+  EXPECT_DOUBLE_EQ(wide.Region().Height, 2);
+  EXPECT_DOUBLE_EQ(wide.Region().Width, 4);
+  const ExplorerView tall({3, 3, 2, 2, 0}, 100, 200);
+  EXPECT_DOUBLE_EQ(tall.Region().Width, 2);
+  EXPECT_DOUBLE_EQ(tall.Region().Height, 4);
+}
+
+TEST(ExplorerView, GesturesKeepThePointUnderTheCursor) {
+  struct Case {
+    const char* name;
+    double zoom, turn;
+    PixelPoint at;
+  };
+  const Case cases[] = {
+      {"wheel in", 1.25, 0, {10, 20}},        {"wheel out", 0.8, 0, {300, 5}},
+      {"deep in", 1000, 0, {123.5, 77.25}},   {"turn", 1, 0.3, {100, 50}},
+      {"turn back", 1, -2, {0, 199}},
+  };
+  for (const RegionFrame& r : kRegions)
+    for (const Case& c : cases) {
+      ExplorerView v(r, 320, 200);
+      const ABPoint before = v.ToAB(c.at);
+      ASSERT_TRUE(c.turn == 0 ? v.ZoomAbout(c.at, c.zoom) : v.RotateAbout(c.at, c.turn)) << c.name;
+      ExpectNear(v.ToAB(c.at), before, r.Width * 1e-12);
+      EXPECT_NEAR(v.Region().Width, r.Width == 0 ? 0 : ExplorerView(r, 320, 200).Region().Width / c.zoom,
+                  r.Width * 1e-12)
+          << c.name;
+    }
+}
+
+TEST(ExplorerView, APanMovesThePictureWithTheHand) {
+  for (const RegionFrame& r : kRegions) {
+    ExplorerView v(r, 320, 200);
+    const ABPoint before = v.ToAB({50, 60});
+    ASSERT_TRUE(v.Pan(30, -12));
+    ExpectNear(v.ToAB({80, 48}), before, r.Width * 1e-12);
+  }
+}
+
+TEST(ExplorerView, ARubberBandFillsTheWindow) {
+  ExplorerView v({3, 3, 2, 2, 0}, 200, 200);  // 0,01 per pixel
+  ASSERT_TRUE(v.ZoomToRectangle({150, 20}, {50, 70}));  // 100 x 50 pixels about (100, 45)
+  EXPECT_NEAR(v.Region().CenterX, 3, 1e-12);
+  EXPECT_NEAR(v.Region().CenterY, 3.55, 1e-12);
+  EXPECT_NEAR(v.Region().Width, 1, 1e-12);
+  EXPECT_FALSE(v.ZoomToRectangle({10, 10}, {12, 80}));  // too narrow
+  EXPECT_NEAR(v.Region().Width, 1, 1e-12);
+}
+
+TEST(ExplorerView, RefusesRegionsBeyondDoublePrecision) {
+  ExplorerView v({3, 3, 2, 2, 0}, 100, 100);
+  int notches = 0;
+  while (v.ZoomAbout({50, 50}, 1.25) && notches < 1000) ++notches;
+  EXPECT_GT(notches, 100);
+  EXPECT_LT(notches, 1000);
+  const ExplorerView deepest = v;
+  EXPECT_FALSE(v.ZoomAbout({50, 50}, 1.25));
+  EXPECT_EQ(v, deepest);
+  EXPECT_FALSE(v.ZoomAbout({50, 50}, 0.0));
+  EXPECT_FALSE(ExplorerView({3, 3, 2, 2, 0}, 100, 100).ZoomAbout({0, 0}, 1e-9));  // too large
+}
+
+TEST(ExplorerView, ResizingKeepsCentreAndScaleAndThePixelMapFollowsTheGesture) {
+  ExplorerView v({3, 3, 2, 2, 0.4}, 100, 100);
+  v.Resize(300, 50);
+  EXPECT_DOUBLE_EQ(v.Region().Width, 6);
+  EXPECT_DOUBLE_EQ(v.Region().Height, 1);
+  EXPECT_DOUBLE_EQ(v.Region().CenterX, 3);
+  ExplorerView next = v;
+  next.ZoomAbout({10, 10}, 2);
+  next.RotateAbout({200, 30}, 0.5);
+  const auto m = v.PixelMapTo(next);
+  for (const PixelPoint p : {PixelPoint{0, 0}, {299, 49}, {120.5, 7}}) {
+    const PixelPoint q{m[0] * p.X + m[1] * p.Y + m[2], m[3] * p.X + m[4] * p.Y + m[5]};
+    ExpectNear(next.ToAB(q), v.ToAB(p), 1e-12);
+  }
+}
+
+TEST(ExplorerHistory, GoesBackAndForwardAndForgetsTheForwardViewsOnANewOne) {
+  ExplorerView v({3, 3, 2, 2, 0}, 100, 100);
+  ExplorerHistory h(v);
+  std::vector<ExplorerView> views{v};
+  for (int i = 0; i < 4; ++i) {
+    v.ZoomAbout({10, 10}, 1.25);
+    h.Push(v);
+    views.push_back(v);
+  }
+  h.Push(v);  // the same view again: no entry
+  EXPECT_EQ(h.Size(), 5u);
+  EXPECT_FALSE(h.CanGoForward());
+  ASSERT_TRUE(h.Back() && h.Back());
+  EXPECT_EQ(h.Current(), views[2]);
+  ASSERT_TRUE(h.Forward());
+  EXPECT_EQ(h.Current(), views[3]);
+  EXPECT_EQ(h.Recent(3), (std::vector<size_t>{4, 3, 2}));
+  ASSERT_TRUE(h.GoTo(1));
+  EXPECT_EQ(h.Current(), views[1]);
+  ExplorerView other = h.Current();
+  other.Pan(5, 5);
+  h.Push(other);
+  EXPECT_EQ(h.Size(), 3u);
+  EXPECT_FALSE(h.CanGoForward());
+  EXPECT_FALSE(h.GoTo(3));
+  while (h.Back()) {
+  }
+  EXPECT_EQ(h.Current(), views[0]);
+  EXPECT_FALSE(h.Back());
+  for (size_t i = 0; i < ExplorerHistory::kCapacity + 10; ++i) {
+    other.Pan(1, 0);
+    h.Push(other);
+  }
+  EXPECT_EQ(h.Size(), ExplorerHistory::kCapacity);
+  EXPECT_EQ(h.Current(), other);
+}
+
+TEST(ExplorerPasses, EveryPixelIsComputedByExactlyOnePass) {
+  for (const auto& [w, h] : {std::pair{37, 23}, {8, 8}, {1, 1}, {64, 3}}) {
+    std::vector<int> count(size_t(w) * h, 0);
+    for (int step : kExplorerSteps)
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) count[size_t(y) * w + x] += PassComputes(step, x, y);
+    for (int c : count) ASSERT_EQ(c, 1) << w << " x " << h;
+  }
+  EXPECT_TRUE(PassComputes(8, 16, 8));
+  EXPECT_FALSE(PassComputes(4, 16, 8));
+  EXPECT_TRUE(PassComputes(4, 4, 8));
+  EXPECT_FALSE(PassComputes(kSupersampleStep, 0, 0));
+}
+
+namespace {
+
+// Collects the passes handed over.
+struct Collector {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<std::shared_ptr<const ExplorerPass>> passes;
+  void Add(std::shared_ptr<const ExplorerPass> p) {
+    std::lock_guard lk(mu);
+    passes.push_back(std::move(p));
+    cv.notify_all();
+  }
+  bool WaitForLast(uint64_t generation) {
+    std::unique_lock lk(mu);
+    return cv.wait_for(lk, std::chrono::seconds(60), [&] {
+      return !passes.empty() && passes.back()->Generation == generation && passes.back()->Last;
+    });
+  }
+};
+
+TCalcParams Logistic(int iterations) {
+  TCalcParams p = DefaultCalcParams();
+  p.FixedFormula = 0;
+  p.SetSequence(ReadSequence("AB"));
+  p.Iterations = iterations;
+  p.CalmDownIterations = iterations / 2;
+  return p;
+}
+
+}  // namespace
+
+TEST(ExplorerPasses, PassesRefineToThePixelsTheKernelComputes) {
+  for (const bool user : {false, true}) {
+    TCalcParams p = Logistic(40);
+    if (user) {
+      p.FixedFormula = -1;
+      p.SetFormula("AB*X*(1-X)");
+    }
+    ExplorerPasses passes(2);
+    Collector got;
+    passes.SetPassHandler([&](std::shared_ptr<const ExplorerPass> pass) { got.Add(std::move(pass)); });
+    passes.SetProject(p, false);
+    const ExplorerView view({3, 3, 2, 2, 0.2}, 21, 13);
+    const uint64_t g = passes.Start(view, true);
+    ASSERT_TRUE(got.WaitForLast(g));
+    ASSERT_EQ(got.passes.size(), 5u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(got.passes[i]->Step, kExplorerSteps[i]);
+    EXPECT_EQ(got.passes[4]->Step, kSupersampleStep);
+
+    const KernelParams kp = KernelParamsFrom(p);
+    const std::shared_ptr<const UserMapFactory> factory = user ? PrepareUserMap(p) : nullptr;
+    const std::unique_ptr<IUserMap> userMap = user ? factory->Create() : nullptr;
+    const PixelKernel kernel(kp, userMap.get());
+    const ExplorerPass& full = *got.passes[3];
+    for (int y = 0; y < 13; ++y)
+      for (int x = 0; x < 21; ++x) {
+        const ABPoint a = view.ToAB({double(x), double(y)});
+        PixelResult r;
+        ASSERT_TRUE(kernel.Compute(PixelInput{a.A, a.B}, r));
+        const size_t i = size_t(y) * 21 + x;
+        EXPECT_FLOAT_EQ(full.Exponents[i], float(r.E)) << x << ", " << y;
+        const uint32_t bgr = ColorForExponent(p.ColorList, p.BelowColor, p.AboveColor, r.E);
+        // The vector kernels' exponent differs from the scalar one only by rounding, which may
+        // move a channel by one.
+        const uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | (bgr >> 16);
+        for (int shift : {0, 8, 16})
+          EXPECT_NEAR(int((full.Pixels[i] >> shift) & 0xFF), int((rgb >> shift) & 0xFF), 1) << x << ", " << y;
+        // The coarse pass shows the pixel of its grid up and to the left.
+        const ExplorerPass& coarse = *got.passes[0];
+        EXPECT_EQ(coarse.Pixels[i], full.Pixels[size_t(y - y % 8) * 21 + (x - x % 8)]);
+      }
+  }
+}
+
+TEST(ExplorerPasses, ANewViewCancelsTheRunningPassAndNothingOfTheOldViewArrives) {
+  ExplorerPasses passes(2);
+  Collector got;
+  passes.SetPassHandler([&](std::shared_ptr<const ExplorerPass> pass) { got.Add(std::move(pass)); });
+  passes.SetProject(Logistic(20000000), true);  // seconds for the first pass
+  const ExplorerView view({3, 3, 2, 2, 0}, 64, 48);
+  const uint64_t old = passes.Start(view, false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_TRUE(passes.Busy());
+  const uint64_t g = passes.Start(view, false);  // cancels at once
+  EXPECT_GT(g, old);
+  passes.SetProject(Logistic(20), true);  // cancels and waits for the threads
+  EXPECT_EQ(passes.CancelledPasses(), 1);
+  EXPECT_FALSE(passes.Busy());
+  const uint64_t last = passes.Start(view, false);
+  ASSERT_TRUE(got.WaitForLast(last));
+  for (const auto& pass : got.passes) EXPECT_EQ(pass->Generation, last);
+  EXPECT_EQ(got.passes.size(), 4u);
+}
