@@ -172,7 +172,7 @@ TEST_F(ChildwinTest, PictureSizeKeepsTheRegionsRatio) {
       {"halves to even: 12,5 -> 12", {{'r', "0"}, {'W', "4"}, {'H', "1"}, {'w', "50"}, {'r', "1"}}, -1, 12, ""},
       {"free without the ratio", {{'r', "0"}, {'w', "500"}, {'h', "100"}}, 500, 100, ""},
       {"the ratio again sets the height", {{'r', "0"}, {'w', "500"}, {'h', "100"}, {'r', "1"}}, 500, 398, ""},
-      {"largest height", {{'H', "1000"}}, -1, 100000, ""},
+      {"largest height", {{'r', "0"}, {'w', "10"}, {'r', "1"}, {'H', "1000"}}, 10, 100000, ""},
       {"smallest height", {{'H', "0,000001"}}, -1, 10, ""},
       {"region height not a number", {{'H', "0.0105"}, {'w', "400"}}, 400, 154, "height"},
       {"and mended", {{'H', "0.0105"}, {'w', "400"}, {'H', "0,0105"}}, 400, 318, ""},
@@ -183,7 +183,12 @@ TEST_F(ChildwinTest, PictureSizeKeepsTheRegionsRatio) {
     TMDIChild* child = Open();
     for (const auto& [what, value] : c.steps) {
       if (what == 'w' || what == 'h') (what == 'w' ? child->SpinEdit3 : child->SpinEdit4)->setValue(value.toInt());
-      if (what == 'W' || what == 'H') (what == 'W' ? child->Edit6 : child->Edit7)->setText(value);
+      if (what == 'W' || what == 'H') {  // typed over, then Enter: the edit is finished
+        QLineEdit* edit = what == 'W' ? child->Edit6 : child->Edit7;
+        edit->selectAll();
+        QTest::keyClicks(edit, value);
+        QTest::keyClick(edit, Qt::Key_Return);
+      }
       if (what == 'r') child->CheckBox3->setChecked(value == "1");
     }
     EXPECT_TRUE(c.width < 0 || child->SpinEdit3->value() == c.width) << child->SpinEdit3->value();
