@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 
+#include "app/IterationCounts.h"
 #include "app/PictureFile.h"
 #include "colour/Supersample.h"
 #include "core/NumberText.h"
@@ -79,7 +80,7 @@ void Overrides::ApplyTo(TCalcParams& p) const {
   // Counts are rounded with the sequence length in force, as the desktop program gathers them;
   // a count that cannot be rounded (no sequence, count <= 0) is kept and refused later.
   const auto rounded = [&p](int32_t v) {
-    return (p.SequenceLength > 0 && v > 0) ? RoundIterations(v, p.SequenceLength) : v;
+    return (p.SequenceLength > 0 && v > 0) ? RoundedIterations(v, p.SequenceLength) : v;
   };
   if (Iterations) p.Iterations = rounded(*Iterations);
   if (CalmDownIterations) p.CalmDownIterations = rounded(*CalmDownIterations);
@@ -296,7 +297,8 @@ Changes to the parameters (numbers with decimal point or comma; any change start
 picture afresh, stored pixel data are not used):
       --size WxH         picture size in pixels, each 10..100000 (also --width, --height)
       --iterations N     iterations, 1..100000000; rounded as the desktop program does:
-                         N - N mod S + S for the AB-sequence length S
+                         up to a multiple of the AB-sequence length S (N - N mod S + S;
+                         a multiple of S stays)
       --calm-down N      calm-down iterations, 0..100000000, rounded the same way
       --fixed N          iterate fixed formula N (1..6)
       --formula TEXT     iterate the user formula TEXT, e.g. "2,5*sqr(sin(X+AB))"

@@ -24,8 +24,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/IterationCounts.h"
 #include "app/ParameterFile.h"
-#include "app/PictureRatio.h"
 #include "app/ProjectFile.h"
 #include "app/gui/Accessibility.h"
 #include "app/gui/CurrentProject.h"
@@ -60,18 +60,6 @@ bool FileExists(const QString& path) {
   if (info.exists() || info.isSymLink()) return true;
   QFile probe(path);
   return probe.open(QIODevice::ReadOnly);
-}
-
-// The save dialogs of the project window; the file name starts as the caption.
-FileDialogRequest SaveRequest(const QString& title, const QString& filter, const QString& suffix,
-                              const QString& caption) {
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Save;
-  request.title = title;
-  request.filter = filter;
-  request.defaultSuffix = suffix;
-  request.presetFileName = caption + QLatin1Char('.') + suffix;
-  return request;
 }
 
 }  // namespace
@@ -196,12 +184,7 @@ void TMDIChild::ConnectChangeHandlers() {
   connect(CheckBox2, &QCheckBox::toggled, this, changed);
   connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 
-  connect(SpinEdit3, &QSpinBox::valueChanged, this, [this] { SpinEdit3Change(); });
-  connect(Edit7, &QLineEdit::textChanged, this, [this] { SpinEdit3Change(); });
-  connect(CheckBox3, &QCheckBox::toggled, this, [this] { SpinEdit3Change(); });
-  connect(SpinEdit4, &QSpinBox::valueChanged, this, [this] { SpinEdit4Change(); });
-  connect(Edit6, &QLineEdit::textChanged, this, [this] { SpinEdit4Change(); });
-  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
+  ConnectInputHandlers();
 
   connect(ColorPage, &TColorListDisplay::outerColorChanged, this, changed);
   connect(ColorPage, &TColorListDisplay::colorsEdited, this, changed);
@@ -216,6 +199,7 @@ void TMDIChild::ConnectChangeHandlers() {
 
 void TMDIChild::setChanged() {
   changed_ = true;
+  ShowIterationsUsed();
   control_.Changed();
   control_.SetPagesDiffer(PagesDifferFromBlock());
   ApplyControl();
@@ -250,52 +234,6 @@ void TMDIChild::CheckBox1Click() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Coordinates: the picture keeps the region's ratio when "adjust ratio" is checked.
-
-void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
-                          const QLineEdit* denominator, const QString& numeratorName,
-                          const QString& denominatorName) {
-  if (applying_ || !CheckBox3->isChecked()) {
-    CoordinatesError->hide();
-    return;
-  }
-  const RatioResult result = KeepPictureRatio(int(factor), numerator->text().toStdString(),
-                                              denominator->text().toStdString(), numeratorName.toStdString(),
-                                              denominatorName.toStdString(), target->minimum(), target->maximum());
-  if (!result.Side) {
-    // Reported beside the fields rather than in a box: the text may be half typed.
-    CoordinatesError->setText(QString::fromStdString(result.Problem));
-    CoordinatesError->show();
-    return;
-  }
-  CoordinatesError->hide();
-  // Setting one size runs the other's handler in turn; the exchange settles within a step or
-  // two, and the depth bound guards against any rounding ping-pong.
-  if (ratioDepth_ > 4) return;
-  ++ratioDepth_;
-  target->setValue(*result.Side);
-  --ratioDepth_;
-}
-
-void TMDIChild::SpinEdit3Change() {
-  setChanged();
-  KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
-}
-
-void TMDIChild::SpinEdit4Change() {
-  setChanged();
-  KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
-}
-
-void TMDIChild::Button11Click() {
-  if (!pictureInitialised_) return;
-  if (DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?")) !=
-      QMessageBox::Yes)
-    return;
-  UsePictureSize(SpinEdit3->value(), SpinEdit4->value());
-}
-
-// ---------------------------------------------------------------------------------------------
 // Parameter block <-> controls
 
 std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
@@ -324,10 +262,11 @@ std::optional<QString> TMDIChild::CollectControls(TCalcParams& p) const {
   const std::string sequence = Edit1->text().toLatin1().toStdString();
   if (sequence.empty())
     return QStringLiteral("AB-sequence: the sequence is empty. Please enter a sequence of the letters A and B.");
+  const int32_t blockLength = p.SequenceLength;
   p.SetSequence(ReadSequence(sequence));
   read(Edit2, QStringLiteral("start X"), p.StartX);
-  p.CalmDownIterations = RoundIterations(SpinEdit2->value(), p.SequenceLength);
-  p.Iterations = RoundIterations(SpinEdit1->value(), p.SequenceLength);
+  p.CalmDownIterations = GatheredIterations(SpinEdit2->value(), p.CalmDownIterations, blockLength, p.SequenceLength);
+  p.Iterations = GatheredIterations(SpinEdit1->value(), p.Iterations, blockLength, p.SequenceLength);
   p.SmartIterate = CheckBox2->isChecked();
   read(Edit11, QStringLiteral("error limit"), p.ErrorLimit);
   p.ErrorLimit = std::fabs(p.ErrorLimit);
@@ -393,6 +332,8 @@ void TMDIChild::ApplyParameters() {
   ColorPage->SetColors(p.ColorList, static_cast<uint32_t>(p.BelowColor), static_cast<uint32_t>(p.AboveColor));
   applying_ = false;
   CoordinatesError->hide();
+  takenSize_ = QSize(p.PictureWidth, p.PictureHeight);
+  ShowIterationsUsed();
   PagesApplied();
 }
 
@@ -414,117 +355,6 @@ void TMDIChild::ParametersLoaded() {
 
 void TMDIChild::ReportIoError(const std::exception& e) {
   DialogService::instance().error(this, QString::fromLocal8Bit(e.what()));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Saving
-
-void TMDIChild::SaveParameters() {
-  if (!CheckSettings()) return;  // before the user chooses a file name
-  const auto path = DialogService::instance().fileName(
-      this, SaveRequest(QStringLiteral("save parameters"), QStringLiteral("parameter - file (*.Par);;all files (*)"),
-                        QStringLiteral("Par"), Caption()));
-  if (!path) return;
-  // The file takes the settings as the pages show them; the block of the picture and its
-  // pending adjustments stay as they are, so there is nothing to ask.
-  TCalcParams pages = params_;
-  if (!CollectInto(pages)) return;
-  try {
-    SaveParameterFile(LocalPath(*path), pages);
-  } catch (const std::exception& e) {
-    DialogService::instance().error(
-        this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
-    return;
-  }
-  // The caption follows the file only once it has been written.
-  setWindowTitle(ProjectNameFromFile(*path));
-  RememberRecentFile(*path);
-}
-
-void TMDIChild::SaveProject() {
-  saved_ = true;
-  TForm7& progress = host_.ProgressWindow();
-  if (RunComputing() || Busy()) {
-    // Nothing was written, so nothing may be taken as saved. A paused run is saved as it stands.
-    saved_ = false;
-    DialogService::instance().information(this, QStringLiteral("Stop calculations first!"));
-    return;
-  }
-  // The project file's block must describe its data: with a picture (or data) it is the block
-  // of the last initialisation and the adjustments applied since; edits not applied stay out of
-  // the file, and the status line says so. A project without data takes the pages as they are.
-  const bool holdsData = control_.PictureInitialised() || dataFile1_.RecordCount() > 0 || dataFile2_.RecordCount() > 0;
-  const bool leftOut = holdsData && PagesDifferFromBlock();
-  if (!holdsData && !CheckSettings()) {  // before the user chooses a file name
-    saved_ = false;
-    return;
-  }
-  control_.SetBusy(true);  // the progress window lets events through: nothing may change the data
-  ApplyControl();
-  struct Idle {
-    TMDIChild* w;
-    ~Idle() {
-      w->control_.SetBusy(false);
-      w->ApplyControl();
-    }
-  } idle{this};
-  const auto path = DialogService::instance().fileName(
-      this, SaveRequest(QStringLiteral("save project"), QStringLiteral("project file (*.LPr);;all files (*)"),
-                        QStringLiteral("LPr"), Caption()));
-  if (!path) {
-    saved_ = false;
-    progress.close();
-    return;
-  }
-
-  // The settings are checked before the progress window comes up, so that a refusal is not
-  // hidden behind it.
-  if (!holdsData && !GatherParameters()) {
-    saved_ = false;
-    progress.close();
-    return;
-  }
-  progress.Label1->setText(QStringLiteral("saving parameters..."));
-  progress.ProgressBar1->setValue(0);
-  progress.show();
-  QApplication::processEvents();
-
-  QProgressBar& mainBar = host_.MainProgressBar();
-  ProjectProgress report;
-  report.Stage = [&progress](const std::string& text) {
-    progress.Label1->setText(QString::fromStdString(text));
-    if (text == "saving data...") progress.ProgressBar1->setValue(progress.ProgressBar1->maximum());
-    QApplication::processEvents();
-  };
-  report.Bar = [&mainBar](int percent) { mainBar.setValue(percent); };
-  const int64_t records1 = dataFile1_.RecordCount(), records2 = dataFile2_.RecordCount();
-  int64_t saved = 0;
-  try {
-    saved = vantorel::SaveProject(LocalPath(*path), params_, dataFile1_, dataFile2_, report);
-  } catch (const std::exception& e) {
-    mainBar.setValue(0);
-    progress.close();
-    saved_ = false;
-    DialogService::instance().error(
-        this, QStringLiteral("The project could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
-    return;
-  }
-  mainBar.setValue(0);
-  setWindowTitle(ProjectNameFromFile(*path));
-  RememberRecentFile(*path);
-  changed_ = leftOut;
-  progress.close();
-  QStringList notes;
-  if (records1 != records2)
-    notes << QStringLiteral("The data files differed in length (%1 and %2 pixels): the project holds the first %3 "
-                            "pixels; the others are computed again when it continues.")
-                 .arg(records1)
-                 .arg(records2)
-                 .arg(saved);
-  if (leftOut)
-    notes << QStringLiteral("Saved with the settings the picture was computed with; the changed settings are not "
-                            "applied yet and were not saved.");
-  if (!notes.isEmpty()) StatusBar1->showMessage(notes.join(QLatin1Char(' ')));
 }
 
 bool TMDIChild::CollectInto(TCalcParams& params) {

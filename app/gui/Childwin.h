@@ -9,11 +9,13 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/PictureSizeCheck.h"
 #include "core/CalcParams.h"
 #include "core/CalculationControl.h"
 #include "core/Picture.h"
@@ -83,10 +85,15 @@ class TMDIChild : public QWidget {
 
   // The change handler of the inputs of the formula and coordinates pages.
   void setChanged();
-  // Keeping the picture's ratio equal to the region's, and "use settings".
+  // Keeping the picture's ratio equal to the region's, and "use settings" (ChildwinInput.cpp).
+  // The picture sizes and the region's width and height are applied when their editing
+  // finishes (Enter, focus leaving, spin arrows), the ratio once from the value edited.
   void SpinEdit3Change();
   void SpinEdit4Change();
   void Button11Click();
+  // What the machine has free for a picture's data; by default probed (memory, and the disk of
+  // the temporary files' directory). Tests put in their own figures.
+  std::function<MachineRoom()> RoomProbe;
   // "use fixed": shows the fixed-formula group instead of the parser group, or the reverse.
   void CheckBox1Click();
   // Redraws the colour preview from the preview grid through the edited colour list.
@@ -145,6 +152,7 @@ class TMDIChild : public QWidget {
   QSpinBox* SpinEdit2 = nullptr;   // calm down
   QCheckBox* CheckBox2 = nullptr;  // smart-iterate
   QLineEdit* Edit11 = nullptr;     // error limit
+  QLabel* IterationsUsed = nullptr;  // the counts a run will use, when rounding changes them
   // Fast maths: fixed formulas 2-6 with sine and cosine from a vector library, user formulas in
   // vector lanes in double precision; this window's setting for the runs it starts
   // (TRechenThread::SetFastTrig), not stored in project files.
@@ -284,9 +292,19 @@ class TMDIChild : public QWidget {
   // CollectControls, reporting the first bad field; false then.
   bool CollectInto(TCalcParams& params);
   void ReportIoError(const std::exception& e);
+  // --- the inputs of the pages (ChildwinInput.cpp) ---
+  void ConnectInputHandlers();
   void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
                  const QLineEdit* denominator, const QString& numeratorName,
                  const QString& denominatorName);
+  // After an edit of a picture size or the region has finished: a size not yet agreed to is
+  // judged (AcceptPictureSize); declined or refused, both sizes go back to the last one taken.
+  void PictureSizeEdited();
+  // Shows beside the iteration counts the counts a run will use, when they differ.
+  void ShowIterationsUsed();
+  QSize takenSize_{194, 154};  // the last picture size of the page taken
+  QSize agreedSize_;           // the last size the user agreed to in the size question
+  bool judgingSize_ = false;
 
   // The values of the pages' controls by control name ("colors": the colour list), and those
   // the block was last applied from; PagesApplied takes the named ones (all when none is named).
@@ -330,6 +348,18 @@ class TMDIChild : public QWidget {
   bool UsePictureSize(int32_t width, int32_t height);
   void ReleaseArea();
   std::optional<QString> ComputableProblem(const TCalcParams& p) const;
+  // --- the picture and initialising it (ChildwinPicture.cpp) ---
+  // Which question re-initialising asks: "really stop" for a live run; "All calculated data
+  // will be lost!" whenever data would be lost; none.
+  enum class LossQuestion { StopRun, AnyData, None };
+  // InitialisePicture with the question chosen; *declined tells a "No" from a refusal.
+  bool Reinitialise(LossQuestion ask, bool* declined = nullptr);
+  // A run is live or the data files hold records.
+  bool HoldsData() const;
+  uint64_t ScreenPixels() const;
+  // Judges the block's picture size (JudgePictureSize): small sizes pass, larger ones are asked
+  // about once, those that do not fit are refused with a message. True when it may be taken.
+  bool AcceptPictureSize(const TCalcParams& p);
   enum class MouseMode { None, Choose, Drag };
   CalculationControl control_;
   ProgressEstimate estimate_;

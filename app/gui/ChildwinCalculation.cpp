@@ -1,7 +1,7 @@
-// The "calculation" page of the project window: initialising, starting, pausing, continuing,
-// deriving more iterations (for the whole picture or a selected rectangle) and stopping a
-// computation run, the progress display, the adjustments dialog, and recolouring the picture
-// from its stored exponents. The states and what each enables are decided by
+// The "calculation" page of the project window: starting, pausing, continuing, deriving more
+// iterations (for the whole picture or a selected rectangle) and stopping a computation run
+// (initialising is in ChildwinPicture.cpp), the progress display, the adjustments dialog, and
+// recolouring the picture from its stored exponents. The states and what each enables are decided by
 // CalculationControl; this file wires the controls, the timer and the run to it.
 #include <QApplication>
 #include <QCheckBox>
@@ -14,7 +14,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <unistd.h>
 
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
@@ -83,152 +82,8 @@ void TMDIChild::ApplyControl() {
 
 bool TMDIChild::RunComputing() const { return thread_ && !thread_->Suspended() && !thread_->Ended(); }
 
-bool TMDIChild::CalculationLoaded() {
-  if (RunLive() || Busy()) return false;
-  if (bitmap_.Width != params_.PictureWidth || bitmap_.Height != params_.PictureHeight) {
-    TPicture picture;
-    QImage image;
-    if (!AllocatePicture(params_.PictureWidth, params_.PictureHeight, picture, image)) return false;
-    SetBitmap(std::move(picture), std::move(image));
-  }
-  control_.Loaded(params_.State);
-  ReleaseArea();
-  ApplyControl();
-  return true;
-}
-
 // ---------------------------------------------------------------------------------------------
-// The picture
-
-bool TMDIChild::AllocatePicture(int32_t width, int32_t height, TPicture& picture, QImage& image) {
-  // The bitmap (3 bytes a pixel) and the image shown (4 bytes a pixel).
-  const uint64_t bytes = PictureBytes(width, height);
-  const uint64_t shown = bytes > 0 ? uint64_t(width) * uint64_t(height) * 4 : 0;
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-  const uint64_t memory = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : UINT64_MAX;
-  bool ok = bytes > 0 && bytes + shown <= memory / 2 && bytes <= uint64_t(PTRDIFF_MAX / 2);
-  if (ok) {
-    try {
-      picture.Width = width;
-      picture.Height = height;
-      picture.Stride = static_cast<int32_t>((int64_t(width) * 3 + 3) & ~int64_t(3));
-      picture.Bits.assign(static_cast<size_t>(bytes), 0xFF);  // white
-      image = QImage(width, height, QImage::Format_RGB32);
-      ok = !image.isNull();
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-  }
-  if (!ok) {
-    picture = TPicture{};
-    image = QImage();
-    DialogService::instance().error(
-        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(width).arg(height));
-    return false;
-  }
-  image.fill(Qt::white);
-  return true;
-}
-
-void TMDIChild::SetBitmap(TPicture&& picture, QImage&& image) {
-  bitmap_ = std::move(picture);
-  // Shown in the screen's own format, so that painting converts nothing.
-  picture_ = std::move(image);
-  View(Image1)->SetImage(&picture_);
-}
-
-// Copies rows first .. end - 1 of the bitmap into the image shown and repaints them.
-void TMDIChild::ShowRows(int32_t first, int32_t end) {
-  first = std::max(first, 0);
-  end = std::min(end, std::min(bitmap_.Height, picture_.height()));
-  const int32_t width = std::min(bitmap_.Width, picture_.width());
-  for (int32_t y = first; y < end; ++y) {
-    const uint8_t* from = bitmap_.Row(y);
-    auto* to = reinterpret_cast<QRgb*>(picture_.scanLine(y));
-    for (int32_t x = 0; x < width; ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
-  }
-  View(Image1)->UpdateRows(first, end);
-}
-
-void TMDIChild::ReleaseArea() {
-  mouseMode_ = MouseMode::None;
-  Shape3->hide();
-  Image1->setCursor(Qt::ForbiddenCursor);
-  control_.SetSelecting(false);
-}
-
-std::optional<QString> TMDIChild::ComputableProblem(const TCalcParams& p) const {
-  if (p.ColorList.empty()) return QStringLiteral("The colour list is empty.");
-  try {
-    KernelParamsFrom(p);
-    if (p.FixedFormula == -1) PrepareUserMap(p);
-  } catch (const FormatError& e) {
-    return QString::fromStdString(e.what());
-  }
-  return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Initialise and stop
-
-bool TMDIChild::InitialisePicture(bool askFirst) {
-  if (Busy()) {
-    DialogService::instance().information(this, kWaitMessage);
-    return false;
-  }
-  TCalcParams gathered = params_;
-  std::optional<QString> problem = CollectControls(gathered);
-  if (!problem) problem = ComputableProblem(gathered);
-  if (problem) {
-    DialogService::instance().error(this, QStringLiteral("Please correct the settings first.\n\n") + *problem);
-    return false;
-  }
-  TPicture picture;
-  QImage image;
-  if (!AllocatePicture(gathered.PictureWidth, gathered.PictureHeight, picture, image)) return false;
-  if (control_.Live() && !(askFirst ? StopRunAfterAsking() : (StopRun(), true))) return false;
-  if (!ClearDataFiles()) return false;
-  gathered.ProgressColumn = gathered.ProgressRow = 0;
-  gathered.IterationsDone = 0;
-  params_ = std::move(gathered);
-  firstGather_ = false;
-  PagesApplied();
-  SetBitmap(std::move(picture), std::move(image));
-  ReleaseArea();
-  control_.Initialise();
-  ProgressBar1->setValue(0);
-  changed_ = true;
-  PageControl1->setCurrentWidget(TabSheet4);
-  ApplyControl();
-  WriteTempParameters();
-  return true;
-}
-
-bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
-  if (Busy()) {
-    DialogService::instance().information(this, kWaitMessage);
-    return false;
-  }
-  TPicture picture;
-  QImage image;
-  if (!AllocatePicture(width, height, picture, image)) return false;
-  if (control_.Live()) StopRun();  // the caller asked: "All calculated data will be lost!"
-  if (!ClearDataFiles()) return false;
-  params_.PictureWidth = width;
-  params_.PictureHeight = height;
-  PagesApplied({"SpinEdit3", "SpinEdit4"});
-  params_.ProgressColumn = params_.ProgressRow = 0;
-  SetBitmap(std::move(picture), std::move(image));
-  ReleaseArea();
-  control_.Initialise();
-  ProgressBar1->setValue(0);
-  changed_ = true;
-  ApplyControl();
-  WriteTempParameters();
-  return true;
-}
-
-void TMDIChild::ToolButton7Click() { InitialisePicture(true); }
+// Stop
 
 bool TMDIChild::StopRunAfterAsking() {
   if (!control_.Live() && !thread_) return true;
@@ -525,11 +380,11 @@ void TMDIChild::ToolButton13Click() {
   if (Busy()) return;
   ApplyControl();  // the check boxes follow the run
   if (OKBottomDlg1->exec() != QDialog::Accepted) return;
-  if (OKBottomDlg1->CheckBox4->isChecked() &&
-      DialogService::instance().question(this, QStringLiteral("All calculated data will be lost!\ncontinue anyway?"),
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) == QMessageBox::Yes) {
-    InitialisePicture(false);  // ends a live run; it writes TMP0 and releases ToolButton14
-    return;
+  if (OKBottomDlg1->CheckBox4->isChecked()) {
+    // "all parameters": checked first, asked only when data would be lost; a live run ends, TMP0
+    // is written and ToolButton14 released. "No" goes on with the other adjustments.
+    bool declined = false;
+    if (Reinitialise(LossQuestion::AnyData, &declined) || !declined) return;
   }
   // The rest changes the block under a run: only without one (the boxes are disabled then).
   if (control_.Live()) return;

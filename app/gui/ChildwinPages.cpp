@@ -237,6 +237,11 @@ QWidget* TMDIChild::BuildFormulaPage() {
   settings->addRow(QStringLiteral("calm down:"), SpinEdit2);
   settings->addRow(CheckBox2);
   settings->addRow(QStringLiteral("error limit:"), Edit11);
+  IterationsUsed = new QLabel(GroupBox2);
+  IterationsUsed->setWordWrap(true);
+  IterationsUsed->setToolTip(QStringLiteral("the counts are rounded up to whole AB-sequences"));
+  IterationsUsed->hide();
+  settings->addRow(IterationsUsed);
   CheckBoxFastTrig = new QCheckBox(QStringLiteral("fast maths"), GroupBox2);
   CheckBoxFastTrig->setToolTip(QStringLiteral(
       "fixed formulas 2-6: sine and cosine from a vector library; user formulas: computed in vector "

@@ -121,7 +121,9 @@ TEST_F(ChildwinTest, ANewWindowShowsTheDefaultsAndCanOnlyBeInitialised) {
   TMDIChild* child = Open();
   TMDIChild* other = Open("y");
   ASSERT_TRUE(child->GatherParameters());  // the untouched controls gather to a new project's block
-  EXPECT_EQ(child->Params(), DefaultCalcParams());
+  TCalcParams defaults = DefaultCalcParams();
+  defaults.CalmDownIterations = 300;  // the spin's 300 is 25 whole sequences of 12: used as it is
+  EXPECT_EQ(child->Params(), defaults);
   EXPECT_FALSE(child->ToolButton2->isEnabled() || child->Changed());
 
   child->SpinEdit3->setValue(300);
@@ -172,7 +174,7 @@ TEST_F(ChildwinTest, PictureSizeKeepsTheRegionsRatio) {
       {"halves to even: 12,5 -> 12", {{'r', "0"}, {'W', "4"}, {'H', "1"}, {'w', "50"}, {'r', "1"}}, -1, 12, ""},
       {"free without the ratio", {{'r', "0"}, {'w', "500"}, {'h', "100"}}, 500, 100, ""},
       {"the ratio again sets the height", {{'r', "0"}, {'w', "500"}, {'h', "100"}, {'r', "1"}}, 500, 398, ""},
-      {"largest height", {{'H', "1000"}}, -1, 100000, ""},
+      {"largest height", {{'r', "0"}, {'w', "10"}, {'r', "1"}, {'H', "1000"}}, 10, 100000, ""},
       {"smallest height", {{'H', "0,000001"}}, -1, 10, ""},
       {"region height not a number", {{'H', "0.0105"}, {'w', "400"}}, 400, 154, "height"},
       {"and mended", {{'H', "0.0105"}, {'w', "400"}, {'H', "0,0105"}}, 400, 318, ""},
@@ -183,7 +185,12 @@ TEST_F(ChildwinTest, PictureSizeKeepsTheRegionsRatio) {
     TMDIChild* child = Open();
     for (const auto& [what, value] : c.steps) {
       if (what == 'w' || what == 'h') (what == 'w' ? child->SpinEdit3 : child->SpinEdit4)->setValue(value.toInt());
-      if (what == 'W' || what == 'H') (what == 'W' ? child->Edit6 : child->Edit7)->setText(value);
+      if (what == 'W' || what == 'H') {  // typed over, then Enter: the edit is finished
+        QLineEdit* edit = what == 'W' ? child->Edit6 : child->Edit7;
+        edit->selectAll();
+        QTest::keyClicks(edit, value);
+        QTest::keyClick(edit, Qt::Key_Return);
+      }
       if (what == 'r') child->CheckBox3->setChecked(value == "1");
     }
     EXPECT_TRUE(c.width < 0 || child->SpinEdit3->value() == c.width) << child->SpinEdit3->value();
@@ -217,26 +224,24 @@ TEST_F(ChildwinTest, ShownBlockGathersBack) {
   EXPECT_EQ(child->Edit5->text(), "30");      // degrees on the page, radians in the block
   EXPECT_EQ(child->SpinEdit4->value(), 320);  // shown as stored, not re-derived from the ratio
 
-  // Iterations are stored as v - (v mod S) + S of the spin value: one sequence length more.
+  // The counts shown are the block's own: gathered again, they stay (they do not creep).
   ASSERT_TRUE(child->GatherParameters());
-  block.CalmDownIterations = 104;
-  block.Iterations = 2008;
   EXPECT_EQ(child->Params(), block);
   EXPECT_EQ(child->Params().Angle, 0.5235987755982988);
 }
 
 TEST_F(ChildwinTest, GatheringRoundsIterationsAndJoinsMemoLines) {
   TMDIChild* child = Open();
-  child->SpinEdit1->setValue(144);
+  child->SpinEdit1->setValue(145);
   child->Memo1->setPlainText("2,5*sqr(\nsin(X+AB)\n)");
   child->Edit11->setText("-0,5");
   child->Edit1->setText("AXB");
   ASSERT_TRUE(child->GatherParameters());
-  EXPECT_EQ(child->Params().Iterations, 147);  // S = 3
-  EXPECT_EQ(child->Params().CalmDownIterations, 303);
+  EXPECT_EQ(child->Params().Iterations, 147);        // S = 3: rounded up to whole sequences
+  EXPECT_EQ(child->Params().CalmDownIterations, 300);  // already whole: stays
   EXPECT_EQ(child->Params().FormulaText, "2,5*sqr(sin(X+AB))");
   EXPECT_TRUE(child->Params().Sequence == (std::vector<uint8_t>{0, 1, 1}) && child->Params().ErrorLimit == 0.5);
-  EXPECT_EQ(child->SpinEdit1->value(), 144);  // the spin edit keeps its own value
+  EXPECT_EQ(child->SpinEdit1->value(), 145);  // the spin edit keeps its own value
 }
 
 TEST_F(ChildwinTest, GatheringRefusesBadInputAndKeepsTheBlock) {
