@@ -45,6 +45,8 @@ RegionChoice AcceptSelection(const RegionFrame& region, const RegionSelection& s
 int ResizeTrackBar1(double sx) { return Round((std::sqrt(sx) - 1) * 300); }
 int ResizeTrackBar2(double sy) { return -Round((std::sqrt(sy) - 1) * 300); }
 double ScaleFromTrackBar1(int position) { return std::pow((position + 300) / 300.0, 2); }
+
+double TrackBarStep(double value, double full) { return full > 0 ? Round(180 * value / full) * full / 180 : value; }
 double ScaleFromTrackBar2(int position) { return std::pow((300 - position) / 300.0, 2); }
 
 std::string ShortNumberText(double v) {
@@ -158,20 +160,26 @@ RegionPreview::RegionPreview(const uint8_t* oldPixels, int w0, int h0, size_t st
     }
 }
 
-void RegionPreview::Fill(uint8_t* pixels, int width, int height, size_t stride) const {
+void RegionPreview::Fill(uint8_t* pixels, int width, int height, size_t stride,
+                         const std::function<void(int row)>& afterRow) const {
   const double k = kSide / extent_;
   for (int y = 0; y < height; ++y) {
-    const double m = std::nearbyint(k * (newHeight_ / height * y - newHeight_ / 2));
-    if (!(std::fabs(m) <= kHalf)) continue;
-    uint8_t* line = pixels + static_cast<size_t>(y) * stride;
-    for (int x = 0; x < width; ++x) {
-      const double n = std::nearbyint(k * (newWidth_ / width * x - newWidth_ / 2));
-      if (!(std::fabs(n) <= kHalf)) continue;
-      const uint32_t colour = At(static_cast<int>(n), static_cast<int>(m));
-      line[3 * x] = static_cast<uint8_t>(colour);
-      line[3 * x + 1] = static_cast<uint8_t>(colour >> 8);
-      line[3 * x + 2] = static_cast<uint8_t>(colour >> 16);
-    }
+    FillRow(pixels, width, height, stride, y, k);
+    if (afterRow) afterRow(y);
+  }
+}
+
+void RegionPreview::FillRow(uint8_t* pixels, int width, int height, size_t stride, int y, double k) const {
+  const double m = std::nearbyint(k * (newHeight_ / height * y - newHeight_ / 2));
+  if (!(std::fabs(m) <= kHalf)) return;
+  uint8_t* line = pixels + static_cast<size_t>(y) * stride;
+  for (int x = 0; x < width; ++x) {
+    const double n = std::nearbyint(k * (newWidth_ / width * x - newWidth_ / 2));
+    if (!(std::fabs(n) <= kHalf)) continue;
+    const uint32_t colour = At(static_cast<int>(n), static_cast<int>(m));
+    line[3 * x] = static_cast<uint8_t>(colour);
+    line[3 * x + 1] = static_cast<uint8_t>(colour >> 8);
+    line[3 * x + 2] = static_cast<uint8_t>(colour >> 16);
   }
 }
 

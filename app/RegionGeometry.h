@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ RegionChoice AcceptSelection(const RegionFrame& region, const RegionSelection& s
 int ResizeTrackBar1(double sx);  // round((sqrt(sx) - 1) * 300)
 int ResizeTrackBar2(double sy);  // -round((sqrt(sy) - 1) * 300)
 double ScaleFromTrackBar1(int position);  // ((position + 300) / 300)^2
+// The offset or angle on the track bars' whole steps: one step is full / 180 (full: the region's
+// width or height for the offsets, pi for the angle).
+double TrackBarStep(double value, double full);
 double ScaleFromTrackBar2(int position);  // ((300 - position) / 300)^2
 
 // Numbers of the status texts: general format with 8 significant digits, decimal comma.
@@ -112,12 +116,15 @@ class RegionPreview {
   // oldPixels: rows of 3-byte red, green, blue pixels, stride bytes apart.
   RegionPreview(const uint8_t* oldPixels, int oldWidth, int oldHeight, size_t stride, const RegionFrame& region,
                 const RegionSelection& selection);
-  // Gives each pixel of the new picture (rows as above) that the buffers cover its colour.
-  void Fill(uint8_t* pixels, int width, int height, size_t stride) const;
+  // Gives each pixel of the new picture (rows as above) that the buffers cover its colour; after
+  // each row, afterRow (when given) hears the row's index.
+  void Fill(uint8_t* pixels, int width, int height, size_t stride,
+            const std::function<void(int row)>& afterRow = {}) const;
   // Element (i, j) of the turned buffer, i and j from -300 to 300.
   uint32_t At(int i, int j) const { return second_[Index(i, j)]; }
 
  private:
+  void FillRow(uint8_t* pixels, int width, int height, size_t stride, int y, double k) const;
   static size_t Index(int i, int j) { return static_cast<size_t>(j + kHalf) * kSide + static_cast<size_t>(i + kHalf); }
   std::vector<uint32_t> second_;
   double extent_ = 1, newWidth_ = 1, newHeight_ = 1;

@@ -30,6 +30,7 @@
 #include "app/gui/Accessibility.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
+#include "app/gui/PageUndo.h"
 #include "app/gui/PictureExport.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/QtDispatcher.h"
@@ -141,6 +142,7 @@ void TMDIChild::FormCreate() {
   ConnectTools();
   GuardWheel(this);
   NameControls(this);
+  SetupUndo();
   firstGather_ = true;
   changed_ = false;
   PagesApplied();
@@ -198,6 +200,7 @@ void TMDIChild::ConnectChangeHandlers() {
 }
 
 void TMDIChild::setChanged() {
+  if (pageUndo_) pageUndo_->Record();
   changed_ = true;
   ShowIterationsUsed();
   control_.Changed();
@@ -208,6 +211,7 @@ void TMDIChild::setChanged() {
 void TMDIChild::FormActivate() {
   CurrentProjectSlots& current = host_.CurrentProject();
   current.Window = this;
+  ActivateUndo();
   current.Params = &params_;
   current.DataFile1 = &dataFile1_;
   current.DataFile2 = &dataFile2_;

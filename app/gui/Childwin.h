@@ -36,6 +36,8 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class QUndoCommand;
+class QUndoStack;
 
 namespace vantorel {
 class TRechenThread;
@@ -51,6 +53,7 @@ class TOKBottomDlg1;
 class TPictureView;
 class TRadioGroup;
 class TShape;
+class TPageUndo;
 
 class TMDIChild : public QWidget {
   Q_OBJECT
@@ -264,6 +267,16 @@ class TMDIChild : public QWidget {
   void Button6Click();
   TOKBottomDlg1* OKBottomDlg1 = nullptr;  // "change settings"
 
+  // --- undo and redo (ChildwinUndo.cpp) ---
+  // The steps of the colour list and of the pages' values since the last initialisation; the
+  // frame's "edit" menu shows the active window's stack.
+  QUndoStack* UndoStack1 = nullptr;
+  void UndoClick();
+  void RedoClick();
+  // Asked before a step is taken: a step whose values the picture was made from is taken only
+  // when the user agrees.
+  bool MayTakeStep(const QUndoCommand& step, bool undo);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -281,6 +294,9 @@ class TMDIChild : public QWidget {
   QWidget* BuildCalculationPage();
   void ConnectChangeHandlers();
   void ConnectTools();
+  void SetupUndo();
+  void ActivateUndo();  // the frame's "edit" menu shows this window's steps
+  std::unique_ptr<TPageUndo> pageUndo_;
   // The calculation page for a loaded project: the state mapped (1 -> 2, 4 -> 5), the buttons
   // for it, the picture rebuilt from the stored exponents.
   void ShowLoadedCalculationState();

@@ -16,6 +16,7 @@
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
 #include "app/gui/DialogService.h"
+#include "app/gui/PageUndo.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
@@ -73,6 +74,7 @@ QMap<QString, QString> TMDIChild::PageValues() const {
 
 void TMDIChild::PagesApplied(std::initializer_list<const char*> keys) {
   const QMap<QString, QString> now = PageValues();
+  if (keys.size() == 0 && pageUndo_) pageUndo_->Reset();  // undo reaches back to here
   if (keys.size() == 0)
     appliedPages_ = now;
   else

@@ -1,5 +1,6 @@
 // The project window's formula tools (test, help, plot, use chosen fixed formula) and the
 // choice of a new region over the picture ("change coordinates").
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -16,6 +17,7 @@
 #include "app/gui/DialogService.h"
 #include "app/gui/RadioGroup.h"
 #include "app/gui/RegionDialog.h"
+#include "colour/Recolour.h"
 #include "core/NumberText.h"
 #include "formula/FormulaPage.h"
 #include "formula/gui/FormulaTools.h"
@@ -115,9 +117,19 @@ void TMDIChild::ToolButton4Click() {
   params_.Height = r.Height;
   params_.Angle = r.Angle;
 
-  // The controls that could change the picture wait until the preview is complete; it is one
-  // pass over the new picture, without processing events in between.
-  preview.Fill(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, static_cast<size_t>(bitmap_.Stride));
+  // The new picture grows row by row with the progress shown; the controls that could change
+  // the picture wait until it is complete.
+  const bool held = control_.SetBusy(true);
+  ApplyControl();
+  preview.Fill(bitmap_.Bits.data(), bitmap_.Width, bitmap_.Height, static_cast<size_t>(bitmap_.Stride),
+               [this, held](int row) {
+                 ShowRows(row, row + 1);
+                 StatusBar1->showMessage(QString::fromStdString(RecolourStatusText(row, bitmap_.Height)));
+                 ProgressBar1->setValue(RecolourBarPosition(row, bitmap_.Height));
+                 if (held) QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+               });
+  if (held) control_.SetBusy(false);
+  ApplyControl();
   ShowRows(0, bitmap_.Height);
   ShowStateStatus();
   ProgressBar1->setValue(0);

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QProgressBar;
+class QUndoGroup;
 
 namespace vantorel {
 struct TCalcParams;
@@ -42,6 +43,8 @@ class IProjectHost {  // what a project window needs from the frame
   virtual QString PendingProjectName() const = 0;
   virtual TForm7& ProgressWindow() = 0;         // the "progress" window
   virtual QProgressBar& MainProgressBar() = 0;  // the frame's toolbar ProgressBar1 (0-100)
+  // The undo stacks of the project windows, the active window's in front; none without a frame.
+  virtual QUndoGroup* UndoGroup() { return nullptr; }
 };
 
 }  // namespace vantorel::gui

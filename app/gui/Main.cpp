@@ -159,6 +159,7 @@ void TMainForm::BuildMenus() {
   FileExit1 = AddAction(File1, "&exit", "exit program", &TMainForm::FileExit1Execute);
   FileExit1->setShortcut(QKeySequence::Quit);
 
+  BuildEditMenu();
   Window1 = menuBar()->addMenu("&windows");
   Window1->setObjectName("Window1");
   AddAction(Window1, "&overlapping", "cascade", &TMainForm::CascadeWindows);

@@ -25,6 +25,7 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
+class QUndoGroup;
 
 namespace vantorel::gui {
 
@@ -58,6 +59,7 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QString PendingProjectName() const override { return pendingProjectName_; }
   TForm7& ProgressWindow() override;
   QProgressBar& MainProgressBar() override { return *ProgressBar1; }
+  QUndoGroup* UndoGroup() override { return undoGroup_; }
 
   // The auxiliary windows created at start-up; a frame without them creates its own on
   // first use.
@@ -139,6 +141,9 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QToolButton* ToolButton11 = nullptr;  // arrange vertical
   QToolButton* ToolButton5 = nullptr;   // HELP !!!
   QMenu* File1 = nullptr;     // "&file"
+  QMenu* Edit1 = nullptr;     // "&edit": undo and redo of the active project window
+  QAction* Undo1 = nullptr;   // "&Undo <step>", Ctrl+Z
+  QAction* Redo1 = nullptr;   // "&Redo <step>", Ctrl+Shift+Z
   QMenu* Window1 = nullptr;   // "&windows"
   QMenu* Help1 = nullptr;     // "&help"
   QMenu* PopupMenu1 = nullptr;  // open: "parameter", "data (project file)"
@@ -169,6 +174,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QToolButton* AddToolButton(const QString& name, const QString& icon, const QString& hint,
                              void (TMainForm::*handler)());
   void BuildMenus();
+  void BuildEditMenu();  // MainEdit.cpp
+  QUndoGroup* undoGroup_ = nullptr;
   void BuildToolBar();
   void BuildPopupMenus();
   void FillWindowList();

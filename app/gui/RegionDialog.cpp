@@ -322,6 +322,9 @@ void TForm3::Image1MouseDown(Qt::MouseButton button, int x, int y) {
   mouseButton_ = button;
   lastX_ = x;
   lastY_ = y;
+  dragDx_ = selection_.Dx;
+  dragDy_ = selection_.Dy;
+  dragRot_ = selection_.Rot;
   mouseDown_ = true;
 }
 
@@ -341,7 +344,14 @@ void TForm3::Image1MouseMove(int x, int y) {
   QToolButton* mode = mouseButton_ == Qt::RightButton ? ToolButton1 : mouseButton_ == Qt::MiddleButton ? ToolButton7 : ToolButton9;
   ToolButton1Click(mode);
   if (mode == ToolButton9) {
-    view_.MoveSelection(selection_, dx, dy);
+    RegionSelection moved = selection_;
+    moved.Dx = dragDx_;
+    moved.Dy = dragDy_;
+    view_.MoveSelection(moved, dx, dy);
+    dragDx_ = moved.Dx;
+    dragDy_ = moved.Dy;
+    selection_.Dx = TrackBarStep(dragDx_, region_.Width);
+    selection_.Dy = TrackBarStep(dragDy_, region_.Height);
   } else if (mode == ToolButton1) {
     settingTrackBars_ = true;
     TrackBar1->setValue(TrackBar1->value() + dx);
@@ -350,7 +360,11 @@ void TForm3::Image1MouseMove(int x, int y) {
     selection_.Sx = std::clamp(ScaleFromTrackBar1(TrackBar1->value()), kMinSelectionScale, kMaxSelectionScale);
     selection_.Sy = std::clamp(ScaleFromTrackBar2(TrackBar2->value()), kMinSelectionScale, kMaxSelectionScale);
   } else {
-    RegionView::RotateSelection(selection_, dx);
+    RegionSelection turned = selection_;
+    turned.Rot = dragRot_;
+    RegionView::RotateSelection(turned, dx);
+    dragRot_ = turned.Rot;
+    selection_.Rot = TrackBarStep(dragRot_, std::numbers::pi);
   }
   ToolButton1Click(mode);
   zeichneAuswahl();

@@ -76,6 +76,9 @@ class TForm3 : public QDialog {
   bool mouseDown_ = false;
   Qt::MouseButton mouseButton_ = Qt::LeftButton;
   int lastX_ = 0, lastY_ = 0;
+  // The offsets and the angle as the mouse has moved them since it went down; the selection
+  // takes them on the track bars' steps.
+  double dragDx_ = 0, dragDy_ = 0, dragRot_ = 0;
   bool settingTrackBars_ = false;
 };
 

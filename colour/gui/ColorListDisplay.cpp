@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -226,6 +227,7 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
 
   bar_ = QImage(BarWidth, BarHeight, QImage::Format_RGB888);
   bar_.fill(Qt::white);
+  SetUndoStack(nullptr);
 }
 
 int TColorListDisplay::AddImage(uint32_t color) {
@@ -272,7 +274,6 @@ int TColorListDisplay::ListView1Compare(const QListWidgetItem* a, const QListWid
 void TColorListDisplay::SortList() { ListView1->sortItems(Qt::AscendingOrder); }
 
 void TColorListDisplay::SetColors(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above) {
-  SetUndo(std::nullopt);  // a list pushed in from outside starts afresh
   ListView1->clear();
   images_.clear();
   for (const TColorEntry& e : list) AddItem(AddImage(e.Color), e.Value);
@@ -346,10 +347,6 @@ void TColorListDisplay::ScrollBox4MouseMove() { Label19->hide(); }
 TColorListDisplay::~TColorListDisplay() = default;
 
 void TColorListDisplay::DrawPreview(const PreviewGrid& grid) {
-  if (previewGrid_.get() != &grid) {
-    if (!previewGrid_) previewGrid_ = std::make_unique<PreviewGrid>();
-    *previewGrid_ = grid;
-  }
   SortList();
   const std::vector<TColorEntry> list = Colors();
   if (!list.empty()) {
@@ -371,11 +368,12 @@ void TColorListDisplay::DrawPreview(const PreviewGrid& grid) {
 void TColorListDisplay::ShapeMouseDown(TShape* shape) {
   const auto chosen = DialogService::instance().color(this, ToQColor(shape->BrushColor()), QString());
   if (!chosen) return;
-  ColorListState before = State();
-  shape->SetBrushColor(FromQColor(*chosen));
-  SetUndo(std::move(before));
-  DrawColorPad();
-  if (previewGrid_) DrawPreview(*previewGrid_);
+  ColorEdit edit;
+  edit.State = State();
+  (shape == Shape1 ? edit.State.Below : edit.State.Above) = FromQColor(*chosen);
+  edit.Selected = SelectedRows();
+  if (edit.State == State()) return;  // the colour it had
+  Commit(edit, shape == Shape1 ? QStringLiteral("change colour below") : QStringLiteral("change colour above"));
   emit outerColorChanged();
 }
 
@@ -426,19 +424,25 @@ std::vector<size_t> TColorListDisplay::SelectedRows() const {
   return rows;
 }
 
-void TColorListDisplay::Commit(const ColorEdit& edit) {
+void TColorListDisplay::Commit(const ColorEdit& edit, const QString& step) {
   if (!edit.Ok()) {
     DialogService::instance().error(this, QString::fromStdString(edit.Error));
     return;
   }
-  ColorListState before = State();
-  SetColors(edit.State.Entries, edit.State.Below, edit.State.Above);
-  SetUndo(std::move(before));
-  for (size_t row : edit.Selected)
+  if (edit.State == State()) return;  // nothing to show and no step to take back
+  // The preview keeps its colours until "apply to preview".
+  undoStack_->push(new ColourListStep(step, State(), edit.State, edit.Selected,
+                                      [this](const ColorListState& list, const std::vector<size_t>& selected) {
+                                        ShowList(list, selected);
+                                      }));
+}
+
+void TColorListDisplay::ShowList(const ColorListState& list, const std::vector<size_t>& selected) {
+  SetColors(list.Entries, list.Below, list.Above);
+  for (size_t row : selected)
     if (row < static_cast<size_t>(ListView1->count())) ListView1->item(static_cast<int>(row))->setSelected(true);
-  if (!edit.Selected.empty()) ListView1->setCurrentRow(static_cast<int>(edit.Selected.front()), QItemSelectionModel::NoUpdate);
+  if (!selected.empty()) ListView1->setCurrentRow(static_cast<int>(selected.front()), QItemSelectionModel::NoUpdate);
   ListView1Change();
-  if (previewGrid_) DrawPreview(*previewGrid_);
   emit colorsEdited();
 }
 
@@ -453,7 +457,7 @@ bool TColorListDisplay::ChooseColorAndValue(uint32_t& color, double& value) {
 void TColorListDisplay::Button3Click() {
   uint32_t color = 0;
   double value = 0.0;
-  if (ChooseColorAndValue(color, value)) Commit(InsertColorEntry(State(), {color, value}));
+  if (ChooseColorAndValue(color, value)) Commit(InsertColorEntry(State(), {color, value}), QStringLiteral("new colour"));
 }
 
 void TColorListDisplay::Button5Click() {
@@ -463,7 +467,7 @@ void TColorListDisplay::Button5Click() {
   TColorEntry entry = state.Entries[rows[0]];
   if (!ChooseColorAndValue(entry.Color, entry.Value)) return;
   if (entry == state.Entries[rows[0]]) return;  // nothing changed
-  Commit(ReplaceColorEntry(state, rows[0], entry));
+  Commit(ReplaceColorEntry(state, rows[0], entry), QStringLiteral("change colour"));
 }
 
 void TColorListDisplay::Button4Click() {
@@ -473,7 +477,7 @@ void TColorListDisplay::Button4Click() {
                                          QMessageBox::Yes | QMessageBox::No,
                                          QMessageBox::Warning) != QMessageBox::Yes)
     return;
-  Commit(DeleteColorEntries(State(), rows));
+  Commit(DeleteColorEntries(State(), rows), rows.size() == 1 ? QStringLiteral("delete colour") : QStringLiteral("delete colours"));
 }
 
 void TColorListDisplay::Image3MouseDown(int x, int y) {
@@ -481,7 +485,7 @@ void TColorListDisplay::Image3MouseDown(int x, int y) {
   if (!value) return;  // an empty list has no readout
   uint32_t color = FromQColor(bar_.pixelColor(std::clamp(x, 0, BarWidth - 1), std::clamp(y, 0, BarHeight - 1)));
   double v = *value;
-  if (ChooseColorAndValue(color, v)) Commit(InsertColorEntry(State(), {color, v}));
+  if (ChooseColorAndValue(color, v)) Commit(InsertColorEntry(State(), {color, v}), QStringLiteral("new colour"));
 }
 
 void TColorListDisplay::ListView1Change() {
@@ -513,7 +517,7 @@ void TColorListDisplay::Farbreihenfolgeumkehren1Click() {
   ColorEdit edit;
   edit.State = ReverseColors(State());
   edit.Selected = SelectedRows();
-  Commit(edit);
+  Commit(edit, QStringLiteral("invert order"));
 }
 
 void TColorListDisplay::Farbwertenegativ1Click() {
@@ -521,12 +525,12 @@ void TColorListDisplay::Farbwertenegativ1Click() {
   if (rows.empty()) return;
   TOKBottomDlg2 dialog(this);
   if (DialogService::instance().execDialog(&dialog) != QDialog::Accepted) return;
-  Commit(ChangeColorValues(State(), rows, dialog.Change()));
+  Commit(ChangeColorValues(State(), rows, dialog.Change()), QStringLiteral("change values"));
 }
 
 void TColorListDisplay::swapcolors1Click() {
   const std::vector<size_t> rows = SelectedRows();
-  if (rows.size() == 2) Commit(SwapColors(State(), rows));
+  if (rows.size() == 2) Commit(SwapColors(State(), rows), QStringLiteral("swap colours"));
 }
 
 namespace {
@@ -568,7 +572,7 @@ bool TColorListDisplay::LoadColourFile(const QString& path) {
         this, QStringLiteral("The colours were not loaded:\n%1\nThe colour list stays as it was.").arg(e.what()));
     return false;
   }
-  Commit(edit);
+  Commit(edit, QStringLiteral("load colours"));
   RememberRecentFile(path);
   return true;
 }

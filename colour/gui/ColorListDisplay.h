@@ -16,6 +16,7 @@
 
 #include "colour/ColorList.h"
 #include "colour/ColourImport.h"
+#include "colour/gui/ColourUndo.h"
 #include "core/CalcParams.h"
 
 class QAction;
@@ -26,6 +27,7 @@ class QListWidgetItem;
 class QMenu;
 class QPushButton;
 class QToolButton;
+class QUndoStack;
 
 namespace vantorel {
 class PixelDataFile;
@@ -117,7 +119,7 @@ class TColorListDisplay : public QWidget {
   bool LoadColourFile(const QString& path);
 
   // --- Shipped lists, other programs' colours and automatic colours (PaletteTools.cpp). Each
-  // replaces the list whole, as one step that "undo" takes back. ---
+  // replaces the list whole, as one undo step. ---
   // Where the shipped lists are looked for (by default beside the program's folder).
   void SetPresetFolders(std::vector<std::string> folders);
   // The shipped lists, read on first use; those that cannot be read are left out.
@@ -133,8 +135,17 @@ class TColorListDisplay : public QWidget {
   // calculation is running).
   void SetExponentSource(std::function<const PixelDataFile*()> source);
   void AutoColoursClick();  // "auto colours"
-  bool CanUndo() const { return undo_.has_value(); }
-  void UndoClick();  // "undo": the list as it was before the last change
+
+  // --- Undo and redo (ColourUndo.cpp). Every change of the list or the outer colours is one
+  // step on the undo stack: the page's own, or the one its project window shares with its other
+  // pages. The guard is asked before a step is taken back or done again. ---
+  void SetUndoStack(QUndoStack* stack);
+  QUndoStack& UndoStack() const { return *undoStack_; }
+  void SetUndoGuard(UndoGuard guard) { undoGuard_ = std::move(guard); }
+  // The last step of the stack is a change of the colours.
+  bool CanUndo() const;
+  void UndoClick();  // "undo": the colours as they were before their last change
+  void RedoClick();
 
   // Colours the preview grid through the list as it stands (the items, not the stored list).
   void DrawPreview(const PreviewGrid& grid);
@@ -188,9 +199,11 @@ class TColorListDisplay : public QWidget {
  private:
   void ShapeMouseDown(TShape* shape);
   void BuildPaletteTools(QBoxLayout* page);
-  void SetUndo(std::optional<ColorListState> before);
-  // Shows an edit's result (or its message) and selects its rows.
-  void Commit(const ColorEdit& edit);
+  // Shows an edit's result (or its message) and selects its rows: one undo step named `step`.
+  void Commit(const ColorEdit& edit, const QString& step);
+  // Shows a list whole with the rows selected (the undo steps use it).
+  void ShowList(const ColorListState& list, const std::vector<size_t>& selected);
+  void UndoStackChanged();
   // Asks for a colour and a value with TOKBottomDlg.
   bool ChooseColorAndValue(uint32_t& color, double& value);
   // The end values lo and hi as the end labels show them; false for an empty list.
@@ -199,8 +212,9 @@ class TColorListDisplay : public QWidget {
   std::vector<QImage> images_;
   QImage bar_;
   QImage preview_;
-  std::unique_ptr<PreviewGrid> previewGrid_;  // the grid last drawn, so edits redraw the preview
-  std::optional<ColorListState> undo_;         // the list before the last change
+  QUndoStack* undoStack_ = nullptr;  // the page's own (ownStack_) or the project window's
+  std::unique_ptr<QUndoStack> ownStack_;
+  UndoGuard undoGuard_;
   std::vector<std::string> presetFolders_;
   std::optional<std::vector<std::pair<Preset, ColorListState>>> presets_;
   std::function<const PixelDataFile*()> exponents_;

@@ -150,12 +150,15 @@ TForm4::TForm4(const PixelDataFile& exponents, const TCalcParams& params, QWidge
 
 void TForm4::ToolButton12Click(PixelDataFile& exponents, const TCalcParams& params, QWidget* parent) {
   const int64_t position = exponents.IsOpen() ? exponents.Position() : 0;
-  TForm4 form(exponents, params, parent);
-  // The window comes back as it was left: with the number of bins chosen last.
-  static int bins = form.SpinEdit1->value();
-  form.SpinEdit1->setValue(bins);
-  DialogService::instance().execDialog(&form);
-  bins = form.SpinEdit1->value();
+  // One window per project window, made on first use: it comes back as it was left, with the
+  // number of bins chosen last and where it was put.
+  TForm4* form = parent ? parent->findChild<TForm4*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+  if (!form || &form->exponents_ != &exponents || &form->params_ != &params) {
+    delete form;
+    form = new TForm4(exponents, params, parent);
+  }
+  DialogService::instance().execDialog(form);
+  if (!parent) delete form;
   if (!exponents.IsOpen()) return;
   try {
     exponents.Seek(position);

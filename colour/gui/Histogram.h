@@ -51,7 +51,8 @@ class TForm4 : public QDialog {
   // exponents: the project's TMP1; params: its parameter block, whose stored list colours the bars.
   TForm4(const PixelDataFile& exponents, const TCalcParams& params, QWidget* parent = nullptr);
 
-  // "show histogram" of a project window: shows the window modally and puts the exponent file's
+  // "show histogram" of a project window: shows the project window's histogram window (made on
+  // first use, then reused with its number of bins) modally and puts the exponent file's
   // position back afterwards, where a paused computation goes on from.
   static void ToolButton12Click(PixelDataFile& exponents, const TCalcParams& params, QWidget* parent);
 

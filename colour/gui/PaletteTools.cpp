@@ -173,7 +173,7 @@ void TColorListDisplay::BuildPaletteTools(QBoxLayout* page) {
   AutoColoursButton->setToolTip(
       QStringLiteral("move the values so that each color band covers a similar share of the picture"));
   UndoButton = new QPushButton(QStringLiteral("undo"), this);
-  UndoButton->setToolTip(QStringLiteral("the colors as they were before the last change"));
+  UndoButton->setToolTip(QStringLiteral("the colors as they were before their last change"));
   UndoButton->setEnabled(false);
   PresetsButton->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   rows->addWidget(PresetsButton, 0, 0);
@@ -188,20 +188,6 @@ void TColorListDisplay::BuildPaletteTools(QBoxLayout* page) {
   connect(ExportButton, &QPushButton::clicked, this, [this] { ExportClick(); });
   connect(AutoColoursButton, &QPushButton::clicked, this, [this] { AutoColoursClick(); });
   connect(UndoButton, &QPushButton::clicked, this, [this] { UndoClick(); });
-}
-
-void TColorListDisplay::SetUndo(std::optional<ColorListState> before) {
-  undo_ = std::move(before);
-  if (UndoButton) UndoButton->setEnabled(undo_.has_value());
-}
-
-void TColorListDisplay::UndoClick() {
-  if (!undo_) return;
-  const ColorListState before = std::move(*undo_);
-  SetColors(before.Entries, before.Below, before.Above);  // and no undo is left
-  ListView1Change();
-  if (previewGrid_) DrawPreview(*previewGrid_);
-  emit colorsEdited();
 }
 
 void TColorListDisplay::SetPresetFolders(std::vector<std::string> folders) {
@@ -269,7 +255,7 @@ bool TColorListDisplay::ChoosePreset(const std::string& name) {
     if (preset.Name == name) {
       ColorEdit edit;
       edit.State = list;
-      Commit(edit);
+      Commit(edit, QStringLiteral("choose %1").arg(QString::fromStdString(name)));
       return true;
     }
   return false;
@@ -310,7 +296,7 @@ void TColorListDisplay::ImportFile(const QString& path) {
       return;
     }
   }
-  Commit(edit);
+  Commit(edit, QStringLiteral("import colours"));
 }
 
 void TColorListDisplay::ExportClick() {
@@ -341,7 +327,7 @@ void TColorListDisplay::AutoColoursClick() {
     WaitCursor wait;
     edit = AutoColours(State(), *file);
   }
-  Commit(edit);
+  Commit(edit, QStringLiteral("auto colours"));
 }
 
 }  // namespace vantorel::gui

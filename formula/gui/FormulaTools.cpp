@@ -1,6 +1,7 @@
 #include "formula/gui/FormulaTools.h"
 
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <exception>
 
 #include "app/gui/DialogService.h"
@@ -16,13 +17,21 @@ QString MessageText(const std::string& message) {
 }
 
 FormulaVerdict TestFormulaShowingMessages(QWidget* parent, const QString& text) {
-  FunctionMessageSink sink([parent](const std::string& m) { DialogService::instance().information(parent, MessageText(m)); });
+  // Everything the test says comes in one box, one paragraph after the other.
+  QStringList said;
+  FunctionMessageSink sink([&said](const std::string& m) { said << MessageText(m); });
+  FormulaVerdict verdict = FormulaVerdict::NotConverted;
   try {
-    return TestFormula(text.toStdString(), sink);
+    verdict = TestFormula(text.toStdString(), sink);
   } catch (const std::exception& e) {  // out of memory and the like: said, and the program goes on
-    DialogService::instance().error(parent, QString::fromLocal8Bit(e.what()));
-    return FormulaVerdict::NotConverted;
+    said << QString::fromLocal8Bit(e.what());
   }
+  const QString message = said.join(QStringLiteral("\n\n"));
+  if (verdict == FormulaVerdict::Success)
+    DialogService::instance().information(parent, message);
+  else if (!message.isEmpty())
+    DialogService::instance().error(parent, message);
+  return verdict;
 }
 
 void ShowFormulaHelp(QWidget* parent) { DialogService::instance().information(parent, MessageText(FormulaHelpText())); }

@@ -14,7 +14,8 @@ namespace vantorel::gui {
 // The formula text of a memo: its lines joined without a separator.
 QString FormulaTextOf(const QPlainTextEdit& memo);
 
-// Tests the formula and shows each message of the test in a message box. Never throws.
+// Tests the formula and shows what the test says in one message box (an error box when the
+// formula cannot be used). Never throws.
 FormulaVerdict TestFormulaShowingMessages(QWidget* parent, const QString& text);
 
 // Shows the help on formulas.

@@ -248,13 +248,16 @@ TEST_F(HistogramOfAProject, ShowHistogramPutsTheFilePositionBackAndEditsMarkTheP
   child->ToolButton12->click();
   EXPECT_TRUE(bins == 500 && child->DataFile1().Position() == 2);
 
-  // An edit of the colour list marks the project changed and shows in the preview at once.
+  // An edit of the colour list marks the project changed and shows in the preview with "apply
+  // to preview".
   EXPECT_FALSE(child->Changed());
   const QImage before = child->ColorPage->PreviewImage().copy();
   dialogs_.answerColor(QColor(0, 255, 0));
   dialogs_.answerDialog(Choose("0,5"));
   child->Button3->click();
-  EXPECT_TRUE(child->Changed() && child->ColorPage->PreviewImage() != before);
+  EXPECT_TRUE(child->Changed() && child->ColorPage->PreviewImage() == before);
+  child->Button8->click();
+  EXPECT_NE(child->ColorPage->PreviewImage(), before);
   EXPECT_EQ(dialogs_.dialogRequests, (std::vector<QString>{"histogram", "choose color and value"}));
 }
 
