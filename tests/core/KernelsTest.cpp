@@ -123,6 +123,9 @@ TEST(Kernels, SmartIterateStopsAtAFixedPointAndExtrapolates) {
 TEST(Kernels, SmartIterateStopsOnEqualPassSums) {
   // X never settles, but every pass sums to 12: the 7th pass makes cS = 6, the 8th is the last.
   KernelParams p = Params(0, 12, 1200, true);
+  // Pass sums of L = 12 terms are compared with L times the error limit, X with the limit itself.
+  EXPECT_EQ(p.EpsX, DefaultCalcParams().ErrorLimit);
+  EXPECT_EQ(p.EpsS, 12 * DefaultCalcParams().ErrorLimit);
   Counted r = Pixel(p, Stored(1, 1, 0.0, 0.0), DriftMap{});
   EXPECT_EQ(r.sumSteps, 8 * 12);
   EXPECT_NEAR(r.out.E, 1.0, 1e-12);
@@ -203,6 +206,11 @@ TEST(Kernels, CancelLeavesThePixelUndone) {
   PixelResult out{123.0, 456.0};
   EXPECT_FALSE(PixelKernel(p, nullptr).Compute(Fresh(3.9, 1.1), out, &cancel));
   EXPECT_EQ(out.E, 123.0);
+  // Several pixels at a time (the vector kernels) stop as well.
+  const PixelInput many[4] = {Fresh(3.9, 1.1), Fresh(3.8, 1.2), Fresh(3.7, 1.3), Fresh(3.6, 1.4)};
+  PixelResult outs[4];
+  EXPECT_FALSE(PixelKernel(p, nullptr).ComputeMany(many, outs, 4, &cancel));
   cancel = false;
   EXPECT_TRUE(PixelKernel(p, nullptr).Compute(Fresh(3.9, 1.1), out, &cancel));
+  EXPECT_TRUE(PixelKernel(p, nullptr).ComputeMany(many, outs, 4, &cancel));
 }
