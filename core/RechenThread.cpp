@@ -34,7 +34,7 @@
 #include <unistd.h>
 #endif
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
 #include "core/UserMap.h"

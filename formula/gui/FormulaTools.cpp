@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <exception>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "formula/FormulaPage.h"
 #include "formula/MessageSink.h"
 
