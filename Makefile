@@ -7,6 +7,9 @@
 #   make fuzz       every fuzz target for FUZZ_SECONDS from its stored corpus (needs clang)
 #   make package    the Debian packages vantorel and vantorel-mpi in BUILD_DIR/packages
 #   make package-check  make package, then unpacks the packages and checks what they hold
+# and the habits of the code (tools/lint.sh):
+#   make lint       clang-format --dry-run --Werror and clang-tidy over the project's sources
+#   make format     reformats the project's sources with clang-format
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
@@ -19,7 +22,7 @@ SANITIZER_STRESS_CYCLES ?= 1500
 FUZZ_CXX ?= $(shell command -v clang++-14 || command -v clang++)
 SANITIZER_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_BENCH=OFF $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz package package-check
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz package package-check lint format
 
 all: build
 
@@ -72,6 +75,12 @@ package:
 
 package-check: package
 	@bash tools/check-package.sh $(BUILD_DIR)
+
+lint: configure
+	@bash tools/lint.sh $(BUILD_DIR) $(JOBS)
+
+format:
+	@bash tools/lint.sh $(BUILD_DIR) $(JOBS) format
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz
