@@ -35,7 +35,7 @@ tidy=$(command -v run-clang-tidy-14 || command -v run-clang-tidy)
 # Only the project's sources, not the generated ones (meta-object code, layer probes).
 read -r -a tidy_folders <<< "${TIDY_FOLDERS:-core formula colour app cli cli/mpi}"
 root=$(pwd)
-X
+pattern="^${root}/($(IFS='|'; echo "${tidy_folders[*]}"))/[^/]+\.cpp$"
 start=$SECONDS
 if "$tidy" -p "$build" -j "$jobs" -quiet "$pattern" > "$build/clang-tidy.log" 2>&1; then
   echo "clang-tidy: clean in $((SECONDS - start)) s"
