@@ -15,7 +15,7 @@
 #include <cerrno>
 #endif
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
 #include "core/UserMap.h"

@@ -53,8 +53,8 @@ void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records, Pi
     target.Write(buffer.data(), n);
     done += static_cast<int64_t>(n);
     offset += n * kRecordBytes;
-    Bar(progress,
-        200.0 * static_cast<double>(offset / kRecordBytes) / static_cast<double>(fileRecords));
+    const uint64_t recordsRead = offset / kRecordBytes;  // whole records up to the read position
+    Bar(progress, 200.0 * static_cast<double>(recordsRead) / static_cast<double>(fileRecords));
   }
 }
 

@@ -132,8 +132,8 @@ void RegionView::RotateSelection(RegionSelection& s, int dx) {
   if (s.Rot > kPi) s.Rot -= 2 * kPi;
 }
 
-RegionPreview::RegionPreview(const uint8_t* oldPixels, int w0, int h0, size_t stride, const RegionFrame& region,
-                             const RegionSelection& sel)
+RegionPreview::RegionPreview(const uint8_t* oldPixels, int oldWidth, int oldHeight, size_t stride,
+                             const RegionFrame& region, const RegionSelection& sel)
     : second_(static_cast<size_t>(kSide) * kSide, 0) {
   const double c = std::cos(sel.Rot), sn = std::sin(sel.Rot);
   newWidth_ = region.Width * sel.Sx;
@@ -143,12 +143,12 @@ RegionPreview::RegionPreview(const uint8_t* oldPixels, int w0, int h0, size_t st
   const double s = extent_ / kSide;
   std::vector<uint32_t> first(static_cast<size_t>(kSide) * kSide, 0);
   for (int j = -kHalf; j <= kHalf; ++j) {
-    const double row = std::nearbyint((j * s + sel.Dy + region.Height / 2) * h0 / region.Height);
-    if (!(row >= 0 && row < h0)) continue;
+    const double row = std::nearbyint((j * s + sel.Dy + region.Height / 2) * oldHeight / region.Height);
+    if (!(row >= 0 && row < oldHeight)) continue;
     const uint8_t* line = oldPixels + static_cast<size_t>(row) * stride;
     for (int i = -kHalf; i <= kHalf; ++i) {
-      const double column = std::nearbyint((i * s + sel.Dx + region.Width / 2) * w0 / region.Width);
-      if (!(column >= 0 && column < w0)) continue;
+      const double column = std::nearbyint((i * s + sel.Dx + region.Width / 2) * oldWidth / region.Width);
+      if (!(column >= 0 && column < oldWidth)) continue;
       const uint8_t* px = line + static_cast<size_t>(column) * 3;
       first[Index(i, j)] = px[0] | (uint32_t(px[1]) << 8) | (uint32_t(px[2]) << 16);
     }

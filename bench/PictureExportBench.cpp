@@ -13,7 +13,7 @@
 
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 
 using namespace vantorel;
 

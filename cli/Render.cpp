@@ -18,7 +18,7 @@
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/Supersample.h"
 #include "core/CalculationControl.h"
 #include "core/IoError.h"

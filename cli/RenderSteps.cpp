@@ -12,7 +12,7 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "cli/Colours.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/SafeFile.h"
 

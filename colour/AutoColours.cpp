@@ -75,7 +75,7 @@ void ChooseBins(Side& s, std::vector<std::pair<int, int64_t>>& where) {
     const auto it = std::upper_bound(before.begin(), before.end(), uint64_t(rank));
     const int bin = std::clamp(static_cast<int>(it - before.begin()) - 1, 0, kBins - 1);
     const int64_t within = rank - int64_t(before[bin]);
-    where.push_back({bin, within});
+    where.emplace_back(bin, within);
     if (s.Slot[bin] < 0 && int64_t(s.Bins[bin]) <= kMostGathered) {
       s.Slot[bin] = static_cast<int>(s.Gathered.size());
       s.Gathered.emplace_back();

@@ -135,7 +135,8 @@ ColorEdit SwapColors(const ColorListState& list, const std::vector<size_t>& sele
   return e;
 }
 
-ColorMenuState ColorMenuFor(size_t k, size_t n) {
+ColorMenuState ColorMenuFor(size_t selected, size_t count) {
+  const size_t k = selected, n = count;
   return {true, k == 1, CanDeleteColorEntries(k, n), k == 0 || k == n, k >= 1, k == 2};
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/CalculationControl.h"
 #include "core/IoError.h"
 

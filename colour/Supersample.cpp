@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 
 namespace vantorel {
 

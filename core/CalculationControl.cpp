@@ -213,8 +213,8 @@ double ProgressPercent(int32_t column, int32_t row, int32_t left, int32_t top, i
   return ((double(row) - top) * w + (double(column) - left)) * 100.0 / (w * h);
 }
 
-std::string RemainingTimeText(int64_t r) {
-  const int64_t d = r / 86400, h = (r / 3600) % 24, m = (r / 60) % 60, s = r % 60;
+std::string RemainingTimeText(int64_t seconds) {
+  const int64_t d = seconds / 86400, h = (seconds / 3600) % 24, m = (seconds / 60) % 60, s = seconds % 60;
   std::string t;
   if (d > 0) t += std::to_string(d) + "d ";
   if (d > 0 || h > 0) t += std::to_string(h) + "h ";

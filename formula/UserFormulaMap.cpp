@@ -89,11 +89,11 @@ void LoadFormula(TFormula& f, const std::string& text, bool derive) {
     f.Load(text);
     if (f.Ok() && derive) f.Derive("X");
   } catch (const FormulaError& e) {
-    sink.Messages.push_back(e.what());
+    sink.Messages.emplace_back(e.what());
   }
   f.Messages = nullptr;
   if (!f.Ok()) {
-    if (sink.Messages.empty()) sink.Messages.push_back("Fehler in Formel");
+    if (sink.Messages.empty()) sink.Messages.emplace_back("Fehler in Formel");
     Refuse(text, sink.Messages);
   }
   f.ShowMessages = false;

@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libjpeg-dev li
           libopenmpi-dev openmpi-bin  # vantorel-render-mpi and its tests
           libgtest-dev libgmock-dev libbenchmark-dev
           libhwy-dev libsleef-dev
-          clang-14 libclang-rt-14-dev)  # clang and its libFuzzer runtime: make fuzz
+          clang-14 libclang-rt-14-dev  # clang and its libFuzzer runtime: make fuzz
+          clang-format clang-tidy)     # make lint, make format
 if [ "${1:-}" = package ]; then
   packages+=(help2man          # the manual pages, from the programs' --help texts
              dpkg-dev file     # the packages' dependencies from their shared libraries

@@ -17,11 +17,11 @@
 
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/OKBottomDlg1.h"
 #include "app/gui/PictureView.h"
 #include "app/gui/ProgressForm.h"
-#include "app/gui/QtDispatcher.h"
+#include "gui/QtDispatcher.h"
 #include "colour/Recolour.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/IoError.h"

@@ -22,7 +22,7 @@
 
 #include "app/gui/Childwin.h"
 #include "app/gui/PictureView.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 
 namespace vantorel::gui {
 

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "app/gui/Childwin.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/PictureView.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"

@@ -15,10 +15,10 @@
 #include "app/ProjectFile.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/PageUndo.h"
 #include "app/gui/ProgressForm.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
 
 namespace vantorel::gui {

@@ -9,9 +9,9 @@
 #include "app/ProjectFile.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/ProgressForm.h"
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 
 namespace vantorel::gui {
 

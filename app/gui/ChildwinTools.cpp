@@ -14,8 +14,8 @@
 
 #include "app/RegionGeometry.h"
 #include "app/gui/Childwin.h"
-#include "app/gui/DialogService.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/DialogService.h"
+#include "gui/RadioGroup.h"
 #include "app/gui/RegionDialog.h"
 #include "colour/Recolour.h"
 #include "core/NumberText.h"

@@ -11,9 +11,9 @@
 #include "app/PageSteps.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/CurrentProject.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/PageUndo.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/ColourUndo.h"
 

@@ -14,9 +14,9 @@
 #include <cmath>
 
 #include "app/RegionGeometry.h"
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 #include "app/gui/Childwin.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "app/gui/Main.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"

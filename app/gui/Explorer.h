@@ -16,7 +16,7 @@
 
 #include "app/ExplorerPasses.h"
 #include "app/ExplorerView.h"
-#include "app/gui/QtDispatcher.h"
+#include "gui/QtDispatcher.h"
 #include "core/CalcParams.h"
 
 class QCheckBox;

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/Artwork.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 

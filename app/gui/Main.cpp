@@ -20,17 +20,17 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/gui/About.h"
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/Childwin.h"
 #include "app/gui/ColourFileDrop.h"
 #include "app/gui/Explorer.h"
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 #include "app/PictureFile.h"
 #include "app/gui/HelpWindow.h"
 #include "app/gui/ProgressForm.h"
 #include "app/gui/StartupNote.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/gui/CurrentProject.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 
 class QAction;
 class QDragEnterEvent;

@@ -16,8 +16,8 @@
 #include "app/gui/Childwin.h"
 #include "app/gui/ColourFileDrop.h"
 #include "app/gui/Main.h"
-#include "app/gui/Settings.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/Settings.h"
+#include "gui/WindowPlacement.h"
 #include "colour/gui/ColorListDisplay.h"
 
 namespace vantorel::gui {

@@ -11,7 +11,7 @@
 
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 #include <QMdiSubWindow>
 #include "app/Recovery.h"
 #include "app/gui/Childwin.h"

@@ -1,6 +1,6 @@
 #include "app/gui/OKBottomDlg1.h"
 
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

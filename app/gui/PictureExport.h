@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "app/PictureFile.h"
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "core/CalcParams.h"
 
 class QAction;

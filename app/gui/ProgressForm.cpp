@@ -4,7 +4,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 
 namespace vantorel::gui {
 

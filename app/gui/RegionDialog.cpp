@@ -15,7 +15,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/gui/WheelGuard.h"
+#include "gui/WheelGuard.h"
 
 namespace vantorel::gui {
 

@@ -9,9 +9,9 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 #include "app/gui/Artwork.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 
 namespace vantorel::gui {
 

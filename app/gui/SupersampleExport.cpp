@@ -14,9 +14,9 @@
 #include <stdexcept>
 
 #include "app/ParameterFile.h"
-#include "app/gui/Accessibility.h"
-#include "app/gui/DialogService.h"
-#include "app/gui/QtDispatcher.h"
+#include "gui/Accessibility.h"
+#include "gui/DialogService.h"
+#include "gui/QtDispatcher.h"
 #include "core/CalculationControl.h"
 #include "core/IoError.h"
 #include "core/NumberText.h"

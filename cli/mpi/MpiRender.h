@@ -34,6 +34,6 @@ std::string MpiHelpText();
 void RequestMpiStop() noexcept;
 
 // Runs this rank's part. MPI must be initialised. Returns the exit status; only rank 0 reports.
-int MpiRender(const Options& o, const MpiOptions& m, std::ostream& err);
+int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err);
 
 }  // namespace vantorel::cli

@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/NumberText.h"
 

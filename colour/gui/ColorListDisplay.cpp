@@ -15,10 +15,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/gui/DialogService.h"
-#include "app/gui/Settings.h"
+#include "gui/DialogService.h"
+#include "gui/Settings.h"
 #include "colour/ColorFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/gui/ColorDialogs.h"
 #include "core/NumberText.h"
 #include "core/PixelDataFile.h"

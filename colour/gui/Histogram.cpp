@@ -17,8 +17,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include "app/gui/DialogService.h"
-#include "colour/ColorMapping.h"
+#include "gui/DialogService.h"
+#include "core/ColorMapping.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/NumberText.h"
 

@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QWidgetAction>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "colour/AutoColours.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/NumberText.h"

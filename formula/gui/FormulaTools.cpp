@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <exception>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 #include "formula/FormulaPage.h"
 #include "formula/MessageSink.h"
 

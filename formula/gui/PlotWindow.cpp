@@ -1,6 +1,6 @@
 #include "formula/gui/PlotWindow.h"
 
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 #include "core/RangeText.h"
 
 #include <QCheckBox>
@@ -21,8 +21,8 @@
 #include <exception>
 #include <set>
 
-#include "app/gui/DialogService.h"
-#include "app/gui/WheelGuard.h"
+#include "gui/DialogService.h"
+#include "gui/WheelGuard.h"
 #include "core/NumberText.h"
 #include "formula/gui/FormulaTools.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/ExplorerPasses.h"
 #include "app/ExplorerView.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/CalcParams.h"
 #include "core/Kernels.h"
 #include "core/UserMap.h"

@@ -11,7 +11,7 @@
 #include "app/PictureFile.h"
 #include "app/ProjectFile.h"
 #include "colour/ColorFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/PixelDataFile.h"
 #include "support/TestSupport.h"
 

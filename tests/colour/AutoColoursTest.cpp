@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "colour/AutoColours.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/PixelDataFile.h"
 #include "support/TestSupport.h"
 

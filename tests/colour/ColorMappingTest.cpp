@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 
 using namespace vantorel;
 

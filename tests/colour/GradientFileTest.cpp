@@ -8,7 +8,7 @@
 #include <string>
 
 #include "colour/ColorFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/ColourImport.h"
 #include "colour/GradientFile.h"
 #include "core/IoError.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "colour/ColorFile.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/ColourImport.h"
 #include "colour/PaletteFile.h"
 #include "core/IoError.h"

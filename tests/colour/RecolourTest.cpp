@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/Recolour.h"
 #include "core/IoError.h"
 #include "support/TestSupport.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 
 namespace vantorel {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
 #include "core/EngineHarness.h"

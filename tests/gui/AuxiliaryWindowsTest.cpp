@@ -2,7 +2,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/gui/QtDispatcher.h"
+#include "gui/QtDispatcher.h"
 #include "app/gui/StartupNote.h"
 #include "gui/GuiTest.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/ProjectFile.h"
 #include "app/gui/OKBottomDlg1.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/RechenThread.h"
 #include "gui/GuiTest.h"

@@ -2,7 +2,7 @@
 // for "apply to preview", and Delete without a selection does nothing.
 #include <QUndoStack>
 
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/PixelDataFile.h"
 #include "colour/gui/ColorDialogs.h"
 #include "colour/gui/ColorListDisplay.h"

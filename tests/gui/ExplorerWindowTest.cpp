@@ -1,6 +1,6 @@
 // The explorer window driven by real mouse, wheel and key events: zooming about the cursor,
 // panning, back and forward, passes of the view shown only, and handing the region back.
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 #include "app/gui/Explorer.h"
 #include "core/NumberText.h"
 #include "gui/GuiTest.h"

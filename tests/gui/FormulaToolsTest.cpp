@@ -1,7 +1,7 @@
 // The formula page's tools on a real project window, and the plot window: its link with the
 // project, the function plot, refused ranges, zooming and the bifurcation graph with its STOP.
-#include "app/gui/RadioGroup.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/RadioGroup.h"
+#include "gui/WindowPlacement.h"
 #include "formula/gui/PlotWindow.h"
 #include "gui/GuiTest.h"
 

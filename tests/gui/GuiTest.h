@@ -16,7 +16,7 @@
 
 #include "app/gui/Childwin.h"
 #include "app/gui/Main.h"
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 #include "gui/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 

@@ -2,12 +2,12 @@
 // setting found only after the save dialog, a main window larger than the screen, and
 // controls that assistive technology could not name.
 #include "app/gui/About.h"
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 #include "app/gui/OKBottomDlg1.h"
 #include "app/gui/ProgressForm.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 #include "app/gui/StartupNote.h"
-#include "app/gui/WindowPlacement.h"
+#include "gui/WindowPlacement.h"
 #include "gui/GuiTest.h"
 
 namespace vantorel::gui {

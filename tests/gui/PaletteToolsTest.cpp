@@ -1,7 +1,7 @@
 // The "colors" page's shipped lists, imports and exports, automatic colours and "undo".
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/PaletteTools.h"
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 #include "core/NumberText.h"
 #include "core/PixelDataFile.h"
 #include "gui/GuiTest.h"

@@ -4,7 +4,7 @@
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/gui/PictureExport.h"
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "gui/GuiTest.h"
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 
 namespace vantorel::test {
 

@@ -1,4 +1,4 @@
-#include "colour/ColorMapping.h"
+#include "core/ColorMapping.h"
 
 namespace vantorel {
 

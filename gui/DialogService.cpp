@@ -1,4 +1,4 @@
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -7,7 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 
 namespace vantorel::gui {
 

@@ -1,4 +1,4 @@
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/gui/DialogService.h"
+#include "gui/DialogService.h"
 
 class QSettings;
 

@@ -1,10 +1,10 @@
-#include "app/gui/Settings.h"
+#include "gui/Settings.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/RecentFiles.h"
+#include "gui/RecentFiles.h"
 
 namespace vantorel::gui {
 

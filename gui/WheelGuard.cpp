@@ -1,4 +1,4 @@
-#include "app/gui/WheelGuard.h"
+#include "gui/WheelGuard.h"
 
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "app/gui/RadioGroup.h"
+#include "gui/RadioGroup.h"
 
 namespace vantorel::gui {
 

@@ -1,4 +1,4 @@
-#include "app/gui/QtDispatcher.h"
+#include "gui/QtDispatcher.h"
 
 #include <QCoreApplication>
 #include <QEvent>

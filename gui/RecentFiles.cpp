@@ -1,4 +1,4 @@
-#include "app/RecentFiles.h"
+#include "gui/RecentFiles.h"
 
 #include <algorithm>
 

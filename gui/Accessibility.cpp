@@ -1,4 +1,4 @@
-#include "app/gui/Accessibility.h"
+#include "gui/Accessibility.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
