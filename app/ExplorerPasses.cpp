@@ -28,9 +28,7 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kChunk = 64;
 
 // 0x00BBGGRR to 0xFFRRGGBB.
-uint32_t Argb(uint32_t bgr) {
-  return 0xFF000000u | ((bgr & 0xFFu) << 16) | (bgr & 0xFF00u) | ((bgr >> 16) & 0xFFu);
-}
+uint32_t Argb(uint32_t bgr) { return 0xFF000000u | ((bgr & 0xFFu) << 16) | (bgr & 0xFF00u) | ((bgr >> 16) & 0xFFu); }
 
 // The channel-wise mean of four colours.
 uint32_t Mean(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
@@ -183,8 +181,7 @@ struct ExplorerPasses::Impl {
     if (step == kSupersampleStep) {
       static constexpr double kOffsets[3][2] = {{0.5, 0}, {0, 0.5}, {0.5, 0.5}};
       for (int x = 0; x < w; ++x)
-        for (int k = 0; k < 3; ++k)
-          add(x + kOffsets[k][0], y + kOffsets[k][1], 3 * (size_t(y) * w + x) + k);
+        for (int k = 0; k < 3; ++k) add(x + kOffsets[k][0], y + kOffsets[k][1], 3 * (size_t(y) * w + x) + k);
     } else {
       const bool coarsest = step == kExplorerSteps[0];
       const int stride = (coarsest || y % (2 * step) != 0) ? step : 2 * step;
@@ -343,7 +340,8 @@ int ExplorerPasses::WorkerCount() const { return impl_->ThreadCount(); }
 
 bool ExplorerPasses::Busy() const {
   std::lock_guard lk(impl_->mu);
-  return impl_->busy || (impl_->job && !impl_->job->cancel.load() && impl_->job->generation != impl_->startedGeneration);
+  return impl_->busy ||
+         (impl_->job && !impl_->job->cancel.load() && impl_->job->generation != impl_->startedGeneration);
 }
 
 }  // namespace vantorel

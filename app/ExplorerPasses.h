@@ -35,7 +35,7 @@ inline bool PassComputes(int step, int x, int y) {
 // nearest computed pixel up and to the left) and the exponents behind it.
 struct ExplorerPass {
   uint64_t Generation = 0;
-  int Step = 8;     // spacing of this pass (kSupersampleStep: supersampled)
+  int Step = 8;       // spacing of this pass (kSupersampleStep: supersampled)
   bool Last = false;  // no further pass follows for this view
   int Width = 0, Height = 0;
   std::vector<uint32_t> Pixels;  // 0xFFRRGGBB, row by row from the top

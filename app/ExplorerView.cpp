@@ -42,8 +42,8 @@ PixelPoint ExplorerView::ToPixel(ABPoint a) const {
 bool ExplorerView::Accept(const RegionFrame& r) {
   const double unit = r.Width / width_;
   const double size = std::max({std::fabs(r.CenterX), std::fabs(r.CenterY), 1.0});
-  if (!std::isfinite(r.CenterX) || !std::isfinite(r.CenterY) || !std::isfinite(r.Angle) || !(unit > size * kFinestPixel) ||
-      !(r.Width <= kLargestWidth) || !(r.Height <= kLargestWidth))
+  if (!std::isfinite(r.CenterX) || !std::isfinite(r.CenterY) || !std::isfinite(r.Angle) ||
+      !(unit > size * kFinestPixel) || !(r.Width <= kLargestWidth) || !(r.Height <= kLargestWidth))
     return false;
   region_ = r;
   return true;

@@ -25,13 +25,27 @@ std::vector<std::string> ChangedFields(const PageFields& a, const PageFields& b)
 
 std::string FieldLabel(const std::string& name) {
   static constexpr std::array<std::pair<const char*, const char*>, 21> kLabels{{
-      {"CheckBox1", "use fixed"},      {"RadioGroup1", "fixed formula"}, {"Memo1", "formula"},
-      {"Edit8", "W"},                  {"Edit9", "V"},                   {"Edit10", "U"},
-      {"Edit1", "AB-sequence"},        {"Edit2", "start value"},         {"SpinEdit1", "iterations"},
-      {"SpinEdit2", "calm down"},      {"CheckBox2", "smart-iterate"},   {"Edit11", "error limit"},
-      {"Edit3", "centre X"},           {"Edit4", "centre Y"},            {"Edit5", "rotation"},
-      {"Edit6", "width"},              {"Edit7", "height"},              {"SpinEdit3", "picture width"},
-      {"SpinEdit4", "picture height"}, {"CheckBox3", "adjust ratio"},    {"colors", "colours"},
+      {"CheckBox1", "use fixed"},
+      {"RadioGroup1", "fixed formula"},
+      {"Memo1", "formula"},
+      {"Edit8", "W"},
+      {"Edit9", "V"},
+      {"Edit10", "U"},
+      {"Edit1", "AB-sequence"},
+      {"Edit2", "start value"},
+      {"SpinEdit1", "iterations"},
+      {"SpinEdit2", "calm down"},
+      {"CheckBox2", "smart-iterate"},
+      {"Edit11", "error limit"},
+      {"Edit3", "centre X"},
+      {"Edit4", "centre Y"},
+      {"Edit5", "rotation"},
+      {"Edit6", "width"},
+      {"Edit7", "height"},
+      {"SpinEdit3", "picture width"},
+      {"SpinEdit4", "picture height"},
+      {"CheckBox3", "adjust ratio"},
+      {"colors", "colours"},
   }};
   for (const auto& [control, label] : kLabels)
     if (name == control) return label;

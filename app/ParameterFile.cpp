@@ -101,8 +101,7 @@ constexpr uint64_t kRecordCountBytes = 4;
 uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
   const int32_t f = ReadInt32At(head), s = ReadInt32At(head + 4), c = ReadInt32At(head + 8);
   const auto check = [available](const char* what, int32_t value) {
-    if (value < 0)
-      throw FormatError(std::string("The ") + what + " " + std::to_string(value) + " is negative.");
+    if (value < 0) throw FormatError(std::string("The ") + what + " " + std::to_string(value) + " is negative.");
     if (static_cast<uint64_t>(value) > available)
       throw FormatError(std::string("The ") + what + " " + std::to_string(value) +
                         " is larger than the file can hold.");
@@ -112,8 +111,8 @@ uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
   check("colour count", c);
   const uint64_t length = UnpaddedLength(uint64_t(f), uint64_t(s), uint64_t(c));
   if (length - kRecordCountBytes > available)
-    throw FormatError("The file ends inside the parameter block (" + std::to_string(available) +
-                      " of " + std::to_string(length) + " bytes).");
+    throw FormatError("The file ends inside the parameter block (" + std::to_string(available) + " of " +
+                      std::to_string(length) + " bytes).");
   return length;
 }
 
@@ -123,8 +122,7 @@ uint64_t CheckedUnpaddedLength(const uint8_t* head, uint64_t available) {
 void CheckBlockValues(const TCalcParams& p) {
   std::string problem = IterationCountProblem(p);
   // A finished picture may be coloured whatever its count; deriving more checks it then.
-  if (problem.empty() && (p.State != StateFinished || p.IterationsDone < 0))
-    problem = IterationsDoneProblem(p);
+  if (problem.empty() && (p.State != StateFinished || p.IterationsDone < 0)) problem = IterationsDoneProblem(p);
   if (problem.empty() && !std::isfinite(p.StartX)) problem = "the start value of X is not a number";
   if (!problem.empty()) throw FormatError("The file is malformed: " + problem + ".");
 }
@@ -133,12 +131,11 @@ void CheckBlockValues(const TCalcParams& p) {
 
 size_t ParameterBlockLength(const TCalcParams& params) {
   CheckConsistent(params);
-  return static_cast<size_t>(PaddedLength(
-      UnpaddedLength(params.FormulaText.size(), params.Sequence.size(), params.ColorList.size())));
+  return static_cast<size_t>(
+      PaddedLength(UnpaddedLength(params.FormulaText.size(), params.Sequence.size(), params.ColorList.size())));
 }
 
-std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& p, BlockForm form,
-                                          int32_t recordCount) {
+std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& p, BlockForm form, int32_t recordCount) {
   const size_t length = ParameterBlockLength(p);
   const bool project = form == BlockForm::Project;
   if (recordCount < 0) throw FormatError("A negative record count cannot be stored.");
@@ -184,8 +181,7 @@ std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& p, BlockForm form,
 
 DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
   if (size < kHeadBytes)
-    throw FormatError("The file is too short for a parameter block (" + std::to_string(size) +
-                      " bytes).");
+    throw FormatError("The file is too short for a parameter block (" + std::to_string(size) + " bytes).");
   const uint64_t unpadded = CheckedUnpaddedLength(data, size);
 
   DecodedBlock out;
@@ -204,9 +200,8 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
   r.Raw(p.Sequence.data(), p.Sequence.size());
   p.SequenceSteps = r.Int();
   if (p.SequenceSteps != p.SequenceLength)
-    throw FormatError("The file is malformed: its two AB-sequence lengths differ (" +
-                      std::to_string(p.SequenceLength) + " and " + std::to_string(p.SequenceSteps) +
-                      ").");
+    throw FormatError("The file is malformed: its two AB-sequence lengths differ (" + std::to_string(p.SequenceLength) +
+                      " and " + std::to_string(p.SequenceSteps) + ").");
   p.StartX = r.Real();
   p.CalmDownIterations = r.Int();
   p.Iterations = r.Int();
@@ -236,14 +231,11 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
   out.Length = static_cast<size_t>(PaddedLength(unpadded));
 
   if (p.State > StateDerivingPaused)
-    throw FormatError("The file is malformed: unknown calculation state " +
-                      std::to_string(int(p.State)) + ".");
-  if (p.ProgressColumn < 0 || p.ProgressRow < 0 ||
-      (p.PictureWidth > 0 && p.ProgressColumn > p.PictureWidth) ||
+    throw FormatError("The file is malformed: unknown calculation state " + std::to_string(int(p.State)) + ".");
+  if (p.ProgressColumn < 0 || p.ProgressRow < 0 || (p.PictureWidth > 0 && p.ProgressColumn > p.PictureWidth) ||
       (p.PictureHeight > 0 && p.ProgressRow > p.PictureHeight))
-    throw FormatError("The file is malformed: its progress position (" +
-                      std::to_string(p.ProgressColumn) + ", " + std::to_string(p.ProgressRow) +
-                      ") lies outside the picture.");
+    throw FormatError("The file is malformed: its progress position (" + std::to_string(p.ProgressColumn) + ", " +
+                      std::to_string(p.ProgressRow) + ") lies outside the picture.");
   CheckBlockValues(p);
   return out;
 }
@@ -251,8 +243,7 @@ DecodedBlock DecodeParameterBlock(const uint8_t* data, size_t size) {
 DecodedBlock ReadParameterBlock(const InputFile& file) {
   uint8_t head[kHeadBytes];
   if (file.Size() < kHeadBytes || file.ReadAt(0, head, kHeadBytes) < kHeadBytes)
-    throw FormatError("The file is too short for a parameter block (" +
-                      std::to_string(file.Size()) + " bytes).");
+    throw FormatError("The file is too short for a parameter block (" + std::to_string(file.Size()) + " bytes).");
   const uint64_t length = std::min(CheckedUnpaddedLength(head, file.Size()), file.Size());
   std::vector<uint8_t> block(static_cast<size_t>(length));
   if (file.ReadAt(0, block.data(), block.size()) < block.size())

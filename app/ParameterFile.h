@@ -38,8 +38,7 @@ size_t ParameterBlockLength(const TCalcParams& params);
 // The block in its stored form. FormulaLength, SequenceLength, SequenceSteps and ColorCount must
 // agree with FormulaText, Sequence and ColorList (TCalcParams::Set* keep them so); otherwise
 // FormatError. recordCount is used for BlockForm::Project only.
-std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& params, BlockForm form,
-                                          int32_t recordCount = 0);
+std::vector<uint8_t> EncodeParameterBlock(const TCalcParams& params, BlockForm form, int32_t recordCount = 0);
 
 struct DecodedBlock {
   TCalcParams Params;

@@ -277,10 +277,10 @@ int ReadPngText(std::FILE* file, PngReadState& s, char** text, size_t* textLengt
   int found = 0;
   for (int i = 0; i < count && !found; ++i) {
     if (std::strcmp(texts[i].key, kPngParameterKeyword) != 0) continue;
-    const size_t length = texts[i].compression == PNG_ITXT_COMPRESSION_NONE ||
-                                  texts[i].compression == PNG_ITXT_COMPRESSION_zTXt
-                              ? texts[i].itxt_length
-                              : texts[i].text_length;
+    const size_t length =
+        texts[i].compression == PNG_ITXT_COMPRESSION_NONE || texts[i].compression == PNG_ITXT_COMPRESSION_zTXt
+            ? texts[i].itxt_length
+            : texts[i].text_length;
     *text = static_cast<char*>(std::malloc(length + 1));
     if (!*text) break;
     std::memcpy(*text, texts[i].text, length);
@@ -426,12 +426,9 @@ void SavePng(const std::string& path, const PictureRows& rows, const std::vector
 void SavePicture(const std::string& path, const PictureRows& rows, PictureType type,
                  const std::vector<uint8_t>& parameterBlock) {
   switch (type) {
-    case PictureType::Jpeg:
-      return SaveJpeg(path, rows);
-    case PictureType::Png:
-      return SavePng(path, rows, parameterBlock);
-    case PictureType::Bitmap:
-      return SaveBitmap(path, rows);
+    case PictureType::Jpeg: return SaveJpeg(path, rows);
+    case PictureType::Png: return SavePng(path, rows, parameterBlock);
+    case PictureType::Bitmap: return SaveBitmap(path, rows);
   }
 }
 

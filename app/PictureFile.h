@@ -44,8 +44,7 @@ void SaveBitmap(const std::string& path, const PictureRows& rows);
 void SaveJpeg(const std::string& path, const PictureRows& rows, int quality = 90);
 // 8 bits per colour, no alpha. A non-empty parameter block (the bytes of a parameter file) is
 // stored ahead of the image data in a text chunk with the keyword kPngParameterKeyword.
-void SavePng(const std::string& path, const PictureRows& rows,
-             const std::vector<uint8_t>& parameterBlock = {});
+void SavePng(const std::string& path, const PictureRows& rows, const std::vector<uint8_t>& parameterBlock = {});
 // By type; the parameter block is used by PNG only.
 void SavePicture(const std::string& path, const PictureRows& rows, PictureType type,
                  const std::vector<uint8_t>& parameterBlock = {});

@@ -19,9 +19,10 @@ RatioResult KeepPictureRatio(int side, const std::string& numerator, const std::
   if (*den == 0.0) return {std::nullopt, denominatorName + " is 0, which gives no picture size." + left};
   const double wanted = side * *num / *den;
   if (!std::isfinite(wanted) || wanted <= 0.0)
-    return {std::nullopt, *num / *den < 0.0
-                              ? numeratorName + " and " + denominatorName + " differ in sign, which gives no picture size." + left
-                              : numeratorName + " and " + denominatorName + " give no usable ratio." + left};
+    return {std::nullopt,
+            *num / *den < 0.0
+                ? numeratorName + " and " + denominatorName + " differ in sign, which gives no picture size." + left
+                : numeratorName + " and " + denominatorName + " give no usable ratio." + left};
   const double limited = std::clamp(wanted, double(minimum), double(maximum));
   return {static_cast<int>(std::nearbyint(limited)), std::string()};
 }

@@ -40,7 +40,7 @@ uint64_t AvailableMemory() {
 MachineRoom ProbeMachineRoom(const std::string& dir) {
   MachineRoom room;
   room.FreeMemory = AvailableMemory();
-  struct statvfs fs{};
+  struct statvfs fs {};
   if (statvfs(dir.c_str(), &fs) == 0) room.FreeDisk = uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize);
   return room;
 }
@@ -59,22 +59,22 @@ SizeJudgement JudgePictureSize(int32_t width, int32_t height, uint64_t screenPix
   const uint64_t pixels = width > 0 && height > 0 ? uint64_t(width) * uint64_t(height) : 0;
   const PictureNeeds needs = NeedsOfPicture(width, height);
   const std::string size = "A picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
-  const std::string figures = " needs " + ByteText(needs.MemoryBytes) + " of memory and " +
-                              ByteText(needs.DiskBytes) + " of disk space for its data";
+  const std::string figures = " needs " + ByteText(needs.MemoryBytes) + " of memory and " + ByteText(needs.DiskBytes) +
+                              " of disk space for its data";
   const bool memory = needs.MemoryBytes > room.FreeMemory, disk = needs.DiskBytes > room.FreeDisk;
   if (memory || disk) {
     const auto known = [](uint64_t bytes) { return bytes == UINT64_MAX ? std::string("?") : ByteText(bytes); };
-    return {SizeVerdict::Refuse, size + (memory ? " does not fit into memory:" : " does not fit into the temporary directory:") +
-                                     " it" + figures + "; free are " + known(room.FreeMemory) + " of memory and " +
-                                     known(room.FreeDisk) + " in the temporary directory.\nThe picture size was left as it was."};
+    return {SizeVerdict::Refuse,
+            size + (memory ? " does not fit into memory:" : " does not fit into the temporary directory:") + " it" +
+                figures + "; free are " + known(room.FreeMemory) + " of memory and " + known(room.FreeDisk) +
+                " in the temporary directory.\nThe picture size was left as it was."};
   }
   if (pixels <= 4 * screenPixels) return {};
   const std::optional<double> s = seconds ? seconds() : std::nullopt;
   const std::string time = s && std::isfinite(*s) && *s >= 0
                                ? " and takes about " + RemainingTimeText(int64_t(std::llround(*s))) + " to compute"
                                : std::string();
-  return {SizeVerdict::Ask,
-          size + " is larger than four screens. It" + figures + time + ".\nUse this size anyway?"};
+  return {SizeVerdict::Ask, size + " is larger than four screens. It" + figures + time + ".\nUse this size anyway?"};
 }
 
 }  // namespace vantorel

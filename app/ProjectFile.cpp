@@ -26,15 +26,14 @@ void Bar(const ProjectProgress& progress, double percent) {
 }
 
 // Appends the first `records` records of a data file to the project file.
-void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target,
-                   std::vector<double>& buffer, const ProjectProgress& progress, double barBase) {
+void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target, std::vector<double>& buffer,
+                   const ProjectProgress& progress, double barBase) {
   source.Rewind();
   int64_t done = 0;
   while (done < records) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(records - done, buffer.size()));
     if (source.Read(buffer.data(), n) != n)
-      throw FormatError("The data file '" + source.Path() + "' ended before record " +
-                        std::to_string(records) + ".");
+      throw FormatError("The data file '" + source.Path() + "' ended before record " + std::to_string(records) + ".");
     target.Write(buffer.data(), n * kRecordBytes);
     done += static_cast<int64_t>(n);
     Bar(progress, 50.0 * static_cast<double>(done) / static_cast<double>(records) + barBase);
@@ -43,8 +42,7 @@ void CopyToProject(PixelDataFile& source, int64_t records, SafeFile& target,
 
 // Copies `records` records starting at byte `offset` of the project file into a data file.
 void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records, PixelDataFile& target,
-                     std::vector<double>& buffer, uint64_t fileRecords,
-                     const ProjectProgress& progress) {
+                     std::vector<double>& buffer, uint64_t fileRecords, const ProjectProgress& progress) {
   int64_t done = 0;
   while (done < records) {
     const size_t n = static_cast<size_t>(std::min<int64_t>(records - done, buffer.size()));
@@ -60,8 +58,8 @@ void CopyFromProject(const InputFile& file, uint64_t offset, int64_t records, Pi
 
 }  // namespace
 
-int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
-                    PixelDataFile& tmp2, const ProjectProgress& progress) {
+int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                    const ProjectProgress& progress) {
   Report(progress, "saving parameters...");
   const int64_t records = std::min(tmp1.RecordCount(), tmp2.RecordCount());
   if (records > std::numeric_limits<int32_t>::max())
@@ -69,8 +67,7 @@ int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDat
   TCalcParams stored = params;
   // Data files of unequal length: the shorter one is the extent of the data.
   if (records != tmp1.RecordCount() || records != tmp2.RecordCount()) FitProgressToData(stored, records);
-  const std::vector<uint8_t> block =
-      EncodeParameterBlock(stored, BlockForm::Project, static_cast<int32_t>(records));
+  const std::vector<uint8_t> block = EncodeParameterBlock(stored, BlockForm::Project, static_cast<int32_t>(records));
 
   SafeFile file(path);
   file.Write(block.data(), block.size());
@@ -92,31 +89,25 @@ void CheckLoadedBlock(const TCalcParams& p) {
   if (p.ColorCount < 1) throw FormatError("The colour list is empty.");
   const auto inRange = [](int32_t v) { return v >= kMinPictureSize && v <= kMaxPictureSize; };
   if (!inRange(p.PictureWidth) || !inRange(p.PictureHeight))
-    throw FormatError("The picture size " + std::to_string(p.PictureWidth) + " x " +
-                      std::to_string(p.PictureHeight) + " lies outside " +
-                      std::to_string(kMinPictureSize) + ".." + std::to_string(kMaxPictureSize) +
+    throw FormatError("The picture size " + std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
+                      " lies outside " + std::to_string(kMinPictureSize) + ".." + std::to_string(kMaxPictureSize) +
                       " pixels.");
   if (p.FixedFormula < -1 || p.FixedFormula > 5)
-    throw FormatError("The fixed formula index " + std::to_string(p.FixedFormula) +
-                      " is unknown.");
+    throw FormatError("The fixed formula index " + std::to_string(p.FixedFormula) + " is unknown.");
   if (p.State > StateDerivingPaused)
     throw FormatError("The calculation state " + std::to_string(int(p.State)) + " is unknown.");
   const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
   if (p.ProgressColumn < 0 || p.ProgressRow < 0 || p.ProgressColumn > p.PictureWidth ||
-      p.ProgressRow > p.PictureHeight ||
-      int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn > pixels)
+      p.ProgressRow > p.PictureHeight || int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn > pixels)
     throw FormatError("The progress position (" + std::to_string(p.ProgressColumn) + ", " +
                       std::to_string(p.ProgressRow) + ") lies outside the picture.");
 }
 
 uint8_t MapLoadedState(uint8_t stored) {
   switch (stored) {
-    case StateRunning:
-      return StatePaused;
-    case StateDeriving:
-      return StateDerivingPaused;
-    default:
-      return stored;
+    case StateRunning: return StatePaused;
+    case StateDeriving: return StateDerivingPaused;
+    default: return stored;
   }
 }
 
@@ -172,14 +163,13 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
     // file, which may end before its record count) needs no room at all.
     const uint64_t fileRecords = size / kRecordBytes;
     const int64_t n = block.RecordCount;
-    if (n < 0 || (n > 0 && (2 * uint64_t(n) >= fileRecords ||
-                            (fileRecords - 2 * uint64_t(n)) * kRecordBytes < block.Length)))
+    if (n < 0 ||
+        (n > 0 && (2 * uint64_t(n) >= fileRecords || (fileRecords - 2 * uint64_t(n)) * kRecordBytes < block.Length)))
       throw FormatError(kProjectFileError);
     const TCalcParams& p = block.Params;
     if (n > int64_t(p.PictureWidth) * p.PictureHeight)
-      throw FormatError("'" + path + "' is not a usable project file. It holds " +
-                        std::to_string(n) + " pixel records, more than its picture of " +
-                        std::to_string(p.PictureWidth) + " x " +
+      throw FormatError("'" + path + "' is not a usable project file. It holds " + std::to_string(n) +
+                        " pixel records, more than its picture of " + std::to_string(p.PictureWidth) + " x " +
                         std::to_string(p.PictureHeight) + " pixels has.");
 
     tmp1.Clear();
@@ -189,8 +179,7 @@ TCalcParams LoadProject(const std::string& path, PixelDataFile& tmp1, PixelDataF
       const uint64_t start = (fileRecords - 2 * uint64_t(n)) * kRecordBytes;
       std::vector<double> buffer(kProjectChunkRecords);
       CopyFromProject(file, start, n, tmp1, buffer, fileRecords, progress);
-      CopyFromProject(file, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer, fileRecords,
-                      progress);
+      CopyFromProject(file, start + uint64_t(n) * kRecordBytes, n, tmp2, buffer, fileRecords, progress);
       tmp1.Rewind();
       tmp2.Rewind();
     }

@@ -30,8 +30,8 @@ constexpr size_t kProjectChunkRecords = 10000;
 // progress are fitted to them (FitProgressToData), so that the missing pixels are computed again
 // when the project continues. Returns N. Leaves both files' positions at record 0.
 // Throws IoError or FormatError.
-int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1,
-                    PixelDataFile& tmp2, const ProjectProgress& progress = {});
+int64_t SaveProject(const std::string& path, const TCalcParams& params, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                    const ProjectProgress& progress = {});
 
 // Reads a project file (or a parameter file, or a PNG picture carrying parameters: a project
 // without data). tmp1 and tmp2 must be open.

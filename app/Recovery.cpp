@@ -65,8 +65,7 @@ RecoveryResult RecoverProject(const std::string& tmp0Path, const std::string& ta
   Report(progress, "restoring parameterfile");
   const std::string name = RecoveredProjectName(tmp0Path);
   RecoveryResult result;
-  result.Target = targetDir.empty() || targetDir.back() == '/' ? targetDir + name
-                                                                : targetDir + "/" + name;
+  result.Target = targetDir.empty() || targetDir.back() == '/' ? targetDir + name : targetDir + "/" + name;
   if (Taken(result.Target)) throw FormatError("error: " + name + " already exists!");
 
   TCalcParams p;
@@ -76,8 +75,7 @@ RecoveryResult RecoverProject(const std::string& tmp0Path, const std::string& ta
       p = ReadParameterBlock(tmp0).Params;
       CheckLoadedBlock(p);
     } catch (const FormatError& e) {
-      throw FormatError("'" + tmp0Path + "' is not a usable temporary parameter file. " +
-                        e.what());
+      throw FormatError("'" + tmp0Path + "' is not a usable temporary parameter file. " + e.what());
     }
   }
 
@@ -94,8 +92,7 @@ RecoveryResult RecoverProject(const std::string& tmp0Path, const std::string& ta
   const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
   int64_t n = 0;
   if (data1 && data2)
-    n = std::min<int64_t>(static_cast<int64_t>(std::min(data1->Size(), data2->Size()) / kRecordBytes),
-                          pixels);
+    n = std::min<int64_t>(static_cast<int64_t>(std::min(data1->Size(), data2->Size()) / kRecordBytes), pixels);
   if (n > std::numeric_limits<int32_t>::max())
     throw FormatError("The data files hold more pixel records than a project file can carry.");
   if (n >= pixels) {
@@ -107,8 +104,7 @@ RecoveryResult RecoverProject(const std::string& tmp0Path, const std::string& ta
     p.ProgressRow = static_cast<int32_t>(n / p.PictureWidth);
   }
 
-  const std::vector<uint8_t> block =
-      EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(n));
+  const std::vector<uint8_t> block = EncodeParameterBlock(p, BlockForm::Project, static_cast<int32_t>(n));
   SafeFile target(result.Target);
   target.Write(block.data(), block.size());
   if (n > 0) {

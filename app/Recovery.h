@@ -40,7 +40,6 @@ std::string RecoveredProjectName(const std::string& tmp0Path);
 RecoveryResult RecoverProject(const std::string& tmp0Path, const std::string& targetDir,
                               const ProjectProgress& progress = {});
 
-inline constexpr const char* kRecoveryDataError =
-    "Error with data-files. Only parameters were restored.";
+inline constexpr const char* kRecoveryDataError = "Error with data-files. Only parameters were restored.";
 
 }  // namespace vantorel

@@ -44,8 +44,8 @@ struct RegionChoice {
 RegionChoice AcceptSelection(const RegionFrame& region, const RegionSelection& selection, int oldWidth, int oldHeight);
 
 // Track bar positions (-180 to 180) and the selection values they stand for.
-int ResizeTrackBar1(double sx);  // round((sqrt(sx) - 1) * 300)
-int ResizeTrackBar2(double sy);  // -round((sqrt(sy) - 1) * 300)
+int ResizeTrackBar1(double sx);           // round((sqrt(sx) - 1) * 300)
+int ResizeTrackBar2(double sy);           // -round((sqrt(sy) - 1) * 300)
 double ScaleFromTrackBar1(int position);  // ((position + 300) / 300)^2
 // The offset or angle on the track bars' whole steps: one step is full / 180 (full: the region's
 // width or height for the offsets, pi for the angle).
@@ -77,7 +77,10 @@ class RegionView {
   void ZoomIn();       // level below 10: scale x 1,5, offset of the centre x 1,25
   void ZoomOut();      // level above -5: scale / 1,5, offset / 1,25
   void InitialZoom();  // as at the start
-  void MovePicture(int dx, int dy) { centre_.X += dx; centre_.Y += dy; }
+  void MovePicture(int dx, int dy) {
+    centre_.X += dx;
+    centre_.Y += dy;
+  }
 
   // The outline of a selection: four corners and the first again.
   std::array<DisplayPoint, 5> Outline(const RegionSelection& s) const;

@@ -61,8 +61,7 @@ void BM_FixedFormulaStep(benchmark::State& state) {
   const double steps = double(counter.calmSteps + counter.sumSteps) * double(state.iterations());
   state.counters["steps/s"] = benchmark::Counter(steps, benchmark::Counter::kIsRate);
   // Shown as a time: the CPU time of one step.
-  state.counters["time/step"] =
-      benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["time/step"] = benchmark::Counter(steps, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FixedFormulaStep<0>)->Name("BM_FixedFormulaStep/1");
 BENCHMARK(BM_FixedFormulaStep<1>)->Name("BM_FixedFormulaStep/2");

@@ -105,10 +105,12 @@ void RunCase(const char* name, gui::TMainForm& frame, const TCalcParams& params,
     }
   }
   measuring = false;
-  std::printf("explorer %s first_preview_ms=%.1f full_ms=%.1f longest_stall_ms=%.1f cancelled_passes=%lld dropped=%lld workers=%d\n",
-              name, Median(first), Median(full), stall,
-              static_cast<long long>(explorer.Passes().CancelledPasses() - cancelledBefore),
-              static_cast<long long>(explorer.DroppedPasses()), explorer.Passes().WorkerCount());
+  std::printf(
+      "explorer %s first_preview_ms=%.1f full_ms=%.1f longest_stall_ms=%.1f cancelled_passes=%lld dropped=%lld "
+      "workers=%d\n",
+      name, Median(first), Median(full), stall,
+      static_cast<long long>(explorer.Passes().CancelledPasses() - cancelledBefore),
+      static_cast<long long>(explorer.DroppedPasses()), explorer.Passes().WorkerCount());
   std::fflush(stdout);
 }
 

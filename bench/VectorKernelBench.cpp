@@ -52,7 +52,8 @@ double CountSteps(const KernelParams& p, const std::vector<PixelInput>& points) 
 }
 
 void SetStepRate(benchmark::State& state, double stepsPerIteration) {
-  state.counters["steps/s"] = benchmark::Counter(stepsPerIteration * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["steps/s"] =
+      benchmark::Counter(stepsPerIteration * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_VectorStep(benchmark::State& state) {

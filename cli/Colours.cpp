@@ -40,7 +40,8 @@ void ApplyColourOptions(const Options& o, TCalcParams& p, std::ostream& err) {
     if (!preset)
       throw FormatError("--colours '" + given + "' is neither a file nor the name of a shipped colour list (" +
                         std::string(presets.empty() ? "none was found; they belong in share/vantorel/palettes"
-                                                    : "--list-palettes lists them") + ").");
+                                                    : "--list-palettes lists them") +
+                        ").");
     path = preset->Path;
   }
   ColourImport import;
@@ -50,16 +51,19 @@ void ApplyColourOptions(const Options& o, TCalcParams& p, std::ostream& err) {
     throw FormatError("--colours '" + given + "': " + e.what());
   }
   if (!import.NeedsRange() && o.ColourRange)
-    throw FormatError("--colour-range spans the colours of a gradient or palette (.ggr, .gpl, .map); the colour "
-                      "file '" + given + "' keeps its own values.");
+    throw FormatError(
+        "--colour-range spans the colours of a gradient or palette (.ggr, .gpl, .map); the colour "
+        "file '" +
+        given + "' keeps its own values.");
   double lo = 0, hi = 0;
   DefaultImportRange(ListOf(p), lo, hi);
   if (o.ColourRange) std::tie(lo, hi) = *o.ColourRange;
   const ColorListState list = ImportedList(import, lo, hi);
   SetList(p, list);
-  Note(o, err, "the colours come from the " + ColourFormatName(import.Format) + " '" + given + "'" +
-                   (import.NeedsRange() ? ", spread over " + RangeText(lo, hi) : std::string()) + " (" +
-                   std::to_string(list.Entries.size()) + " entries)");
+  Note(o, err,
+       "the colours come from the " + ColourFormatName(import.Format) + " '" + given + "'" +
+           (import.NeedsRange() ? ", spread over " + RangeText(lo, hi) : std::string()) + " (" +
+           std::to_string(list.Entries.size()) + " entries)");
 }
 
 void ApplyAutoColours(const Options& o, TCalcParams& p, const PixelDataFile& tmp1, std::ostream& err) {
@@ -68,16 +72,17 @@ void ApplyAutoColours(const Options& o, TCalcParams& p, const PixelDataFile& tmp
   const ColorEdit edit = AutoColours(ListOf(p), tmp1, {}, &shares);
   if (!edit.Ok()) throw FormatError("--auto-colours: " + edit.Error);
   SetList(p, edit.State);
-  Note(o, err, "automatic colours: " + std::to_string(shares.Negative) + " negative and " +
-                   std::to_string(shares.Positive) + " positive exponents; the list now spans " +
-                   RangeText(edit.State.Entries.front().Value, edit.State.Entries.back().Value));
+  Note(o, err,
+       "automatic colours: " + std::to_string(shares.Negative) + " negative and " + std::to_string(shares.Positive) +
+           " positive exponents; the list now spans " +
+           RangeText(edit.State.Entries.front().Value, edit.State.Entries.back().Value));
 }
 
 int ListPalettes(std::ostream& out, std::ostream& err) {
   const std::vector<Preset> presets = ShippedLists();
   if (presets.empty()) {
-    err << ProgramName() << ": no shipped colour lists were found in "
-        << PresetFolders(ProgramFolder()).front() << "\n";
+    err << ProgramName() << ": no shipped colour lists were found in " << PresetFolders(ProgramFolder()).front()
+        << "\n";
     return 1;
   }
   for (const Preset& preset : presets) {

@@ -21,15 +21,13 @@ int32_t IntValue(const std::string& option, const std::string& text) {
 
 double RealValue(const std::string& option, const std::string& text) {
   const std::optional<double> v = TextToFloatLenient(text);
-  if (!v || !std::isfinite(*v))
-    throw UsageError("the value of " + option + " is not a number: '" + text + "'");
+  if (!v || !std::isfinite(*v)) throw UsageError("the value of " + option + " is not a number: '" + text + "'");
   return *v;
 }
 
 void ParseSize(const std::string& text, Overrides& o) {
   const size_t x = text.find_first_of("xX");
-  if (x == std::string::npos)
-    throw UsageError("--size needs WIDTHxHEIGHT, e.g. 800x600: '" + text + "'");
+  if (x == std::string::npos) throw UsageError("--size needs WIDTHxHEIGHT, e.g. 800x600: '" + text + "'");
   o.PictureWidth = IntValue("--size", text.substr(0, x));
   o.PictureHeight = IntValue("--size", text.substr(x + 1));
 }
@@ -42,9 +40,11 @@ std::pair<double, double> ParseColourRange(const std::string& text) {
     std::vector<size_t> commas;
     for (size_t i = 0; i < text.size(); ++i)
       if (text[i] == ',') commas.push_back(i);
-    if (commas.size() == 1 || commas.size() == 3) cut = commas[commas.size() / 2];
+    if (commas.size() == 1 || commas.size() == 3)
+      cut = commas[commas.size() / 2];
     else if (commas.size() == 2)
-      throw UsageError("--colour-range '" + text + "' can be read two ways: write the numbers with a decimal point "
+      throw UsageError("--colour-range '" + text +
+                       "' can be read two ways: write the numbers with a decimal point "
                        "(-1,0.1) or separate them with ';' (-1;0,1)");
   }
   if (cut == std::string::npos) throw UsageError("--colour-range needs LOW,HIGH, e.g. -1,0.1: '" + text + "'");
@@ -55,9 +55,8 @@ std::pair<double, double> ParseColourRange(const std::string& text) {
 }
 
 bool Overrides::Any() const {
-  return PictureWidth || PictureHeight || Iterations || CalmDownIterations || FixedFormula ||
-         FormulaText || W || V || U || Sequence || StartX || SmartIterate || ErrorLimit ||
-         CenterX || CenterY || Width || Height || AngleDegrees;
+  return PictureWidth || PictureHeight || Iterations || CalmDownIterations || FixedFormula || FormulaText || W || V ||
+         U || Sequence || StartX || SmartIterate || ErrorLimit || CenterX || CenterY || Width || Height || AngleDegrees;
 }
 
 void Overrides::ApplyTo(TCalcParams& p) const {
@@ -104,8 +103,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
        [&](auto& n, auto& v) {
          o.Supersample = IntValue(n, v);
          if (o.Supersample < 1 || o.Supersample > kMaxSupersample)
-           throw UsageError("--supersample takes 1.." + std::to_string(kMaxSupersample) +
-                            " sub-pixels each way, not " + v);
+           throw UsageError("--supersample takes 1.." + std::to_string(kMaxSupersample) + " sub-pixels each way, not " +
+                            v);
        }},
       {"--check-formula", [&](auto&, auto& v) { o.CheckFormula = v; }},
       {"--size", [&](auto&, auto& v) { ParseSize(v, c); }},
@@ -185,8 +184,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
       s->second(arg, inlineValue ? *inlineValue : args[++i]);
       continue;
     }
-    if (o.Input)
-      throw UsageError("only one input file can be given ('" + *o.Input + "', '" + arg + "')");
+    if (o.Input) throw UsageError("only one input file can be given ('" + *o.Input + "', '" + arg + "')");
     o.Input = arg;
   }
 
@@ -218,8 +216,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw UsageError(
         "--auto-colours cannot be combined with --supersample: it needs the stored exponents of "
         "the whole picture, which a supersampled render does not keep");
-  if (o.Supersample > 1 && o.Thumbnail)
-    throw UsageError("--thumbnail and --supersample cannot be combined");
+  if (o.Supersample > 1 && o.Thumbnail) throw UsageError("--thumbnail and --supersample cannot be combined");
   if (o.Supersample > 1 && o.More)
     throw UsageError("--supersample computes the picture afresh and cannot be combined with --more");
   if (o.More && c.Any())
@@ -240,10 +237,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
 std::string DefaultPictureName(const std::optional<std::string>& input) {
   if (!input) return "vantorel.bmp";
   std::string name = *input;
-  if (const size_t slash = name.find_last_of('/'); slash != std::string::npos)
-    name.erase(0, slash + 1);
-  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
-    name.resize(dot);
+  if (const size_t slash = name.find_last_of('/'); slash != std::string::npos) name.erase(0, slash + 1);
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
   if (name.empty()) name = "vantorel";
   return name + ".bmp";
 }

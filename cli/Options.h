@@ -57,10 +57,10 @@ struct Options {
   int Threads = 0;                      // 0: all hardware threads
   bool Quiet = false;
   bool More = false;
-  bool Fast = false;                    // fixed formulas 2-6: sine and cosine from a vector library
-  std::optional<int32_t> Thumbnail;     // a PNG of at most SIZE x SIZE pixels to -o
-  std::optional<double> TimeLimit;      // seconds of computing before the run gives up
-  int Supersample = 1;                  // N: the picture coloured from N x N sub-pixels a pixel
+  bool Fast = false;                 // fixed formulas 2-6: sine and cosine from a vector library
+  std::optional<int32_t> Thumbnail;  // a PNG of at most SIZE x SIZE pixels to -o
+  std::optional<double> TimeLimit;   // seconds of computing before the run gives up
+  int Supersample = 1;               // N: the picture coloured from N x N sub-pixels a pixel
   Overrides Changes;
   // The colour list: a file of any colour format or the name of a shipped list; the range an
   // imported gradient or palette spans; automatic colours after computing.

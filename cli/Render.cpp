@@ -41,10 +41,8 @@ constexpr size_t kChunkRecords = 10000;
 class WorkDirectory {
  public:
   WorkDirectory() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "vantorel-render-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      ThrowIoError("Cannot create a temporary directory", pattern, errno);
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantorel-render-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) ThrowIoError("Cannot create a temporary directory", pattern, errno);
     path_ = pattern;
   }
   ~WorkDirectory() {
@@ -61,8 +59,8 @@ class WorkDirectory {
     const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
     if (needed > free)
       throw FormatError("Cannot render: the pixel data need " + SizeText(needed, true) +
-                        ", but the temporary directory '" + path_.parent_path().string() +
-                        "' has " + SizeText(free, false) + " free (TMPDIR chooses another place).");
+                        ", but the temporary directory '" + path_.parent_path().string() + "' has " +
+                        SizeText(free, false) + " free (TMPDIR chooses another place).");
   }
 
  private:
@@ -81,8 +79,7 @@ void ColourFromData(const TCalcParams& p, PixelDataFile& tmp1, TPicture& picture
       throw FormatError("The exponent file ended early while the picture was being coloured.");
     for (size_t k = 0; k < n; ++k) {
       const int64_t index = start + int64_t(k);
-      picture.SetPixel(static_cast<int32_t>(index % p.PictureWidth),
-                       static_cast<int32_t>(index / p.PictureWidth),
+      picture.SetPixel(static_cast<int32_t>(index % p.PictureWidth), static_cast<int32_t>(index / p.PictureWidth),
                        ColorForExponent(p.ColorList, static_cast<uint32_t>(p.BelowColor),
                                         static_cast<uint32_t>(p.AboveColor), chunk[k]));
     }
@@ -100,9 +97,8 @@ enum class RunResult { Finished, Stopped, OutOfTime };
 
 // Runs the computation thread over the whole picture from the block's progress position.
 // A batch handler, when given, receives the pixels instead of the data files.
-RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                  bool fresh, const Options& o, std::ostream& err,
-                  TRechenThread::BatchHandler batches = {}) {
+RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2, bool fresh,
+                  const Options& o, std::ostream& err, TRechenThread::BatchHandler batches = {}) {
   DirectDispatcher ui;
   TRechenThread thread(ui, o.Threads);
   std::atomic<bool> finished{false};
@@ -164,9 +160,8 @@ TPicture PictureOfBlock(const TCalcParams& p) {
   try {
     picture.Resize(p.PictureWidth, p.PictureHeight);
   } catch (const std::bad_alloc&) {
-    throw FormatError("Cannot render: there is not enough memory for a picture of " +
-                      std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
-                      " pixels.");
+    throw FormatError("Cannot render: there is not enough memory for a picture of " + std::to_string(p.PictureWidth) +
+                      " x " + std::to_string(p.PictureHeight) + " pixels.");
   }
   return picture;
 }
@@ -183,8 +178,7 @@ bool Completed(RunResult result, const Options& o, std::ostream& err) {
 }
 
 // A project with stored data is coloured from them; anything else is computed small.
-int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                   std::ostream& err) {
+int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err) {
   PictureSize fit = FitInSquare(p.PictureWidth, p.PictureHeight, *o.Thumbnail);
   TPicture thumbnail;
   if (tmp1.RecordCount() > 0) {
@@ -207,8 +201,9 @@ int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelD
     thumbnail = Shrink(RowsOf(picture), fit.Width, fit.Height);
   }
   SavePng(*o.Picture, RowsOf(thumbnail));
-  Note(o, err, "wrote the thumbnail '" + *o.Picture + "' (" + std::to_string(fit.Width) + " x " +
-                   std::to_string(fit.Height) + ")");
+  Note(o, err,
+       "wrote the thumbnail '" + *o.Picture + "' (" + std::to_string(fit.Width) + " x " + std::to_string(fit.Height) +
+           ")");
   return 0;
 }
 
@@ -228,22 +223,21 @@ int RenderSupersampled(const Options& o, std::ostream& err) {
   TPicture picture = PictureOfBlock(p);
   const int n = o.Supersample;
   TCalcParams sub = SubPixelBlock(p, n);
-  Note(o, err, "supersampling: " + std::to_string(sub.PictureWidth) + " x " +
-                   std::to_string(sub.PictureHeight) + " sub-pixels, " + std::to_string(n) + " x " +
-                   std::to_string(n) + " a pixel");
+  Note(o, err,
+       "supersampling: " + std::to_string(sub.PictureWidth) + " x " + std::to_string(sub.PictureHeight) +
+           " sub-pixels, " + std::to_string(n) + " x " + std::to_string(n) + " a pixel");
   SupersampleRows rows(p, n, [&picture](int32_t row, const uint8_t* bgr) {
     std::copy_n(bgr, size_t(picture.Width) * 3, picture.Row(row));
   });
   TPicture noPicture;  // the sub-pixels are not drawn
-  const RunResult result =
-      Compute(sub, noPicture, tmp1, tmp2, true, o, err,
-              [&rows](int64_t record, const double* e, const double*, int32_t count) {
-                try {
-                  rows.Add(record, e, count);
-                } catch (const std::logic_error& problem) {
-                  throw IoError(problem.what());
-                }
-              });
+  const RunResult result = Compute(sub, noPicture, tmp1, tmp2, true, o, err,
+                                   [&rows](int64_t record, const double* e, const double*, int32_t count) {
+                                     try {
+                                       rows.Add(record, e, count);
+                                     } catch (const std::logic_error& problem) {
+                                       throw IoError(problem.what());
+                                     }
+                                   });
   if (!Completed(result, o, err)) return 1;
   if (!rows.Complete()) throw IoError("The calculation ended before the picture was complete.");
   // The PNG carries the block as a plain render of the picture leaves it.

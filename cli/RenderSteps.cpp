@@ -24,16 +24,12 @@ constexpr size_t kChunkRecords = 10000;
 
 // Refuses a block that cannot be computed or pictured, with the reason.
 void CheckComputable(const TCalcParams& p) {
-  const auto fail = [](const std::string& why) {
-    throw FormatError("Cannot render: " + why + ".");
-  };
-  if (p.PictureWidth < kMinPictureSide || p.PictureWidth > kMaxPictureSide ||
-      p.PictureHeight < kMinPictureSide || p.PictureHeight > kMaxPictureSide)
-    fail("the picture size " + std::to_string(p.PictureWidth) + " x " +
-         std::to_string(p.PictureHeight) + " lies outside " + std::to_string(kMinPictureSide) +
-         ".." + std::to_string(kMaxPictureSide));
-  if (p.Iterations <= 0)
-    fail("the iteration count " + std::to_string(p.Iterations) + " is not positive");
+  const auto fail = [](const std::string& why) { throw FormatError("Cannot render: " + why + "."); };
+  if (p.PictureWidth < kMinPictureSide || p.PictureWidth > kMaxPictureSide || p.PictureHeight < kMinPictureSide ||
+      p.PictureHeight > kMaxPictureSide)
+    fail("the picture size " + std::to_string(p.PictureWidth) + " x " + std::to_string(p.PictureHeight) +
+         " lies outside " + std::to_string(kMinPictureSide) + ".." + std::to_string(kMaxPictureSide));
+  if (p.Iterations <= 0) fail("the iteration count " + std::to_string(p.Iterations) + " is not positive");
   if (const std::string problem = IterationCountProblem(p); !problem.empty()) fail(problem);
   if (p.Sequence.empty()) fail("the AB-sequence is empty");
   if (p.ColorList.empty()) fail("the colour list is empty");
@@ -51,13 +47,11 @@ void CheckOutputDirectory(const std::string& path) {
   if (std::filesystem::is_directory(path, ec)) ThrowIoError("Cannot write", path, EISDIR);
 }
 
-void CheckPictureFits(const TCalcParams& p, const std::optional<std::string>& picturePath,
-                      bool holdsPicture) {
+void CheckPictureFits(const TCalcParams& p, const std::optional<std::string>& picturePath, bool holdsPicture) {
   const uint64_t stride = (uint64_t(p.PictureWidth) * 3 + 3) & ~uint64_t(3);
   const uint64_t bytes = stride * uint64_t(p.PictureHeight);
   const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-  if (holdsPicture && pages > 0 && pageSize > 0 &&
-      bytes > uint64_t(pages) * uint64_t(pageSize) / 2)
+  if (holdsPicture && pages > 0 && pageSize > 0 && bytes > uint64_t(pages) * uint64_t(pageSize) / 2)
     throw FormatError("Cannot render: a picture of " + std::to_string(p.PictureWidth) + " x " +
                       std::to_string(p.PictureHeight) + " pixels (" + std::to_string(bytes >> 20) +
                       " MB) does not fit in this computer's memory.");
@@ -66,8 +60,7 @@ void CheckPictureFits(const TCalcParams& p, const std::optional<std::string>& pi
   if (type == PictureType::Jpeg && (p.PictureWidth > 65500 || p.PictureHeight > 65500))
     throw FormatError("Cannot render: a JPEG picture has at most 65500 pixels each way.");
   if (type == PictureType::Bitmap && bytes + 54 > UINT32_MAX)
-    throw FormatError(
-        "Cannot render: the picture is too large for a Windows bitmap (4 GB at most).");
+    throw FormatError("Cannot render: the picture is too large for a Windows bitmap (4 GB at most).");
 }
 
 // Copies a data file to its output through a temporary file.
@@ -115,15 +108,14 @@ void Note(const Options& o, std::ostream& err, const std::string& text) {
   if (!o.Quiet) err << ProgramName() << ": " << text << "\n";
 }
 
-PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                           std::ostream& err, bool holdsPicture) {
+PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err,
+                           bool holdsPicture) {
   PreparedBlock b;
   TCalcParams& p = b.Params;
   p = o.Input ? LoadProject(*o.Input, tmp1, tmp2) : DefaultCalcParams();
   if (o.Changes.Any()) {
     o.Changes.ApplyTo(p);
-    if (tmp1.RecordCount() > 0 || p.State != StateInitialised || p.ProgressColumn != 0 ||
-        p.ProgressRow != 0) {
+    if (tmp1.RecordCount() > 0 || p.State != StateInitialised || p.ProgressColumn != 0 || p.ProgressRow != 0) {
       Note(o, err, "the changed parameters start the picture afresh; the stored data are not used");
       tmp1.Clear();
       tmp2.Clear();
@@ -146,8 +138,8 @@ PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile&
   return b;
 }
 
-ComputePlan PlanComputation(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                            const Options& o, std::ostream& err) {
+ComputePlan PlanComputation(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, const Options& o,
+                            std::ostream& err) {
   const int64_t total = int64_t(p.PictureWidth) * p.PictureHeight;
   const int64_t records = tmp1.RecordCount();
   ComputePlan plan;
@@ -172,14 +164,14 @@ ComputePlan PlanComputation(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& 
   if (plan.Compute && (p.State == StateDeriving || p.State == StateDerivingPaused)) {
     if (tmp2.RecordCount() < total || records < total)
       throw FormatError("Cannot derive more iterations: the project holds data for " +
-                        std::to_string(std::min(records, tmp2.RecordCount())) + " of its " +
-                        std::to_string(total) + " pixels.");
+                        std::to_string(std::min(records, tmp2.RecordCount())) + " of its " + std::to_string(total) +
+                        " pixels.");
     p.State = StateDeriving;
     plan.Fresh = false;
   } else if (plan.Compute) {
     // A first run continues after the last pixel whose data exist, at the latest.
-    const int64_t at = std::min(int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn,
-                                std::min(records, tmp2.RecordCount()));
+    const int64_t at =
+        std::min(int64_t(p.ProgressRow) * p.PictureWidth + p.ProgressColumn, std::min(records, tmp2.RecordCount()));
     p.ProgressColumn = static_cast<int32_t>(at % p.PictureWidth);
     p.ProgressRow = static_cast<int32_t>(at / p.PictureWidth);
     p.State = StateRunning;
@@ -213,10 +205,9 @@ PictureRows RowsFromData(const TCalcParams& p, PixelDataFile& tmp1) {
     if (have > 0 && tmp1.ReadAt(first, exponents->data(), size_t(have)) != size_t(have))
       throw FormatError("The exponent file ended early while the picture was being coloured.");
     for (int32_t x = 0; x < p.PictureWidth; ++x) {
-      const uint32_t colour =
-          x < have ? ColorForExponent(p.ColorList, static_cast<uint32_t>(p.BelowColor),
-                                      static_cast<uint32_t>(p.AboveColor), (*exponents)[x])
-                   : 0xFFFFFFu;
+      const uint32_t colour = x < have ? ColorForExponent(p.ColorList, static_cast<uint32_t>(p.BelowColor),
+                                                          static_cast<uint32_t>(p.AboveColor), (*exponents)[x])
+                                       : 0xFFFFFFu;
       bgr[3 * x] = (colour >> 16) & 0xFF;
       bgr[3 * x + 1] = (colour >> 8) & 0xFF;
       bgr[3 * x + 2] = colour & 0xFF;
@@ -225,9 +216,8 @@ PictureRows RowsFromData(const TCalcParams& p, PixelDataFile& tmp1) {
   return rows;
 }
 
-void WriteOutputs(const Options& o, const TCalcParams& p,
-                  const std::optional<std::string>& picturePath, const PictureRows& rows,
-                  PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err) {
+void WriteOutputs(const Options& o, const TCalcParams& p, const std::optional<std::string>& picturePath,
+                  const PictureRows& rows, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err) {
   // Every output is written completely before any of them replaces an existing file: a failure
   // leaves all of them as they were.
   SafeFileGroup outputs;
@@ -236,8 +226,8 @@ void WriteOutputs(const Options& o, const TCalcParams& p,
     PictureType type = PictureType::Bitmap;
     PictureTypeForPath(*picturePath, type);
     SavePicture(*picturePath, rows, type, EncodeParameterBlock(p, BlockForm::Parameters));
-    notes.push_back("wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) +
-                    " x " + std::to_string(p.PictureHeight) + ")");
+    notes.push_back("wrote the picture '" + *picturePath + "' (" + std::to_string(p.PictureWidth) + " x " +
+                    std::to_string(p.PictureHeight) + ")");
   }
   if (o.Project) {
     SaveProject(*o.Project, p, tmp1, tmp2);

@@ -33,8 +33,8 @@ struct PreparedBlock {
 // Loads the input (its data into tmp1/tmp2), applies the command line's changes, refuses a
 // block that cannot be computed or pictured and outputs that cannot be created.
 // holdsPicture: the whole picture is kept in memory, so it must fit.
-PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                           std::ostream& err, bool holdsPicture);
+PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err,
+                           bool holdsPicture);
 
 // What remains to be computed, by the stored state; sets the block's state and progress for
 // the run. Throws FormatError when --more cannot be done.
@@ -42,8 +42,8 @@ struct ComputePlan {
   bool Compute = false;  // pixels from the block's progress position on are to be computed
   bool Fresh = true;     // false: the stored orbits are continued (deriving more iterations)
 };
-ComputePlan PlanComputation(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2,
-                            const Options& o, std::ostream& err);
+ComputePlan PlanComputation(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, const Options& o,
+                            std::ostream& err);
 
 // The block once every pixel has been computed, as the desktop program's finished handler
 // leaves it.
@@ -54,9 +54,8 @@ void MarkFinished(TCalcParams& p);
 PictureRows RowsFromData(const TCalcParams& p, PixelDataFile& tmp1);
 
 // Writes every requested output; all of them are complete before any replaces an existing file.
-void WriteOutputs(const Options& o, const TCalcParams& p,
-                  const std::optional<std::string>& picturePath, const PictureRows& rows,
-                  PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err);
+void WriteOutputs(const Options& o, const TCalcParams& p, const std::optional<std::string>& picturePath,
+                  const PictureRows& rows, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err);
 
 // "12 MB", "3 kB" or "100 bytes"; rounded up or down, so that a need rounded up and a smaller
 // free space rounded down never read the same.

@@ -23,7 +23,7 @@ struct Side {
   std::vector<int64_t> Ranks;
   std::vector<double> Values;  // one per rank
   std::vector<uint64_t> Bins;
-  std::vector<int> Slot;                  // bin -> index into Gathered, or -1
+  std::vector<int> Slot;  // bin -> index into Gathered, or -1
   std::vector<std::vector<double>> Gathered;
 
   void Add(double x) {
@@ -136,7 +136,8 @@ ColorEdit AutoColours(const ColorListState& list, const PixelDataFile& exponents
     k += e.Value < 0;
     m += e.Value > 0;
   }
-  for (size_t j = 0; j < k && negative.Count > 0; ++j) negative.Ranks.push_back(RankOf(double(j) / double(k), negative.Count));
+  for (size_t j = 0; j < k && negative.Count > 0; ++j)
+    negative.Ranks.push_back(RankOf(double(j) / double(k), negative.Count));
   for (size_t j = 0; j < m && positive.Count > 0; ++j)
     positive.Ranks.push_back(RankOf(double(j + 1) / double(m), positive.Count));
 

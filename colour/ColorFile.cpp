@@ -61,8 +61,8 @@ ColorListState DecodeColorFile(const uint8_t* data, size_t size) {
     TColorEntry& e = list.Entries[i];
     GetRecord(data + (i + 2) * kColorRecordSize, e.Value, e.Color);
     if (!std::isfinite(e.Value))
-      throw FormatError("Entry " + std::to_string(i + 1) + " of the colour file has the value " +
-                        FloatToText(e.Value) + ", which is not a finite number.");
+      throw FormatError("Entry " + std::to_string(i + 1) + " of the colour file has the value " + FloatToText(e.Value) +
+                        ", which is not a finite number.");
   }
   SortColorEntries(list.Entries);
   return list;

@@ -39,8 +39,7 @@ std::vector<bool> Mask(const std::vector<size_t>& rows, size_t count) {
 std::vector<size_t> SortColorEntries(std::vector<TColorEntry>& entries) {
   std::vector<size_t> order(entries.size());
   std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return entries[a].Value < entries[b].Value; });
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return entries[a].Value < entries[b].Value; });
   std::vector<TColorEntry> sorted;
   sorted.reserve(entries.size());
   for (size_t i : order) sorted.push_back(entries[i]);
@@ -58,7 +57,8 @@ std::optional<double> ReadColorValue(std::string_view text, std::string& message
 }
 
 ColorEdit InsertColorEntry(const ColorListState& list, TColorEntry entry) {
-  if (!std::isfinite(entry.Value)) return Refused(list, "The value " + FloatToText(entry.Value) + " is not a finite number.");
+  if (!std::isfinite(entry.Value))
+    return Refused(list, "The value " + FloatToText(entry.Value) + " is not a finite number.");
   ColorListState state = list;
   state.Entries.push_back(entry);
   std::vector<bool> mask(state.Entries.size(), false);
@@ -68,7 +68,8 @@ ColorEdit InsertColorEntry(const ColorListState& list, TColorEntry entry) {
 
 ColorEdit ReplaceColorEntry(const ColorListState& list, size_t row, TColorEntry entry) {
   if (row >= list.Entries.size()) return Refused(list, "No entry is chosen.");
-  if (!std::isfinite(entry.Value)) return Refused(list, "The value " + FloatToText(entry.Value) + " is not a finite number.");
+  if (!std::isfinite(entry.Value))
+    return Refused(list, "The value " + FloatToText(entry.Value) + " is not a finite number.");
   ColorListState state = list;
   state.Entries[row] = entry;
   std::vector<bool> mask(state.Entries.size(), false);
@@ -98,7 +99,8 @@ ColorListState ReverseColors(const ColorListState& list) {
   return state;
 }
 
-ColorEdit ChangeColorValues(const ColorListState& list, const std::vector<size_t>& selected, const ValueChange& change) {
+ColorEdit ChangeColorValues(const ColorListState& list, const std::vector<size_t>& selected,
+                            const ValueChange& change) {
   const std::vector<bool> mask = Mask(selected, list.Entries.size());
   ColorListState state = list;
   for (size_t i = 0; i < state.Entries.size(); ++i) {

@@ -83,8 +83,10 @@ ColourImport DecodeColourImport(ColourFormat format, const uint8_t* data, size_t
 ColourImport ReadColourImport(const std::string& path) {
   InputFile file(path);
   if (file.Size() > kMaxImportBytes)
-    throw FormatError("The file is " + std::to_string(file.Size() >> 20) + " MB large; colour files, gradients and "
-                      "palettes of more than " + std::to_string(kMaxImportBytes >> 20) + " MB are not read.");
+    throw FormatError("The file is " + std::to_string(file.Size() >> 20) +
+                      " MB large; colour files, gradients and "
+                      "palettes of more than " +
+                      std::to_string(kMaxImportBytes >> 20) + " MB are not read.");
   std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
   if (file.ReadAt(0, bytes.data(), bytes.size()) != bytes.size())
     throw IoError("Cannot read '" + path + "': the file became shorter while it was read");
@@ -116,7 +118,8 @@ std::string ProgramFolder() {
 }
 
 std::vector<std::string> PresetFolders(const std::string& programFolder) {
-  return {(std::filesystem::path(programFolder) / ".." / "share" / "vantorel" / "palettes").lexically_normal().string()};
+  return {
+      (std::filesystem::path(programFolder) / ".." / "share" / "vantorel" / "palettes").lexically_normal().string()};
 }
 
 std::vector<Preset> FindPresets(const std::vector<std::string>& folders) {

@@ -63,7 +63,8 @@ GradientSegment ReadSegment(std::string_view text, size_t line) {
       if (x < -kTolerance || x > 1 + kTolerance) Fail(line, "has a colour component outside 0 ... 1.");
       x = std::clamp(x, 0.0, 1.0);
     }
-  if (kinds[0] < 0 || kinds[0] > 5) Fail(line, "has the unknown blend " + std::to_string(kinds[0]) + " (0 ... 5 are known).");
+  if (kinds[0] < 0 || kinds[0] > 5)
+    Fail(line, "has the unknown blend " + std::to_string(kinds[0]) + " (0 ... 5 are known).");
   if (kinds[1] < 0 || kinds[1] > 2)
     Fail(line, "has the unknown colour model " + std::to_string(kinds[1]) + " (0 ... 2 are known).");
   for (int k = 2; k < 4; ++k)
@@ -249,8 +250,9 @@ std::string Number(double x) {
 Gradient DecodeGimpGradient(const uint8_t* data, size_t size) {
   const std::vector<std::string_view> lines = import::TextLines(data, size, "a GIMP gradient");
   if (lines.empty() || import::Trim(lines[0]) != "GIMP Gradient")
-    throw FormatError("This is not a GIMP gradient: such a file begins with the line \"GIMP Gradient\"" +
-                      (lines.empty() ? std::string(", and this one is empty.") : ", not " + import::Quote(lines[0]) + "."));
+    throw FormatError(
+        "This is not a GIMP gradient: such a file begins with the line \"GIMP Gradient\"" +
+        (lines.empty() ? std::string(", and this one is empty.") : ", not " + import::Quote(lines[0]) + "."));
   Gradient g;
   size_t at = 1;
   if (at < lines.size() && import::Trim(lines[at]).starts_with("Name:")) {
@@ -309,7 +311,8 @@ ColourStops SampleGradient(const Gradient& gradient) {
 std::string EncodeGimpGradient(const ColorListState& list, const std::string& name) {
   std::string out = "GIMP Gradient\n";
   std::string oneLine = name;
-  std::replace_if(oneLine.begin(), oneLine.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      oneLine.begin(), oneLine.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   out += "Name: " + oneLine + "\n";
   const std::vector<TColorEntry>& e = list.Entries;
   const auto colour = [](uint32_t c) {

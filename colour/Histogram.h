@@ -30,8 +30,7 @@ class HistogramCounts {
   // message for the user and the counts as they were, when there is nothing to count.
   bool Calculate(const PixelDataFile& file, int bins, const Progress& progress, std::string& message);
   // Counts the values within [lo, hi] (one pass). Refuses an empty or non-finite range.
-  bool Rebin(const PixelDataFile& file, int bins, double lo, double hi, const Progress& progress,
-             std::string& message);
+  bool Rebin(const PixelDataFile& file, int bins, double lo, double hi, const Progress& progress, std::string& message);
   // "optimize": the range without the thin tails at both ends (runs of fewer than five non-empty
   // bins standing apart). Nothing to count yet: nothing.
   std::optional<std::pair<double, double>> OptimizedRange() const;
@@ -52,8 +51,8 @@ class HistogramCounts {
   int BarTop(int bin, int height) const;
 
  private:
-  bool Count(const PixelDataFile& file, int bins, double lo, double hi, int firstPercent,
-             const Progress& progress, std::string& message);
+  bool Count(const PixelDataFile& file, int bins, double lo, double hi, int firstPercent, const Progress& progress,
+             std::string& message);
 
   std::array<uint32_t, MaxBins + 1> counts_{};
   int bins_ = 0;

@@ -41,8 +41,9 @@ ColourStops DecodeGimpPalette(const uint8_t* data, size_t size) {
   const std::string what = "GIMP palette";
   const std::vector<std::string_view> lines = import::TextLines(data, size, "a GIMP palette");
   if (lines.empty() || import::Trim(lines[0]) != "GIMP Palette")
-    throw FormatError("This is not a GIMP palette: such a file begins with the line \"GIMP Palette\"" +
-                      (lines.empty() ? std::string(", and this one is empty.") : ", not " + import::Quote(lines[0]) + "."));
+    throw FormatError(
+        "This is not a GIMP palette: such a file begins with the line \"GIMP Palette\"" +
+        (lines.empty() ? std::string(", and this one is empty.") : ", not " + import::Quote(lines[0]) + "."));
   std::string name;
   int channels = 3;
   std::vector<uint32_t> colours;
@@ -84,8 +85,8 @@ ColourStops DecodeMapPalette(const uint8_t* data, size_t size) {
     if (rest.empty()) continue;
     uint32_t levels[4] = {0, 0, 0, 0};
     if (!ReadLevels(rest, 3, levels, what, i))
-      throw FormatError(std::string(i == 0 ? "This is not a .map palette" : "This .map palette cannot be read") +
-                        ": " + import::LineName(i) + " should begin with three levels \"R G B\", but reads " +
+      throw FormatError(std::string(i == 0 ? "This is not a .map palette" : "This .map palette cannot be read") + ": " +
+                        import::LineName(i) + " should begin with three levels \"R G B\", but reads " +
                         import::Quote(lines[i]) + ".");
     CheckRoom(colours.size(), kMaxMapColours, what);
     colours.push_back(import::Rgb(levels[0], levels[1], levels[2]));
@@ -96,7 +97,8 @@ ColourStops DecodeMapPalette(const uint8_t* data, size_t size) {
 
 std::string EncodeGimpPalette(const ColorListState& list, const std::string& name) {
   std::string oneLine = name;
-  std::replace_if(oneLine.begin(), oneLine.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      oneLine.begin(), oneLine.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   std::string out = "GIMP Palette\nName: " + oneLine + "\nColumns: 1\n#\n";
   for (const TColorEntry& e : list.Entries) {
     char levels[16];

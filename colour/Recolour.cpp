@@ -72,8 +72,6 @@ std::string RecolourStatusText(int64_t k, int64_t total) {
   return "progress:" + FixedPrecisionText(Percent(k, total), 3, 2) + "%";
 }
 
-int RecolourBarPosition(int64_t k, int64_t total) {
-  return static_cast<int>(std::nearbyint(Percent(k, total))) * 100;
-}
+int RecolourBarPosition(int64_t k, int64_t total) { return static_cast<int>(std::nearbyint(Percent(k, total))) * 100; }
 
 }  // namespace vantorel

@@ -52,8 +52,8 @@ SupersampleRows::SupersampleRows(const TCalcParams& output, int n, RowSink sink)
 
 void SupersampleRows::Add(int64_t first, const double* exponents, int32_t count) {
   if (first != next_)
-    throw std::logic_error("sub-pixels arrive out of order: record " + std::to_string(first) +
-                           " instead of " + std::to_string(next_));
+    throw std::logic_error("sub-pixels arrive out of order: record " + std::to_string(first) + " instead of " +
+                           std::to_string(next_));
   const int64_t total = int64_t(subWidth_) * height_ * n_;
   if (count < 0 || next_ + count > total) throw std::logic_error("more sub-pixels than the picture has");
   for (int32_t k = 0; k < count; ++k, ++next_) {

@@ -66,9 +66,9 @@ class SupersampleRows {
   int32_t width_, height_, subWidth_;
   RowSink sink_;
   double linear_[256];
-  std::vector<double> sums_;   // 3 per output pixel: blue, green, red
+  std::vector<double> sums_;  // 3 per output pixel: blue, green, red
   std::vector<uint8_t> bgr_;
-  int64_t next_ = 0;           // the next sub-pixel record expected
+  int64_t next_ = 0;  // the next sub-pixel record expected
   int32_t rowsDone_ = 0;
 };
 

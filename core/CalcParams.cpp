@@ -73,9 +73,8 @@ std::string IterationCountProblem(const TCalcParams& p) {
   const auto check = [&](const char* what, int32_t count) -> std::string {
     if (count < 0) return std::string("the ") + what + " " + std::to_string(count) + " is negative";
     if (count > largest)
-      return std::string("the ") + what + " " + std::to_string(count) + " is larger than " +
-             std::to_string(largest) + ", the largest count for an AB-sequence of " +
-             std::to_string(p.SequenceLength) + " letters";
+      return std::string("the ") + what + " " + std::to_string(count) + " is larger than " + std::to_string(largest) +
+             ", the largest count for an AB-sequence of " + std::to_string(p.SequenceLength) + " letters";
     return {};
   };
   const std::string problem = check("iteration count", p.Iterations);
@@ -83,12 +82,10 @@ std::string IterationCountProblem(const TCalcParams& p) {
 }
 
 std::string IterationsDoneProblem(const TCalcParams& p) {
-  if (p.IterationsDone < 0)
-    return "the count of iterations done " + std::to_string(p.IterationsDone) + " is negative";
+  if (p.IterationsDone < 0) return "the count of iterations done " + std::to_string(p.IterationsDone) + " is negative";
   if (int64_t(p.IterationsDone) + p.Iterations > INT32_MAX)
     return "the stored data rest on " + std::to_string(p.IterationsDone) + " iterations, and " +
-           std::to_string(p.Iterations) + " more would exceed the largest count " +
-           std::to_string(INT32_MAX);
+           std::to_string(p.Iterations) + " more would exceed the largest count " + std::to_string(INT32_MAX);
   return {};
 }
 

@@ -26,7 +26,7 @@ enum class CalcControl : int {
   ToolButton3,   // save picture
   ToolButton12,  // histogram
   Button6,       // apply to picture
-  Iterations,          // the adjustments dialog's check boxes
+  Iterations,    // the adjustments dialog's check boxes
   SmartIterLimit,
   ColorTransition,
   Count
@@ -61,11 +61,11 @@ class CalculationControl {
   bool Busy() const { return busy_; }
 
   // Transitions. Each returns false, changing nothing, when the event does not apply.
-  bool Initialise();          // any state without a run -> 0
-  bool Start();               // 0 -> 1, 3 -> 4 (derive more iterations)
-  bool StartSelectedArea();   // 3 with ToolButton14 down -> 4
-  bool Pause();               // 1 -> 2, 4 -> 5
-  bool Continue();            // 2 -> 1, 5 -> 4
+  bool Initialise();         // any state without a run -> 0
+  bool Start();              // 0 -> 1, 3 -> 4 (derive more iterations)
+  bool StartSelectedArea();  // 3 with ToolButton14 down -> 4
+  bool Pause();              // 1 -> 2, 4 -> 5
+  bool Continue();           // 2 -> 1, 5 -> 4
   // The run completed: 1 or 4 -> 3. Sets wasSelected when it covered a selected rectangle
   // (ToolButton14 is released).
   bool Finish(bool& wasSelected);

@@ -12,8 +12,8 @@ uint32_t ColorForExponent(const TColorEntry* list, int count, uint32_t below, ui
   const TColorEntry& lo = list[i - 1];
   const TColorEntry& hi = list[i];
   // t weighs the lower entry, s the upper one.
-  const double t = static_cast<double>((static_cast<long double>(hi.Value) - x) /
-                                       (static_cast<long double>(hi.Value) - lo.Value));
+  const double t =
+      static_cast<double>((static_cast<long double>(hi.Value) - x) / (static_cast<long double>(hi.Value) - lo.Value));
   const double s = 1.0 - t;
   uint32_t result = 0;
   for (int shift = 0; shift <= 16; shift += 8) {

@@ -13,8 +13,7 @@ namespace vantorel {
 // entries each channel is interpolated linearly and truncated.
 uint32_t ColorForExponent(const TColorEntry* list, int count, uint32_t below, uint32_t above, double x);
 
-inline uint32_t ColorForExponent(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above,
-                                 double x) {
+inline uint32_t ColorForExponent(const std::vector<TColorEntry>& list, uint32_t below, uint32_t above, double x) {
   return ColorForExponent(list.data(), static_cast<int>(list.size()), below, above, x);
 }
 

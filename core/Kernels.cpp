@@ -73,8 +73,7 @@ PixelKernel::PixelKernel(const KernelParams& params, IUserMap* user, const UserP
   }
 }
 
-bool PixelKernel::ComputeMany(const PixelInput* in, PixelResult* out, size_t n,
-                              const std::atomic<bool>* cancel) const {
+bool PixelKernel::ComputeMany(const PixelInput* in, PixelResult* out, size_t n, const std::atomic<bool>* cancel) const {
   if (params_->FixedFormula >= 0) return ComputeFixedPixels(*params_, in, out, n, cancel);
   if (params_->FastTrig && program_) return ComputeUserPixels(*params_, *program_, in, out, n, cancel);
   for (size_t i = 0; i < n; ++i)

@@ -44,9 +44,9 @@ KernelParams KernelParamsFrom(const TCalcParams& params);
 
 struct PixelInput {
   double A = 0.0, B = 0.0;
-  bool Fresh = true;       // false: continue from the stored values
-  double StoredX = 0.0;    // from TMP2
-  double StoredE = 0.0;    // from TMP1
+  bool Fresh = true;     // false: continue from the stored values
+  double StoredX = 0.0;  // from TMP2
+  double StoredE = 0.0;  // from TMP1
 };
 
 struct PixelResult {
@@ -112,9 +112,7 @@ struct FixedMap {
 
 namespace kernel_detail {
 
-inline bool Cancelled(const std::atomic<bool>* cancel) {
-  return cancel && cancel->load(std::memory_order_relaxed);
-}
+inline bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
 inline double Divisor(const KernelParams& p) { return p.Iterations + p.IterationsDone * 0.5; }
 
@@ -330,8 +328,7 @@ class PixelKernel {
   bool ComputeMany(const PixelInput* in, PixelResult* out, size_t n, const std::atomic<bool>* cancel = nullptr) const;
 
  private:
-  using Fn = bool (*)(const KernelParams&, IUserMap*, const PixelInput&, PixelResult&,
-                      const std::atomic<bool>*);
+  using Fn = bool (*)(const KernelParams&, IUserMap*, const PixelInput&, PixelResult&, const std::atomic<bool>*);
   Fn fn_ = nullptr;
   const KernelParams* params_ = nullptr;
   IUserMap* user_ = nullptr;

@@ -147,12 +147,10 @@ void PixelDataFile::WriteAt(int64_t record, const double* values, size_t n) {
   }
 }
 
-PreviewSize SamplePreview(PixelDataFile& tmp1, int32_t pictureWidth, int32_t pictureHeight,
-                          PreviewGrid& grid) {
+PreviewSize SamplePreview(PixelDataFile& tmp1, int32_t pictureWidth, int32_t pictureHeight, PreviewGrid& grid) {
   grid.Values.fill(0.0);
   if (pictureWidth <= 0 || pictureHeight <= 0) return {};
-  const double s = std::max(pictureWidth / double(PreviewGrid::Columns),
-                            pictureHeight / double(PreviewGrid::Rows));
+  const double s = std::max(pictureWidth / double(PreviewGrid::Columns), pictureHeight / double(PreviewGrid::Rows));
   // rint rounds halves to even in the default rounding mode.
   const int pw = std::min(PreviewGrid::Columns, static_cast<int>(std::rint(pictureWidth / s)));
   const int ph = std::min(PreviewGrid::Rows, static_cast<int>(std::rint(pictureHeight / s)));

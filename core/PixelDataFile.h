@@ -72,7 +72,6 @@ struct PreviewSize {
   int Width = 0;
   int Height = 0;
 };
-PreviewSize SamplePreview(PixelDataFile& tmp1, int32_t pictureWidth, int32_t pictureHeight,
-                          PreviewGrid& grid);
+PreviewSize SamplePreview(PixelDataFile& tmp1, int32_t pictureWidth, int32_t pictureHeight, PreviewGrid& grid);
 
 }  // namespace vantorel

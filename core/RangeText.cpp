@@ -9,8 +9,7 @@ namespace vantorel {
 
 std::string RangeEndText(double value, double from, double to) {
   const double span = std::fabs(to - from);
-  if (!std::isfinite(value) || !std::isfinite(span) || span == 0 || std::fabs(value) >= 1e15)
-    return FloatToText(value);
+  if (!std::isfinite(value) || !std::isfinite(span) || span == 0 || std::fabs(value) >= 1e15) return FloatToText(value);
   const int exponent = static_cast<int>(std::floor(std::log10(span))) - 2;
   const int decimals = std::max(0, -exponent);
   if (decimals > 15) return FloatToText(value);

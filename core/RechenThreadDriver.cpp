@@ -42,9 +42,9 @@ void TRechenThread::Impl::RunDriver() {
     std::lock_guard lk(mu);
     gen = generation;
   }
-  int64_t k = 0;            // chunk being consumed
+  int64_t k = 0;  // chunk being consumed
   const Chunk* chunk = nullptr;
-  int32_t offset = 0;       // next pixel within it
+  int32_t offset = 0;  // next pixel within it
   batchCount = 0;
   // After any wait: a resumed run has restarted the look-ahead at this position.
   auto checkGeneration = [&] {

@@ -56,8 +56,7 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   };
 
   Impl(IUiDispatcher& dispatcher, int workers)
-      : ui(dispatcher),
-        workerCount(workers > 0 ? workers : std::max(1u, std::thread::hardware_concurrency())) {}
+      : ui(dispatcher), workerCount(workers > 0 ? workers : std::max(1u, std::thread::hardware_concurrency())) {}
 
   IUiDispatcher& ui;
   const int workerCount;
@@ -91,8 +90,8 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   std::condition_variable workCv, driverCv, idleCv;
   bool started = false;
   bool paused = false;
-  bool stopping = false;             // terminated or failed: every thread ends
-  bool terminateRequested = false;   // Terminate was called
+  bool stopping = false;            // terminated or failed: every thread ends
+  bool terminateRequested = false;  // Terminate was called
   bool scanDone = false;
   bool driverDone = false;
   int running = 0;  // engine threads that are not parked
@@ -108,8 +107,8 @@ struct TRechenThread::Impl : std::enable_shared_from_this<Impl> {
   uint64_t generation = 0;
   std::shared_ptr<const KernelParams> kernelParams;
   std::vector<Chunk> ring;
-  int64_t nextChunk = 0;       // next chunk to claim
-  int64_t consumedChunks = 0;  // chunks the driver has finished with
+  int64_t nextChunk = 0;                    // next chunk to claim
+  int64_t consumedChunks = 0;               // chunks the driver has finished with
   int32_t cursorRow = 0, cursorColumn = 0;  // first pixel of the next chunk
 
   // The hand-over waiting for the user-interface thread.

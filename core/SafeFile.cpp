@@ -37,8 +37,8 @@ int RenameWithoutReplacing(const char* from, const char* to) {
 // Renames a complete temporary file to its target (over it, or only where there is none yet);
 // removes it when that fails.
 void MoveIntoPlace(const std::string& temp, const std::string& target, bool overTarget = true) {
-  const int moved = overTarget ? rename(temp.c_str(), target.c_str())
-                               : RenameWithoutReplacing(temp.c_str(), target.c_str());
+  const int moved =
+      overTarget ? rename(temp.c_str(), target.c_str()) : RenameWithoutReplacing(temp.c_str(), target.c_str());
   if (moved != 0) {
     const int err = errno;
     unlink(temp.c_str());

@@ -9,7 +9,7 @@ namespace vantorel {
 // on the calling thread, stopping early after about `budgetSeconds`) and extrapolates the time
 // for every pixel of the picture computed fresh on `workers` threads. Throws FormatError for a
 // block that cannot be computed.
-double EstimateComputeSeconds(const TCalcParams& params, int workers, bool fastTrig,
-                              int samples = 400, double budgetSeconds = 0.3);
+double EstimateComputeSeconds(const TCalcParams& params, int workers, bool fastTrig, int samples = 400,
+                              double budgetSeconds = 0.3);
 
 }  // namespace vantorel

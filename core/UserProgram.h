@@ -18,12 +18,34 @@ namespace vantorel {
 
 struct UserProgram {
   enum class Op : uint8_t {
-    Add, Subtract, Multiply, Divide, Power, Max, Min,  // two operands
-    Sin, Cos, SinCos, Tan, Exp, Log, Sqr, Int, Abs, Sinh, Cosh, Tanh, Sqrt, Frac, Atan, Fak, Teta,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Power,
+    Max,
+    Min,  // two operands
+    Sin,
+    Cos,
+    SinCos,
+    Tan,
+    Exp,
+    Log,
+    Sqr,
+    Int,
+    Abs,
+    Sinh,
+    Cosh,
+    Tanh,
+    Sqrt,
+    Frac,
+    Atan,
+    Fak,
+    Teta,
   };
   struct Instruction {
     Op Kind = Op::Add;
-    uint8_t Outputs = 0;  // bit i: formula i (0: F, 1: dF/dX) needs this result
+    uint8_t Outputs = 0;          // bit i: formula i (0: F, 1: dF/dX) needs this result
     int32_t Left = 0, Right = 0;  // operand registers (Right: two-operand kinds only)
     int32_t Out = 0, Out2 = 0;    // result registers (Out2: the cosine of SinCos)
   };
@@ -55,7 +77,7 @@ double UserFactorial(double x);
 void EvaluateUserProgram(const UserProgram& program, double* registers, bool withSlope, double& f, double& slope);
 
 // Substitutes of the evaluation.
-constexpr double kUserTrigRange = 9223372036854775808.0;  // 2^63: sine and cosine 0 beyond
+constexpr double kUserTrigRange = 9223372036854775808.0;                         // 2^63: sine and cosine 0 beyond
 constexpr double kUserLnZeroSubstitute = -690.77552789821370520539743640530926;  // ln 1e-300
 
 }  // namespace vantorel

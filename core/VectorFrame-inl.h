@@ -35,9 +35,7 @@ inline double LogTerm(double product, int64_t exponent, int64_t zeros) {
   return (e * kLn2Hi + (std::log(product) + e * kLn2Lo)) - 100.0 * double(zeros);
 }
 
-inline bool Cancelled(const std::atomic<bool>* cancel) {
-  return cancel && cancel->load(std::memory_order_relaxed);
-}
+inline bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
 }  // namespace vantorel::vector_detail
 
@@ -112,8 +110,7 @@ HWY_INLINE M MaskOf(const int64_t* flags) {
 // calm-down only move X; summing lanes also multiply |d| in. A lane that faults keeps its last
 // completed X and stops.
 template <bool WithD, class Map>
-HWY_NOINLINE void CarefulPasses(Map& map, const uint8_t* seq, size_t steps, int64_t passes,
-                                Lanes& s) {
+HWY_NOINLINE void CarefulPasses(Map& map, const uint8_t* seq, size_t steps, int64_t passes, Lanes& s) {
   const D d;
   const DI di;
   V x = hn::Load(d, s.x);
@@ -149,8 +146,7 @@ HWY_NOINLINE void CarefulPasses(Map& map, const uint8_t* seq, size_t steps, int6
 // storing nothing, when any lane may have faulted, met a zero derivative or left the range;
 // the passes are then repeated carefully.
 template <bool WithD, bool AllSum, class Map>
-HWY_NOINLINE bool QuickPasses(Map& map, const uint8_t* seq, size_t steps, int64_t passes,
-                              Lanes& s) {
+HWY_NOINLINE bool QuickPasses(Map& map, const uint8_t* seq, size_t steps, int64_t passes, Lanes& s) {
   const D d;
   const DI di;
   const DU du;
@@ -159,8 +155,8 @@ HWY_NOINLINE bool QuickPasses(Map& map, const uint8_t* seq, size_t steps, int64_
   V p = hn::Load(d, s.p);
   VI e = hn::Load(di, s.e);
   const M summing = MaskOf(s.sum);
-  V sticky = zero;      // turns NaN for good at the first infinite or undefined value
-  V smallest = one;     // the product at each normalisation
+  V sticky = zero;   // turns NaN for good at the first infinite or undefined value
+  V smallest = one;  // the product at each normalisation
   auto normalize = [&] {
     sticky = hn::Add(sticky, hn::Mul(p, zero));
     smallest = hn::Min(smallest, p);

@@ -105,8 +105,8 @@ HWY_INLINE V Lanewise(V v, const uint8_t* need, Fn fn) {
 #endif
 
 #ifdef VANTOREL_SLEEF_VECTOR
-#define VANTOREL_FAST_FUNCTION(Name, f)                                                  \
-  extern "C" VANTOREL_SLEEF_TYPE VANTOREL_SLEEF_VECTOR(f)(VANTOREL_SLEEF_TYPE);          \
+#define VANTOREL_FAST_FUNCTION(Name, f)                                         \
+  extern "C" VANTOREL_SLEEF_TYPE VANTOREL_SLEEF_VECTOR(f)(VANTOREL_SLEEF_TYPE); \
   HWY_INLINE V Fast##Name(V v, const uint8_t* = nullptr) { return V{VANTOREL_SLEEF_VECTOR(f)(v.raw)}; }
 extern "C" VANTOREL_SLEEF_TYPE VANTOREL_SLEEF_VECTOR(pow)(VANTOREL_SLEEF_TYPE, VANTOREL_SLEEF_TYPE);
 HWY_INLINE V FastPow(V a, V b) { return V{VANTOREL_SLEEF_VECTOR(pow)(a.raw, b.raw)}; }
@@ -130,8 +130,8 @@ HWY_INLINE void FastSinCos(V v, V& s, V& c) {
   s = hn::Load(d, x);
   c = hn::Load(d, y);
 }
-#define VANTOREL_FAST_FUNCTION(Name, f)                                   \
-  HWY_INLINE V Fast##Name(V v, const uint8_t* need = nullptr) {           \
+#define VANTOREL_FAST_FUNCTION(Name, f)                                           \
+  HWY_INLINE V Fast##Name(V v, const uint8_t* need = nullptr) {                   \
     return Lanewise(v, need, [](double a) { return Sleef_##f##d1_u10purec(a); }); \
   }
 HWY_INLINE V FastPow(V a, V b) {

@@ -67,8 +67,8 @@ HWY_INLINE V Power(V l, V r) {
   const V whole = hn::Round(r), half = hn::Mul(whole, hn::Set(d, 0.5));
   const M odd = hn::Ne(half, hn::Floor(half));
   const V sign = hn::IfThenElse(hn::And(negative, odd), hn::Set(d, -1.0), hn::Set(d, 1.0));
-  const V value = hn::IfThenElse(hn::Eq(base, zero), FastExp(hn::Mul(r, hn::Set(d, kUserLnZeroSubstitute))),
-                                 FastPow(base, r));
+  const V value =
+      hn::IfThenElse(hn::Eq(base, zero), FastExp(hn::Mul(r, hn::Set(d, kUserLnZeroSubstitute))), FastPow(base, r));
   return hn::Mul(sign, value);
 }
 
@@ -197,8 +197,10 @@ Plan Analyse(const UserProgram& program, const VariableBounds& vars) {
     for (int k = 0; k < 2; ++k)
       for (size_t i = 0; i < lengths[withD]; ++i) {
         const UserProgram::Instruction& in = program.Code[i];
-        if (in.Out == program.Result[k]) plan.resultAt[withD][k] = int32_t(i);
-        else if (in.Kind == Op::SinCos && in.Out2 == program.Result[k]) plan.resultAt[withD][k] = -1;
+        if (in.Out == program.Result[k])
+          plan.resultAt[withD][k] = int32_t(i);
+        else if (in.Kind == Op::SinCos && in.Out2 == program.Result[k])
+          plan.resultAt[withD][k] = -1;
       }
   for (int k = 0; k < 2; ++k) plan.result[k] = source(program.Result[k], nullptr);
   plan.firstBound = bound[size_t(program.Result[0])];
@@ -371,8 +373,8 @@ VariableBounds BoundsOf(const KernelParams& p, const PixelInput* in, size_t n) {
   return bounds;
 }
 
-bool RunUserPixels(const KernelParams& p, const UserProgram& program, const PixelInput* in, PixelResult* out,
-                   size_t n, const std::atomic<bool>* cancel) {
+bool RunUserPixels(const KernelParams& p, const UserProgram& program, const PixelInput* in, PixelResult* out, size_t n,
+                   const std::atomic<bool>* cancel) {
   VecUserMap map(program, BoundsOf(p, in, n));
   return p.SmartIterate ? RunFrame<true>(map, p, in, out, n, cancel) : RunFrame<false>(map, p, in, out, n, cancel);
 }

@@ -11,7 +11,7 @@ namespace vantorel {
 namespace {
 
 // Kinds of the program beyond the node kinds.
-constexpr int32_t kSinCos = 100;  // sine to Out, cosine to Out2
+constexpr int32_t kSinCos = 100;   // sine to Out, cosine to Out2
 constexpr int32_t kNothing = 101;  // computed by a fused instruction before it
 
 bool IsBinaryKind(int32_t kind) { return IsOperatorKind(kind) || kind == kNodeMax || kind == kNodeMin; }

@@ -26,9 +26,7 @@ const char* const kMsgMissingVariable = "Ich kann eine Variable nicht finden.\rV
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == ',' || c == '-'; }
 
-bool IsOperatorChar(char c) {
-  return c == '+' || c == '-' || c == '*' || c == '/' || c == ':' || c == '^';
-}
+bool IsOperatorChar(char c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == ':' || c == '^'; }
 
 int BracketDelta(char c) { return c == '(' ? 1 : (c == ')' ? -1 : 0); }
 
@@ -392,8 +390,7 @@ std::string TFormula::SimplifyText(const TFormulaNode* node) {
     case kNodeDivide:
       if (IsConstant(l, 0)) return "0";
       if (IsConstant(r)) {
-        if (r->Value == 0)
-          throw FormulaError("division by zero in the formula: a divisor is the constant 0");
+        if (r->Value == 0) throw FormulaError("division by zero in the formula: a divisor is the constant 0");
         std::string dividend = SimplifyText(l);
         return "(" + dividend + ")*(" + FoldText(1.0L / LD(r->Value)) + ")";
       }
@@ -406,8 +403,7 @@ std::string TFormula::SimplifyText(const TFormulaNode* node) {
         return l->Value < 0 ? "-10000" : FoldText(formula_math::PowerValue(l->Value, r->Value));
       return Joined("(", l, ")^(", r, ")");
     case kNodeMax:
-    case kNodeMin:
-      return Joined(FunctionKey(node->Kind), l, ";", r, ")");
+    case kNodeMin: return Joined(FunctionKey(node->Kind), l, ";", r, ")");
     default: break;
   }
   if (!IsFunctionKind(node->Kind)) return "";
@@ -434,7 +430,8 @@ std::string TFormula::ToText(const TFormulaNode* node) const {
   if (kind == kNodeConstant) return NumberText(node->Value);
   if (kind == kNodeVariable) return node->Variable->Name;
   if (IsOperatorKind(kind))
-    return "((" + ToText(node->Left.get()) + ")" + std::string(OperatorText(kind)) + "(" + ToText(node->Right.get()) + "))";
+    return "((" + ToText(node->Left.get()) + ")" + std::string(OperatorText(kind)) + "(" + ToText(node->Right.get()) +
+           "))";
   if (!IsFunctionKind(kind)) return "";
   const std::string key(FunctionKey(kind));
   if (kind == kNodeMax || kind == kNodeMin)

@@ -67,5 +67,4 @@ FormulaVerdict TestFormula(std::string_view text, IMessageSink& sink) {
   return FormulaVerdict::Success;
 }
 
-
 }  // namespace vantorel

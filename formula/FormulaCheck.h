@@ -24,5 +24,4 @@ enum class FormulaVerdict {
 // conversion error) and nothing else. Never throws a formula error.
 FormulaVerdict TestFormula(std::string_view text, IMessageSink& sink);
 
-
 }  // namespace vantorel

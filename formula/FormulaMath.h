@@ -107,14 +107,13 @@ constexpr long double kLnZeroSubstitute = -690.77552789821370520539743640530926L
 #if defined(__GNUC__)
 [[gnu::always_inline]]
 #endif
-inline double EvaluateOperation(int32_t kind, double l, double r, MathFault& fault) {
+inline double
+EvaluateOperation(int32_t kind, double l, double r, MathFault& fault) {
   using LD = long double;
   switch (kind) {
     case kNodeAdd: return static_cast<double>(LD(Limit(l, -1e300, 1e300)) + LD(Limit(r, -1e300, 1e300)));
-    case kNodeSubtract:
-      return static_cast<double>(LD(Limit(l, -1e300, 1e300)) - LD(Limit(r, -1e300, 1e300)));
-    case kNodeMultiply:
-      return static_cast<double>(LD(Limit(l, -1e150, 1e150)) * LD(Limit(r, -1e150, 1e150)));
+    case kNodeSubtract: return static_cast<double>(LD(Limit(l, -1e300, 1e300)) - LD(Limit(r, -1e300, 1e300)));
+    case kNodeMultiply: return static_cast<double>(LD(Limit(l, -1e150, 1e150)) * LD(Limit(r, -1e150, 1e150)));
     case kNodeDivide:
       if (r == 0) {
         r = 1e-100;

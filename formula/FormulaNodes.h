@@ -64,10 +64,10 @@ struct TFormulaVariable {
 
 struct TFormulaNode {
   int32_t Kind = kNodeUnfilled;
-  std::unique_ptr<TFormulaNode> Left;   // first operand, or the function's argument
-  std::unique_ptr<TFormulaNode> Right;  // second operand (operators, MAX, MIN)
+  std::unique_ptr<TFormulaNode> Left;    // first operand, or the function's argument
+  std::unique_ptr<TFormulaNode> Right;   // second operand (operators, MAX, MIN)
   TFormulaVariable* Variable = nullptr;  // variable nodes: the variable's record
-  double Value = 1.0;  // constant: the number; variable: its value when parsed
+  double Value = 1.0;                    // constant: the number; variable: its value when parsed
 };
 
 }  // namespace vantorel

@@ -13,7 +13,6 @@ std::string FormulaHelpText();
 
 // The parser text of fixed formula item (0 to 5) with the parameter texts W, V and U inserted
 // as typed; nothing for any other item.
-std::optional<std::string> FixedFormulaText(int item, const std::string& w, const std::string& v,
-                                            const std::string& u);
+std::optional<std::string> FixedFormulaText(int item, const std::string& w, const std::string& v, const std::string& u);
 
 }  // namespace vantorel

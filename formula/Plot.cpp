@@ -35,8 +35,7 @@ std::optional<std::string> RangeProblem(const PlotRange& r, const std::string& n
   if (!std::isfinite(r.From) || !std::isfinite(r.To) || !std::isfinite(r.To - r.From))
     return "The range of " + name + " from " + from + " to " + to + " is too large to be drawn.";
   if (r.From == r.To)
-    return "The range of " + name + " from " + from + " to " + to +
-           " is empty. Please choose two different values.";
+    return "The range of " + name + " from " + from + " to " + to + " is empty. Please choose two different values.";
   return std::nullopt;
 }
 

@@ -60,10 +60,10 @@ std::pair<double, double> PointAt(const PlotRange& xs, const PlotRange& ys, int 
 
 struct BifurcationSettings {
   int Width = 400, Height = 400;
-  int64_t Iterations = 500;      // N: N+1 transient steps, then N+1 plotted ones per column
-  PlotRange Parameter{0, 4};     // the running variable, column 0 to Width-1
-  PlotRange Start{0, 1};         // random start values of X
-  PlotRange Values{-4, 4};       // bottom and top of the picture
+  int64_t Iterations = 500;   // N: N+1 transient steps, then N+1 plotted ones per column
+  PlotRange Parameter{0, 4};  // the running variable, column 0 to Width-1
+  PlotRange Start{0, 1};      // random start values of X
+  PlotRange Values{-4, 4};    // bottom and top of the picture
 };
 
 // The bifurcation graph of a formula: for each column the running variable takes its value, X

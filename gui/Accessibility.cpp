@@ -74,7 +74,8 @@ QString CaptionBeside(const QWidget* w) {
     const int index = layout->indexOf(const_cast<QWidget*>(w));
     if (index < 0) continue;
     if (auto* form = qobject_cast<QFormLayout*>(layout)) {
-      if (auto* label = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(w)))) return Clean(label->text());
+      if (auto* label = qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(w))))
+        return Clean(label->text());
     } else if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
       int row, column, rowSpan, columnSpan;
       grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);

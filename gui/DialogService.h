@@ -17,9 +17,9 @@ namespace vantorel::gui {
 struct FileDialogRequest {
   enum Kind { Open, Save } kind = Open;
   QString title;
-  QString filter;            // "parameter - file (*.Par);;all files (*)"
-  QString defaultSuffix;     // "Par"
-  QString presetFileName;    // file name shown at first
+  QString filter;          // "parameter - file (*.Par);;all files (*)"
+  QString defaultSuffix;   // "Par"
+  QString presetFileName;  // file name shown at first
   bool confirmOverwrite = true;
 };
 

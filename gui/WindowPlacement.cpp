@@ -40,8 +40,8 @@ void PlaceWithinScreen(QWidget* window, QPoint framePosition, QSize clientSize) 
                        window->frameGeometry().bottom() - window->geometry().bottom());
   if (decorations.isNull()) {  // not framed yet: a title bar and thin borders
     const int border = 4;
-    decorations = QMargins(border, QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border,
-                           border);
+    decorations =
+        QMargins(border, QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border);
   }
   const QRect frame(framePosition, clientSize.grownBy(decorations));
   const QRect fitted = FitIntoArea(frame, screen->availableGeometry());

@@ -132,8 +132,8 @@ void TMDIChild::FormCreate() {
   ColorPage->SetExponentSource(
       [this]() -> const PixelDataFile* { return control_.Running() || control_.Busy() ? nullptr : &dataFile1_; });
 
-  PictureExport = new TPictureExport(this, [this]() -> const QImage& { return picture_; },
-                                     [this]() -> const TCalcParams& { return params_; });
+  PictureExport = new TPictureExport(
+      this, [this]() -> const QImage& { return picture_; }, [this]() -> const TCalcParams& { return params_; });
   PictureExport->Anchor = ToolButton3;
   PictureExport->FastTrig = [this] { return CheckBoxFastTrig->isChecked(); };
   connect(ToolButton3, &QToolButton::clicked, this, [this] { ToolButton3Click(); });
@@ -172,7 +172,8 @@ void TMDIChild::FillDemonstrationPreview() {
   constexpr double twoPi = 2 * std::numbers::pi;
   for (int i = 0; i < PreviewGrid::Columns; ++i)
     for (int j = 0; j < PreviewGrid::Rows; ++j)
-      preview_.At(i, j) = 2.0 * 2.0 * std::tan(twoPi * j / PreviewGrid::Rows) * std::sin(twoPi * i / PreviewGrid::Columns);
+      preview_.At(i, j) =
+          2.0 * 2.0 * std::tan(twoPi * j / PreviewGrid::Rows) * std::sin(twoPi * i / PreviewGrid::Columns);
 }
 
 void TMDIChild::ConnectChangeHandlers() {
@@ -386,10 +387,10 @@ bool TMDIChild::FormCloseQuery() {
   const bool suspended = RunComputing();  // the question and a save see a quiet data set
   if (suspended) thread_->Suspend();
   if (!changed_) return true;
-  const auto answer = DialogService::instance().message(
-      this, QMessageBox::Information, QString(),
-      Caption() + QStringLiteral("\n\nYou changed something.\nSave changes?"),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  const auto answer =
+      DialogService::instance().message(this, QMessageBox::Information, QString(),
+                                        Caption() + QStringLiteral("\n\nYou changed something.\nSave changes?"),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   bool allow = false;
   if (answer == QMessageBox::Yes) {
     SaveProject();

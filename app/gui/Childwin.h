@@ -148,13 +148,13 @@ class TMDIChild : public QWidget {
   QScrollArea* ScrollBox2 = nullptr;
   TRadioGroup* RadioGroup1 = nullptr;  // "Formeln"
   // --- "formula": the settings ---
-  QGroupBox* GroupBox2 = nullptr;  // "settings"
-  QLineEdit* Edit1 = nullptr;      // AB-sequence
-  QLineEdit* Edit2 = nullptr;      // start X
-  QSpinBox* SpinEdit1 = nullptr;   // iterations
-  QSpinBox* SpinEdit2 = nullptr;   // calm down
-  QCheckBox* CheckBox2 = nullptr;  // smart-iterate
-  QLineEdit* Edit11 = nullptr;     // error limit
+  QGroupBox* GroupBox2 = nullptr;    // "settings"
+  QLineEdit* Edit1 = nullptr;        // AB-sequence
+  QLineEdit* Edit2 = nullptr;        // start X
+  QSpinBox* SpinEdit1 = nullptr;     // iterations
+  QSpinBox* SpinEdit2 = nullptr;     // calm down
+  QCheckBox* CheckBox2 = nullptr;    // smart-iterate
+  QLineEdit* Edit11 = nullptr;       // error limit
   QLabel* IterationsUsed = nullptr;  // the counts a run will use, when rounding changes them
   // Fast maths: fixed formulas 2-6 with sine and cosine from a vector library, user formulas in
   // vector lanes in double precision; this window's setting for the runs it starts
@@ -162,15 +162,15 @@ class TMDIChild : public QWidget {
   QCheckBox* CheckBoxFastTrig = nullptr;
 
   // --- "coordinates" ---
-  QLineEdit* Edit3 = nullptr;  // centre X
-  QLineEdit* Edit4 = nullptr;  // centre Y
-  QLineEdit* Edit5 = nullptr;  // rotation in degrees
-  QLineEdit* Edit6 = nullptr;  // width
-  QLineEdit* Edit7 = nullptr;  // height
-  QSpinBox* SpinEdit3 = nullptr;   // picture width
-  QSpinBox* SpinEdit4 = nullptr;   // picture height
-  QCheckBox* CheckBox3 = nullptr;  // "adjust ratio"
-  QPushButton* Button11 = nullptr;  // "use settings"
+  QLineEdit* Edit3 = nullptr;          // centre X
+  QLineEdit* Edit4 = nullptr;          // centre Y
+  QLineEdit* Edit5 = nullptr;          // rotation in degrees
+  QLineEdit* Edit6 = nullptr;          // width
+  QLineEdit* Edit7 = nullptr;          // height
+  QSpinBox* SpinEdit3 = nullptr;       // picture width
+  QSpinBox* SpinEdit4 = nullptr;       // picture height
+  QCheckBox* CheckBox3 = nullptr;      // "adjust ratio"
+  QPushButton* Button11 = nullptr;     // "use settings"
   QLabel* CoordinatesError = nullptr;  // input errors of the ratio keeping
 
   // --- "colors" (owned by the colour list display) ---
@@ -190,20 +190,20 @@ class TMDIChild : public QWidget {
   QLabel* Image2 = nullptr;        // the preview
 
   // --- "calculation" ---
-  QToolButton* ToolButton7 = nullptr;   // initialise
-  QToolButton* ToolButton13 = nullptr;  // apply selected adjustments
-  QToolButton* ToolButton9 = nullptr;   // reset adjustments
-  QToolButton* ToolButton4 = nullptr;   // change coordinates
-  QToolButton* ToolButton14 = nullptr;  // continue iteration in selected area
-  QToolButton* ToolButton2 = nullptr;   // start / pause / continue / derive more
-  QToolButton* ToolButton10 = nullptr;  // stop
-  QToolButton* ToolButton3 = nullptr;   // save picture
-  QToolButton* ToolButton12 = nullptr;  // histogram
+  QToolButton* ToolButton7 = nullptr;    // initialise
+  QToolButton* ToolButton13 = nullptr;   // apply selected adjustments
+  QToolButton* ToolButton9 = nullptr;    // reset adjustments
+  QToolButton* ToolButton4 = nullptr;    // change coordinates
+  QToolButton* ToolButton14 = nullptr;   // continue iteration in selected area
+  QToolButton* ToolButton2 = nullptr;    // start / pause / continue / derive more
+  QToolButton* ToolButton10 = nullptr;   // stop
+  QToolButton* ToolButton3 = nullptr;    // save picture
+  QToolButton* ToolButton12 = nullptr;   // histogram
   QProgressBar* ProgressBar1 = nullptr;  // 0-10000
   QStatusBar* StatusBar1 = nullptr;
   QTimer* Timer1 = nullptr;  // 2000 ms
   QScrollArea* ScrollBox1 = nullptr;
-  QLabel* Image1 = nullptr;  // the picture
+  QLabel* Image1 = nullptr;   // the picture
   QWidget* Shape3 = nullptr;  // the selection rectangle
 
   // --- formula tools and region selection (ChildwinTools.cpp) ---
@@ -310,9 +310,8 @@ class TMDIChild : public QWidget {
   void ReportIoError(const std::exception& e);
   // --- the inputs of the pages (ChildwinInput.cpp) ---
   void ConnectInputHandlers();
-  void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
-                 const QLineEdit* denominator, const QString& numeratorName,
-                 const QString& denominatorName);
+  void KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator, const QLineEdit* denominator,
+                 const QString& numeratorName, const QString& denominatorName);
   // After an edit of a picture size or the region has finished: a size not yet agreed to is
   // judged (AcceptPictureSize); declined or refused, both sizes go back to the last one taken.
   void PictureSizeEdited();

@@ -62,12 +62,19 @@ void TMDIChild::ApplyControl() {
   if (!OKBottomDlg1) return;  // still being built
   const CalcView v = control_.View();
   using C = CalcControl;
-  const std::pair<QWidget*, C> controls[] = {
-      {ToolButton7, C::ToolButton7},   {ToolButton13, C::ToolButton13}, {ToolButton9, C::ToolButton9},
-      {ToolButton4, C::ToolButton4},   {ToolButton14, C::ToolButton14}, {ToolButton2, C::ToolButton2},
-      {ToolButton10, C::ToolButton10}, {ToolButton3, C::ToolButton3},   {ToolButton12, C::ToolButton12},
-      {Button6, C::Button6},           {OKBottomDlg1->CheckBox1, C::Iterations},
-      {OKBottomDlg1->CheckBox2, C::SmartIterLimit}, {OKBottomDlg1->CheckBox3, C::ColorTransition}};
+  const std::pair<QWidget*, C> controls[] = {{ToolButton7, C::ToolButton7},
+                                             {ToolButton13, C::ToolButton13},
+                                             {ToolButton9, C::ToolButton9},
+                                             {ToolButton4, C::ToolButton4},
+                                             {ToolButton14, C::ToolButton14},
+                                             {ToolButton2, C::ToolButton2},
+                                             {ToolButton10, C::ToolButton10},
+                                             {ToolButton3, C::ToolButton3},
+                                             {ToolButton12, C::ToolButton12},
+                                             {Button6, C::Button6},
+                                             {OKBottomDlg1->CheckBox1, C::Iterations},
+                                             {OKBottomDlg1->CheckBox2, C::SmartIterLimit},
+                                             {OKBottomDlg1->CheckBox3, C::ColorTransition}};
   for (const auto& [widget, control] : controls) widget->setEnabled(v[control]);
   SetToolButton2Image(v.Image);
   const QString hint = QString::fromStdString(v.Hint);
@@ -198,7 +205,8 @@ bool TMDIChild::LaunchRun(const PictureRegion* region) {
     dataFile1_.Rewind();
     dataFile2_.Rewind();
   } catch (const std::exception& e) {
-    DialogService::instance().error(this, QStringLiteral("The calculation cannot start:\n") + QString::fromLocal8Bit(e.what()));
+    DialogService::instance().error(
+        this, QStringLiteral("The calculation cannot start:\n") + QString::fromLocal8Bit(e.what()));
     return false;
   }
   bool ok = false;
@@ -346,8 +354,7 @@ void TMDIChild::Image1MouseUp(QPoint at) {
   mouseMode_ = MouseMode::None;
   Image1->setCursor(Qt::ForbiddenCursor);
   StatusBar1->clearMessage();
-  const auto region =
-      SelectedRegion(dragStart_.x(), dragStart_.y(), at.x(), at.y(), bitmap_.Width, bitmap_.Height);
+  const auto region = SelectedRegion(dragStart_.x(), dragStart_.y(), at.x(), at.y(), bitmap_.Width, bitmap_.Height);
   if (!region) {
     ReleaseArea();
     ApplyControl();
@@ -395,7 +402,8 @@ void TMDIChild::ToolButton13Click() {
     limit = TextToFloat(Edit11->text().toStdString());
     if (!limit) {
       DialogService::instance().error(
-          this, QStringLiteral("Please correct the settings first.\n\nerror limit: \"%1\" is not a number.").arg(Edit11->text()));
+          this, QStringLiteral("Please correct the settings first.\n\nerror limit: \"%1\" is not a number.")
+                    .arg(Edit11->text()));
       return;
     }
   }
@@ -428,7 +436,7 @@ void TMDIChild::Button6Click() {
   }
   if (bitmap_.Width != params_.PictureWidth || bitmap_.Height != params_.PictureHeight) return;  // no picture yet
   if (!control_.SetBusy(true)) return;  // already recolouring or saving
-  struct Idle {  // the buttons come back on every way out
+  struct Idle {                         // the buttons come back on every way out
     TMDIChild* w;
     ~Idle() {
       w->control_.SetBusy(false);

@@ -36,9 +36,8 @@ void TMDIChild::ConnectInputHandlers() {
   connect(Edit1, &QLineEdit::textChanged, this, [this] { ShowIterationsUsed(); });
 }
 
-void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator,
-                          const QLineEdit* denominator, const QString& numeratorName,
-                          const QString& denominatorName) {
+void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* numerator, const QLineEdit* denominator,
+                          const QString& numeratorName, const QString& denominatorName) {
   if (applying_ || !CheckBox3->isChecked()) {
     CoordinatesError->hide();
     return;
@@ -89,9 +88,8 @@ void TMDIChild::PictureSizeEdited() {
   SpinEdit3->setValue(takenSize_.width());
   SpinEdit4->setValue(takenSize_.height());
   --ratioDepth_;
-  CoordinatesError->setText(QStringLiteral("The picture size was left at %1 x %2 pixels.")
-                                .arg(takenSize_.width())
-                                .arg(takenSize_.height()));
+  CoordinatesError->setText(
+      QStringLiteral("The picture size was left at %1 x %2 pixels.").arg(takenSize_.width()).arg(takenSize_.height()));
   CoordinatesError->show();
 }
 

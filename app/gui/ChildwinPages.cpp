@@ -108,9 +108,7 @@ QIcon ToolIcon(Glyph glyph) {
       p.setPen(QPen(dark, 1.5, Qt::DashLine));
       p.drawRect(3, 4, 14, 12);
       break;
-    case Glyph::Start:
-      triangle(5, 11);
-      break;
+    case Glyph::Start: triangle(5, 11); break;
     case Glyph::Pause:
       p.fillRect(5, 3, 4, 14, blue);
       p.fillRect(11, 3, 4, 14, blue);
@@ -119,9 +117,7 @@ QIcon ToolIcon(Glyph glyph) {
       p.fillRect(3, 3, 3, 14, blue);
       triangle(8, 10);
       break;
-    case Glyph::Stop:
-      p.fillRect(4, 4, 12, 12, red);
-      break;
+    case Glyph::Stop: p.fillRect(4, 4, 12, 12, red); break;
     case Glyph::Save:
       p.setPen(dark);
       p.setBrush(QColor(90, 120, 200));
@@ -205,12 +201,12 @@ QWidget* TMDIChild::BuildFormulaPage() {
   fixed->addWidget(new QLabel(QStringLiteral("U="), GroupBox5), 3, 0);
   fixed->addWidget(Edit10, 3, 1);
   fixed->setColumnStretch(1, 1);
-  RadioGroup1 = new TRadioGroup(QStringLiteral("Formeln"),
-                                {QStringLiteral("1) F=AB*X*(1-X)"), QStringLiteral("2) F=W*sqr(sin(X+AB))"),
-                                 QStringLiteral("3) F=AB*X*|1-x| {x>0,5}; F=AB*X*(1-X)+U*(AB-2)/4 {x<0,5}"),
-                                 QStringLiteral("4) F=W*sin²(x+AB) {x mod Pi>Pi/2}; F=W*sin²(x+AB)+U*AB {sonst}"),
-                                 QStringLiteral("5) F=AB*(W*sin(X+AB)+V*cos(X+BA))"),
-                                 QStringLiteral("6) F=W*AB*(cos(X-AB))+V*BA*X")});
+  RadioGroup1 = new TRadioGroup(
+      QStringLiteral("Formeln"),
+      {QStringLiteral("1) F=AB*X*(1-X)"), QStringLiteral("2) F=W*sqr(sin(X+AB))"),
+       QStringLiteral("3) F=AB*X*|1-x| {x>0,5}; F=AB*X*(1-X)+U*(AB-2)/4 {x<0,5}"),
+       QStringLiteral("4) F=W*sin²(x+AB) {x mod Pi>Pi/2}; F=W*sin²(x+AB)+U*AB {sonst}"),
+       QStringLiteral("5) F=AB*(W*sin(X+AB)+V*cos(X+BA))"), QStringLiteral("6) F=W*AB*(cos(X-AB))+V*BA*X")});
   RadioGroup1->SetItemIndex(1);
   ScrollBox2 = new QScrollArea(GroupBox5);
   ScrollBox2->setWidget(RadioGroup1);
@@ -243,10 +239,10 @@ QWidget* TMDIChild::BuildFormulaPage() {
   IterationsUsed->hide();
   settings->addRow(IterationsUsed);
   CheckBoxFastTrig = new QCheckBox(QStringLiteral("fast maths"), GroupBox2);
-  CheckBoxFastTrig->setToolTip(QStringLiteral(
-      "fixed formulas 2-6: sine and cosine from a vector library; user formulas: computed in vector "
-      "lanes in double precision; several times faster. Stable pixels keep their exponents, chaotic "
-      "orbits differ slightly (not stored in the project; a run keeps the setting it started with)"));
+  CheckBoxFastTrig->setToolTip(
+      QStringLiteral("fixed formulas 2-6: sine and cosine from a vector library; user formulas: computed in vector "
+                     "lanes in double precision; several times faster. Stable pixels keep their exponents, chaotic "
+                     "orbits differ slightly (not stored in the project; a run keeps the setting it started with)"));
   settings->addRow(CheckBoxFastTrig);
   column->addWidget(GroupBox2);
   column->addStretch(1);
@@ -349,8 +345,8 @@ QWidget* TMDIChild::BuildCalculationPage() {
   Timer1->setInterval(2000);
 
   // At creation only "initialize" is available.
-  for (QToolButton* b : {ToolButton13, ToolButton9, ToolButton4, ToolButton14, ToolButton2, ToolButton10,
-                         ToolButton3, ToolButton12})
+  for (QToolButton* b :
+       {ToolButton13, ToolButton9, ToolButton4, ToolButton14, ToolButton2, ToolButton10, ToolButton3, ToolButton12})
     b->setEnabled(false);
   return page;
 }

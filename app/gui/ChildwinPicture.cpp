@@ -129,7 +129,6 @@ std::optional<QString> TMDIChild::ComputableProblem(const TCalcParams& p) const 
   return std::nullopt;
 }
 
-
 bool TMDIChild::HoldsData() const {
   if (control_.Live()) return true;
   try {
@@ -148,7 +147,8 @@ uint64_t TMDIChild::ScreenPixels() const {
 bool TMDIChild::AcceptPictureSize(const TCalcParams& p) {
   const QSize size(p.PictureWidth, p.PictureHeight);
   if (size == agreedSize_) return true;
-  const MachineRoom room = RoomProbe ? RoomProbe() : ProbeMachineRoom(QFile::encodeName(QFileInfo(tempBase_).absolutePath()).toStdString());
+  const MachineRoom room =
+      RoomProbe ? RoomProbe() : ProbeMachineRoom(QFile::encodeName(QFileInfo(tempBase_).absolutePath()).toStdString());
   const bool fast = CheckBoxFastTrig->isChecked();
   const SizeJudgement judged =
       JudgePictureSize(p.PictureWidth, p.PictureHeight, ScreenPixels(), room, [&p, fast]() -> std::optional<double> {
@@ -159,13 +159,9 @@ bool TMDIChild::AcceptPictureSize(const TCalcParams& p) {
         }
       });
   switch (judged.Verdict) {
-    case SizeVerdict::Take:
-      return true;
-    case SizeVerdict::Refuse:
-      DialogService::instance().error(this, QString::fromStdString(judged.Text));
-      return false;
-    case SizeVerdict::Ask:
-      break;
+    case SizeVerdict::Take: return true;
+    case SizeVerdict::Refuse: DialogService::instance().error(this, QString::fromStdString(judged.Text)); return false;
+    case SizeVerdict::Ask: break;
   }
   if (DialogService::instance().question(this, QString::fromStdString(judged.Text), QMessageBox::Yes | QMessageBox::No,
                                          QMessageBox::Warning) != QMessageBox::Yes)

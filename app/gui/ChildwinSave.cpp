@@ -46,8 +46,8 @@ void TMDIChild::SaveParameters() {
   try {
     SaveParameterFile(LocalPath(*path), pages);
   } catch (const std::exception& e) {
-    DialogService::instance().error(
-        this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
+    DialogService::instance().error(this, QStringLiteral("The parameters could not be saved to \"%1\":\n%2")
+                                              .arg(*path, QString::fromLocal8Bit(e.what())));
     return;
   }
   // The caption follows the file only once it has been written.
@@ -120,7 +120,8 @@ void TMDIChild::SaveProject() {
     progress.close();
     saved_ = false;
     DialogService::instance().error(
-        this, QStringLiteral("The project could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
+        this,
+        QStringLiteral("The project could not be saved to \"%1\":\n%2").arg(*path, QString::fromLocal8Bit(e.what())));
     return;
   }
   mainBar.setValue(0);
@@ -130,14 +131,16 @@ void TMDIChild::SaveProject() {
   progress.close();
   QStringList notes;
   if (records1 != records2)
-    notes << QStringLiteral("The data files differed in length (%1 and %2 pixels): the project holds the first %3 "
-                            "pixels; the others are computed again when it continues.")
+    notes << QStringLiteral(
+                 "The data files differed in length (%1 and %2 pixels): the project holds the first %3 "
+                 "pixels; the others are computed again when it continues.")
                  .arg(records1)
                  .arg(records2)
                  .arg(saved);
   if (leftOut)
-    notes << QStringLiteral("Saved with the settings the picture was computed with; the changed settings are not "
-                            "applied yet and were not saved.");
+    notes << QStringLiteral(
+        "Saved with the settings the picture was computed with; the changed settings are not "
+        "applied yet and were not saved.");
   if (!notes.isEmpty()) StatusBar1->showMessage(notes.join(QLatin1Char(' ')));
 }
 

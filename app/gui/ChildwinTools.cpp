@@ -40,8 +40,8 @@ void TMDIChild::Button2Click() { ShowFormulaHelp(this); }
 void TMDIChild::Button7Click() { TForm2::Instance().ShowFor(Memo1); }
 
 void TMDIChild::Button12Click() {
-  const auto text = FixedFormulaText(RadioGroup1->ItemIndex(), Edit8->text().toStdString(),
-                                     Edit9->text().toStdString(), Edit10->text().toStdString());
+  const auto text = FixedFormulaText(RadioGroup1->ItemIndex(), Edit8->text().toStdString(), Edit9->text().toStdString(),
+                                     Edit10->text().toStdString());
   if (text) Memo1->setPlainText(QString::fromStdString(*text));
 }
 
@@ -76,7 +76,8 @@ void TMDIChild::ToolButton4Click() {
   const AcceptedRegion& chosen = *choice.Accepted;
   if (QImage(chosen.Width, chosen.Height, QImage::Format_RGB888).isNull()) {
     DialogService::instance().error(
-        this, QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(chosen.Width).arg(chosen.Height));
+        this,
+        QStringLiteral("A picture of %1 x %2 pixels does not fit into memory.").arg(chosen.Width).arg(chosen.Height));
     return;
   }
   // The preview keeps its own copy of the old picture (its pixels' byte order is kept as it is).
@@ -90,7 +91,7 @@ void TMDIChild::ToolButton4Click() {
   for (int i = 0; i < 5; ++i) oldTexts[i] = edits[i]->text();
   const int oldWidth = SpinEdit3->value(), oldHeight = SpinEdit4->value();
   const TCalcParams oldParams = params_;
-  auto show = [&](const QString (&texts)[5], int width, int height) {
+  auto show = [&](const QString(&texts)[5], int width, int height) {
     applying_ = true;  // no ratio keeping in between
     for (int i = 0; i < 5; ++i) edits[i]->setText(texts[i]);
     SpinEdit3->setValue(width);

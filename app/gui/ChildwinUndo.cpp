@@ -41,9 +41,10 @@ void TMDIChild::SetupUndo() {
       [this](const PageFields& values) {
         applying_ = true;  // the values as they were, without ratio keeping in between
         const auto text = [&values](const char* name) { return QString::fromStdString(values.at(name)); };
-        const std::pair<const char*, QLineEdit*> edits[] = {
-            {"Edit1", Edit1}, {"Edit2", Edit2}, {"Edit3", Edit3}, {"Edit4", Edit4},   {"Edit5", Edit5},  {"Edit6", Edit6},
-            {"Edit7", Edit7}, {"Edit8", Edit8}, {"Edit9", Edit9}, {"Edit10", Edit10}, {"Edit11", Edit11}};
+        const std::pair<const char*, QLineEdit*> edits[] = {{"Edit1", Edit1},   {"Edit2", Edit2},  {"Edit3", Edit3},
+                                                            {"Edit4", Edit4},   {"Edit5", Edit5},  {"Edit6", Edit6},
+                                                            {"Edit7", Edit7},   {"Edit8", Edit8},  {"Edit9", Edit9},
+                                                            {"Edit10", Edit10}, {"Edit11", Edit11}};
         for (const auto& [name, edit] : edits)
           if (values.count(name)) edit->setText(text(name));
         if (values.count("Memo1")) Memo1->setPlainText(text("Memo1"));
@@ -69,9 +70,13 @@ void TMDIChild::ActivateUndo() {
   if (QUndoGroup* group = host_.UndoGroup()) group->setActiveStack(UndoStack1);
 }
 
-void TMDIChild::UndoClick() { TakeStep(*UndoStack1, true, [this](const QUndoCommand& s, bool u) { return MayTakeStep(s, u); }); }
+void TMDIChild::UndoClick() {
+  TakeStep(*UndoStack1, true, [this](const QUndoCommand& s, bool u) { return MayTakeStep(s, u); });
+}
 
-void TMDIChild::RedoClick() { TakeStep(*UndoStack1, false, [this](const QUndoCommand& s, bool u) { return MayTakeStep(s, u); }); }
+void TMDIChild::RedoClick() {
+  TakeStep(*UndoStack1, false, [this](const QUndoCommand& s, bool u) { return MayTakeStep(s, u); });
+}
 
 bool TMDIChild::MayTakeStep(const QUndoCommand& step, bool undo) {
   std::vector<std::string> fields{kColours};

@@ -43,8 +43,7 @@ class ColourFileDrop : public QObject {
             colours_, [colours = colours_, file] { colours->LoadColourFile(file); }, Qt::QueuedConnection);
         return true;
       }
-      default:
-        return QObject::eventFilter(watched, event);
+      default: return QObject::eventFilter(watched, event);
     }
   }
 

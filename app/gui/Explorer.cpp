@@ -68,12 +68,12 @@ TExplorer::TExplorer(TMainForm& host, TMDIChild* project, const TCalcParams& par
   SupersampleBox->setObjectName(QStringLiteral("SupersampleBox"));
   SupersampleBox->setAccessibleName(SupersampleBox->text());
   SupersampleBox->setChecked(true);
-  UseRegionButton = MakeButton(this, QStringLiteral("use this region"), QStringLiteral("use this region"), "UseRegionButton");
+  UseRegionButton =
+      MakeButton(this, QStringLiteral("use this region"), QStringLiteral("use this region"), "UseRegionButton");
   UseRegionButton->setEnabled(project_ != nullptr);
-  if (project_)
-    connect(project_, &QObject::destroyed, UseRegionButton, [this] { UseRegionButton->setEnabled(false); });
-  NewProjectButton =
-      MakeButton(this, QStringLiteral("open as new project"), QStringLiteral("open as new project"), "NewProjectButton");
+  if (project_) connect(project_, &QObject::destroyed, UseRegionButton, [this] { UseRegionButton->setEnabled(false); });
+  NewProjectButton = MakeButton(this, QStringLiteral("open as new project"), QStringLiteral("open as new project"),
+                                "NewProjectButton");
   for (QWidget* w : std::initializer_list<QWidget*>{BackButton, ForwardButton, RecentButton, HomeButton, ZoomInButton,
                                                     ZoomOutButton, SupersampleBox, UseRegionButton, NewProjectButton})
     bar->addWidget(w);
@@ -154,16 +154,17 @@ void TExplorer::PassArrived(std::shared_ptr<const ExplorerPass> pass) {
   }
   // The image shares the pass's pixels.
   auto* keep = new std::shared_ptr<const ExplorerPass>(pass);
-  QImage image(reinterpret_cast<const uchar*>(pass->Pixels.data()), pass->Width, pass->Height, pass->Width * 4,
-               QImage::Format_RGB32, [](void* p) { delete static_cast<std::shared_ptr<const ExplorerPass>*>(p); }, keep);
+  QImage image(
+      reinterpret_cast<const uchar*>(pass->Pixels.data()), pass->Width, pass->Height, pass->Width * 4,
+      QImage::Format_RGB32, [](void* p) { delete static_cast<std::shared_ptr<const ExplorerPass>*>(p); }, keep);
   image_ = std::move(image);
   imageView_ = ShownView();
   shown_ = std::move(pass);
   if (shown_->Last) {
     computingStep_ = -1;
   } else {
-    const int index = int(std::find(std::begin(kExplorerSteps), std::end(kExplorerSteps), shown_->Step) -
-                          std::begin(kExplorerSteps));
+    const int index =
+        int(std::find(std::begin(kExplorerSteps), std::end(kExplorerSteps), shown_->Step) - std::begin(kExplorerSteps));
     computingStep_ = index + 1 < int(std::size(kExplorerSteps)) ? kExplorerSteps[index + 1] : kSupersampleStep;
   }
   Canvas->repaint();
@@ -283,11 +284,13 @@ bool TExplorer::UseThisRegion() {
     DialogService::instance().error(this, QString::fromStdString(choice.Problem));
     return false;
   }
-  const bool computed = child->PictureInitialised() &&
-                        (old.State != StateInitialised || old.ProgressRow > 0 || old.ProgressColumn > 0);
-  if (computed && DialogService::instance().question(
-                      this, QStringLiteral("The computed data of \"%1\" will be lost. Use this region?")
-                                .arg(child->windowTitle())) != QMessageBox::Yes)
+  const bool computed =
+      child->PictureInitialised() && (old.State != StateInitialised || old.ProgressRow > 0 || old.ProgressColumn > 0);
+  if (computed &&
+      DialogService::instance().question(
+          this,
+          QStringLiteral("The computed data of \"%1\" will be lost. Use this region?").arg(child->windowTitle())) !=
+          QMessageBox::Yes)
     return false;
   // The region goes into the coordinates page and is taken back when the initialisation is
   // refused, as a region chosen in the region dialog.
@@ -296,7 +299,7 @@ bool TExplorer::UseThisRegion() {
   for (int i = 0; i < 5; ++i) oldTexts[i] = edits[i]->text();
   const int oldWidth = child->SpinEdit3->value(), oldHeight = child->SpinEdit4->value();
   const bool oldAdjust = child->CheckBox3->isChecked();
-  auto show = [&](const QString (&texts)[5], int width, int height, bool adjust) {
+  auto show = [&](const QString(&texts)[5], int width, int height, bool adjust) {
     child->CheckBox3->setChecked(false);  // no ratio keeping in between
     for (int i = 0; i < 5; ++i) edits[i]->setText(texts[i]);
     child->SpinEdit3->setValue(width);
@@ -360,11 +363,12 @@ TExplorer* OpenExplorer(TMainForm& host, TMDIChild* project) {
   try {
     explorer = new TExplorer(host, project, params, fast);
   } catch (const std::exception& e) {
-    DialogService::instance().error(&host, QStringLiteral("This project cannot be explored:\n") +
-                                               QString::fromLocal8Bit(e.what()));
+    DialogService::instance().error(
+        &host, QStringLiteral("This project cannot be explored:\n") + QString::fromLocal8Bit(e.what()));
     return nullptr;
   }
-  explorer->setWindowTitle(QStringLiteral("explorer: ") + (project ? project->windowTitle() : QStringLiteral("new project")));
+  explorer->setWindowTitle(QStringLiteral("explorer: ") +
+                           (project ? project->windowTitle() : QStringLiteral("new project")));
   QMdiSubWindow* window = host.WorkSpace()->addSubWindow(explorer);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->resize(640, 560);

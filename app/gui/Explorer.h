@@ -70,14 +70,14 @@ class TExplorer : public QWidget {
   std::function<void(const ExplorerPass&)> PassShown;
 
   // --- controls ---
-  QToolButton* BackButton = nullptr;     // "back"
-  QToolButton* ForwardButton = nullptr;  // "forward"
-  QToolButton* RecentButton = nullptr;   // "recent views"
-  QToolButton* HomeButton = nullptr;     // "home"
-  QToolButton* ZoomInButton = nullptr;   // "zoom in"
-  QToolButton* ZoomOutButton = nullptr;  // "zoom out"
-  QCheckBox* SupersampleBox = nullptr;   // "supersample when still"
-  QToolButton* UseRegionButton = nullptr;  // "use this region"
+  QToolButton* BackButton = nullptr;        // "back"
+  QToolButton* ForwardButton = nullptr;     // "forward"
+  QToolButton* RecentButton = nullptr;      // "recent views"
+  QToolButton* HomeButton = nullptr;        // "home"
+  QToolButton* ZoomInButton = nullptr;      // "zoom in"
+  QToolButton* ZoomOutButton = nullptr;     // "zoom out"
+  QCheckBox* SupersampleBox = nullptr;      // "supersample when still"
+  QToolButton* UseRegionButton = nullptr;   // "use this region"
   QToolButton* NewProjectButton = nullptr;  // "open as new project"
   TExplorerCanvas* Canvas = nullptr;
   QLabel* CursorLabel = nullptr;  // A, B and the exponent under the cursor
@@ -106,8 +106,8 @@ class TExplorer : public QWidget {
   uint64_t expected_ = 0;
   int computingStep_ = -1;  // the pass being computed, -1: none
   std::shared_ptr<const ExplorerPass> shown_;
-  QImage image_;             // the picture of shown_
-  ExplorerView imageView_;   // the view shown_ was computed for
+  QImage image_;            // the picture of shown_
+  ExplorerView imageView_;  // the view shown_ was computed for
   int64_t dropped_ = 0;
   QMenu* recentMenu_ = nullptr;
   std::optional<PixelPoint> cursor_;

@@ -131,30 +131,14 @@ void TExplorerCanvas::keyPressEvent(QKeyEvent* event) {
   }
   switch (event->key()) {
     case Qt::Key_Plus:
-    case Qt::Key_Equal:
-      explorer_.ZoomAt(centre, kNotchZoom);
-      break;
-    case Qt::Key_Minus:
-      explorer_.ZoomAt(centre, 1 / kNotchZoom);
-      break;
-    case Qt::Key_Left:
-      explorer_.PanBy(stepX, 0, true);
-      break;
-    case Qt::Key_Right:
-      explorer_.PanBy(-stepX, 0, true);
-      break;
-    case Qt::Key_Up:
-      explorer_.PanBy(0, stepY, true);
-      break;
-    case Qt::Key_Down:
-      explorer_.PanBy(0, -stepY, true);
-      break;
-    case Qt::Key_Home:
-      explorer_.GoHome();
-      break;
-    default:
-      QWidget::keyPressEvent(event);
-      return;
+    case Qt::Key_Equal: explorer_.ZoomAt(centre, kNotchZoom); break;
+    case Qt::Key_Minus: explorer_.ZoomAt(centre, 1 / kNotchZoom); break;
+    case Qt::Key_Left: explorer_.PanBy(stepX, 0, true); break;
+    case Qt::Key_Right: explorer_.PanBy(-stepX, 0, true); break;
+    case Qt::Key_Up: explorer_.PanBy(0, stepY, true); break;
+    case Qt::Key_Down: explorer_.PanBy(0, -stepY, true); break;
+    case Qt::Key_Home: explorer_.GoHome(); break;
+    default: QWidget::keyPressEvent(event); return;
   }
   event->accept();
 }

@@ -43,14 +43,15 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   SearchEdit->setPlaceholderText(QStringLiteral("search"));
   SearchEdit->setAccessibleName(QStringLiteral("search"));
   SearchEdit->setToolTip(QStringLiteral("a word to find in the help; Enter finds the next place"));
-  FindButton = Button(this, "FindButton", QStringLiteral("find next"), QStringLiteral("find the next place of the word"));
+  FindButton =
+      Button(this, "FindButton", QStringLiteral("find next"), QStringLiteral("find the next place of the word"));
   SearchResult = new QLabel(this);
   SearchResult->setObjectName("SearchResult");
   SearchResult->setAccessibleName(QStringLiteral("search result"));
   BrowserButton = Button(this, "BrowserButton", QStringLiteral("open in browser"),
                          QStringLiteral("show this page in the web browser"));
-  for (QWidget* w : std::initializer_list<QWidget*>{BackButton, ForwardButton, HomeButton, SearchEdit, FindButton,
-                                                    SearchResult})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{BackButton, ForwardButton, HomeButton, SearchEdit, FindButton, SearchResult})
     bar->addWidget(w);
   bar->addStretch(1);
   bar->addWidget(BrowserButton);
@@ -114,8 +115,8 @@ bool THelpWindow::FindNext() {
 void THelpWindow::OpenInBrowser() {
   const QUrl url = Browser->source();
   if (!UrlOpener || !UrlOpener(url))
-    SearchResult->setText(QStringLiteral("no web browser: the page is %1")
-                              .arg(QDir::toNativeSeparators(url.toLocalFile())));
+    SearchResult->setText(
+        QStringLiteral("no web browser: the page is %1").arg(QDir::toNativeSeparators(url.toLocalFile())));
 }
 
 }  // namespace vantorel::gui

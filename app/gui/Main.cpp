@@ -53,8 +53,7 @@ std::vector<QRect> TileRects(int n, const QRect& area, TileDirection direction) 
 
 QString FindHelpDocument(const QString& appDir) {
   const QString document = "help/index.html";
-  QStringList candidates = {appDir + "/../share/vantorel/" + document,
-                            appDir + "/../share/doc/vantorel/" + document};
+  QStringList candidates = {appDir + "/../share/vantorel/" + document, appDir + "/../share/doc/vantorel/" + document};
   // Run from a build folder inside the source tree: the document of the source tree.
   QDir dir(appDir);
   for (int level = 0; level < 4 && dir.cdUp(); ++level) candidates << dir.filePath("docs/" + document);
@@ -111,8 +110,7 @@ TMainForm::~TMainForm() {
 // ---------------------------------------------------------------------------------------
 // Building the frame
 
-QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& hint,
-                              void (TMainForm::*handler)()) {
+QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& hint, void (TMainForm::*handler)()) {
   QAction* action = menu->addAction(text);
   action->setStatusTip(hint);
   if (handler) connect(action, &QAction::triggered, this, handler);
@@ -218,7 +216,8 @@ void TMainForm::BuildToolBar() {
   connect(ToolButton10, &QToolButton::clicked, this, [this] { TileWindows(TileDirection::Horizontal); });
   ToolButton11 = AddToolButton("ToolButton11", "tile-vertical", "arrange vertical", nullptr);
   connect(ToolButton11, &QToolButton::clicked, this, [this] { TileWindows(TileDirection::Vertical); });
-  ToolButtonExplore = AddToolButton("ToolButtonExplore", "explore", "explore the region live", &TMainForm::Explore1Execute);
+  ToolButtonExplore =
+      AddToolButton("ToolButtonExplore", "explore", "explore the region live", &TMainForm::Explore1Execute);
   ToolButtonExplore->setText("explore");
   ToolButtonExplore->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ToolBar1->addSeparator();
@@ -367,8 +366,9 @@ void TMainForm::ToolButton5Click() {
   const QString path = HelpDocumentPath();
   if (path.isEmpty()) {
     DialogService::instance().error(
-        this, "The help document was not found.\n\nIt is installed with the program as "
-              "share/vantorel/help/index.html and is part of the source tree as docs/help/index.html.");
+        this,
+        "The help document was not found.\n\nIt is installed with the program as "
+        "share/vantorel/help/index.html and is part of the source tree as docs/help/index.html.");
     return;
   }
   if (!help_) {
@@ -454,8 +454,9 @@ FileDialogRequest OpenRequest(const QString& title, const QString& filter, const
 }  // namespace
 
 FileDialogRequest TMainForm::OpenDialog() {
-  return OpenRequest("load parameter file",
-                     "parameter files (*.Par);;project files (*.LPr);;pictures with parameters (*.png);;show all files (*)", "Par");
+  return OpenRequest(
+      "load parameter file",
+      "parameter files (*.Par);;project files (*.LPr);;pictures with parameters (*.png);;show all files (*)", "Par");
 }
 
 FileDialogRequest TMainForm::OpenDialog1() {

@@ -82,8 +82,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void ToolButton2Click();
   void Parameter1Click();  // load a parameter file into a new project window
   // Loading files into new project windows, and recovery (app/gui/MainProjects.cpp).
-  void Daten1Click();        // load a project file into a new project window
-  void ToolButton6Click();   // recover a project file from left-over temporary files
+  void Daten1Click();       // load a project file into a new project window
+  void ToolButton6Click();  // recover a project file from left-over temporary files
   // Each creates a project window named after the file and fills that window (never the
   // project active at the end); a file that cannot be used leaves no window behind, says why
   // and gives nullptr. They return the window. A PNG picture written by the program opens as
@@ -131,30 +131,30 @@ class TMainForm : public QMainWindow, public IProjectHost {
 
   // --- controls ---
   QToolBar* ToolBar1 = nullptr;
-  QToolButton* ToolButton9 = nullptr;   // create new project
-  QToolButton* ToolButton1 = nullptr;   // open file
-  QToolButton* ToolButton6 = nullptr;   // recover data from temp-files
-  QToolButton* ToolButton2 = nullptr;   // save file
+  QToolButton* ToolButton9 = nullptr;    // create new project
+  QToolButton* ToolButton1 = nullptr;    // open file
+  QToolButton* ToolButton6 = nullptr;    // recover data from temp-files
+  QToolButton* ToolButton2 = nullptr;    // save file
   QProgressBar* ProgressBar1 = nullptr;  // 0-100, project saving
-  QToolButton* ToolButton8 = nullptr;   // overlapping
-  QToolButton* ToolButton10 = nullptr;  // arrange horizontal
-  QToolButton* ToolButton11 = nullptr;  // arrange vertical
-  QToolButton* ToolButton5 = nullptr;   // HELP !!!
-  QMenu* File1 = nullptr;     // "&file"
-  QMenu* Edit1 = nullptr;     // "&edit": undo and redo of the active project window
-  QAction* Undo1 = nullptr;   // "&Undo <step>", Ctrl+Z
-  QAction* Redo1 = nullptr;   // "&Redo <step>", Ctrl+Shift+Z
-  QMenu* Window1 = nullptr;   // "&windows"
-  QMenu* Help1 = nullptr;     // "&help"
-  QMenu* PopupMenu1 = nullptr;  // open: "parameter", "data (project file)"
-  QMenu* PopupMenu2 = nullptr;  // save: "parameter", "data (project file)"
+  QToolButton* ToolButton8 = nullptr;    // overlapping
+  QToolButton* ToolButton10 = nullptr;   // arrange horizontal
+  QToolButton* ToolButton11 = nullptr;   // arrange vertical
+  QToolButton* ToolButton5 = nullptr;    // HELP !!!
+  QMenu* File1 = nullptr;                // "&file"
+  QMenu* Edit1 = nullptr;                // "&edit": undo and redo of the active project window
+  QAction* Undo1 = nullptr;              // "&Undo <step>", Ctrl+Z
+  QAction* Redo1 = nullptr;              // "&Redo <step>", Ctrl+Shift+Z
+  QMenu* Window1 = nullptr;              // "&windows"
+  QMenu* Help1 = nullptr;                // "&help"
+  QMenu* PopupMenu1 = nullptr;           // open: "parameter", "data (project file)"
+  QMenu* PopupMenu2 = nullptr;           // save: "parameter", "data (project file)"
   QAction* FileNew1 = nullptr;
   QAction* FileOpen1 = nullptr;
   QAction* Recovery1 = nullptr;
   QAction* FileClose1 = nullptr;
   QAction* FileSave1 = nullptr;
   QAction* FileExit1 = nullptr;
-  QAction* Explore1 = nullptr;             // "e&xplore", Ctrl+E
+  QAction* Explore1 = nullptr;               // "e&xplore", Ctrl+E
   QToolButton* ToolButtonExplore = nullptr;  // explore
   QAction* Parameter1 = nullptr;
   QAction* Daten1 = nullptr;

@@ -54,11 +54,11 @@ void TMainForm::FillRecentFiles() {
   int number = 1;
   for (const QString& file : files) {
     const QString name = QFileInfo(file).fileName();
-    QAction* action = RecentFiles1->addAction(number <= 9 ? QString("&%1 %2").arg(number).arg(name)
-                                                          : QString("1&0 %1").arg(name));
+    QAction* action =
+        RecentFiles1->addAction(number <= 9 ? QString("&%1 %2").arg(number).arg(name) : QString("1&0 %1").arg(name));
     const bool exists = QFileInfo(file).isFile();
-    const QString hint = exists ? QDir::toNativeSeparators(file)
-                                : QString("missing: %1").arg(QDir::toNativeSeparators(file));
+    const QString hint =
+        exists ? QDir::toNativeSeparators(file) : QString("missing: %1").arg(QDir::toNativeSeparators(file));
     action->setStatusTip(hint);
     action->setToolTip(hint);
     action->setEnabled(exists);
@@ -87,7 +87,8 @@ void TMainForm::dropEvent(QDropEvent* event) {
   if (files.isEmpty()) return event->ignore();
   event->acceptProposedAction();
   // The drag's source waits until the drop returns; the files open afterwards.
-  QMetaObject::invokeMethod(this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, files] { OpenFiles(files); }, Qt::QueuedConnection);
 }
 
 void TMainForm::LoadColourFile(const QString& file) {

@@ -73,11 +73,10 @@ TMDIChild* TMainForm::LoadProject(const QString& file) {
       if (auto* window = qobject_cast<QMdiSubWindow*>(child->parentWidget())) window->close();
     }
     const QString why = QString::fromLocal8Bit(e.what());
-    DialogService::instance().error(
-        this, why == QLatin1String(kProjectFileError)
-                  ? why
-                  : QStringLiteral("The project file\n%1\ncould not be loaded:\n%2")
-                        .arg(QDir::toNativeSeparators(file), why));
+    DialogService::instance().error(this, why == QLatin1String(kProjectFileError)
+                                              ? why
+                                              : QStringLiteral("The project file\n%1\ncould not be loaded:\n%2")
+                                                    .arg(QDir::toNativeSeparators(file), why));
     return nullptr;
   }
   if (child) {

@@ -24,9 +24,7 @@ PictureRows RowsOf(const QImage& image) {
     const int w = image.width();
     const uchar* line = image.constScanLine(y);
     switch (image.format()) {
-      case QImage::Format_BGR888:
-        std::memcpy(bgr, line, static_cast<size_t>(w) * 3);
-        break;
+      case QImage::Format_BGR888: std::memcpy(bgr, line, static_cast<size_t>(w) * 3); break;
       case QImage::Format_RGB888:
         for (int x = 0; x < w; ++x) {
           bgr[3 * x] = line[3 * x + 2];
@@ -69,10 +67,12 @@ TPictureExport::TPictureExport(QWidget* window, std::function<const QImage&()> p
   PopupMenu2->setObjectName("PopupMenu2");
   WindowsBitmap1 = PopupMenu2->addAction(QStringLiteral("Windows-bitmap"), this, [this] { WindowsBitmap1Click(); });
   JpegBitmap1 = PopupMenu2->addAction(QStringLiteral("Jpeg-Bitmap"), this, [this] { JpegBitmap1Click(); });
-  PngBitmap1 = PopupMenu2->addAction(QStringLiteral("PNG-Bitmap (with parameters)"), this, [this] { PngBitmap1Click(); });
-  PngBitmap1->setStatusTip(QStringLiteral("a PNG picture that \"open file\" > \"parameter\" opens again, computed from its settings"));
-  Supersampled1 = PopupMenu2->addAction(QStringLiteral("save supersampled picture…"), this,
-                                        [this] { Supersampled1Click(); });
+  PngBitmap1 =
+      PopupMenu2->addAction(QStringLiteral("PNG-Bitmap (with parameters)"), this, [this] { PngBitmap1Click(); });
+  PngBitmap1->setStatusTip(
+      QStringLiteral("a PNG picture that \"open file\" > \"parameter\" opens again, computed from its settings"));
+  Supersampled1 =
+      PopupMenu2->addAction(QStringLiteral("save supersampled picture…"), this, [this] { Supersampled1Click(); });
   Supersampled1->setStatusTip(QStringLiteral("smooth edges: every pixel coloured from N x N sub-pixels"));
   PopupShower = [](QMenu& menu, QPoint at) { menu.popup(at); };
 }
@@ -147,10 +147,10 @@ void TPictureExport::Supersampled1Click() {
     return;
   }
   const QString caption = window_->windowTitle();
-  const std::optional<QString> path = DialogService::instance().fileName(
-      window_, type == PictureType::Bitmap ? SavePictureDialog2(caption)
-               : type == PictureType::Jpeg ? SavePictureDialog1(caption)
-                                           : SavePictureDialog3(caption));
+  const std::optional<QString> path =
+      DialogService::instance().fileName(window_, type == PictureType::Bitmap ? SavePictureDialog2(caption)
+                                                  : type == PictureType::Jpeg ? SavePictureDialog1(caption)
+                                                                              : SavePictureDialog3(caption));
   if (!path) return;
   auto* run = new TSupersampleRun(window_, params, choice.Factor(), fast, *path, type);
   connect(run, &TSupersampleRun::Ended, this, [this, run](bool) {
@@ -177,8 +177,8 @@ bool TPictureExport::SavePictureAs(const QString& path, PictureType type) {
   }
   QApplication::restoreOverrideCursor();
   if (problem.isEmpty()) return true;
-  DialogService::instance().error(
-      window_, QStringLiteral("The picture could not be saved to \"%1\":\n%2").arg(path, problem));
+  DialogService::instance().error(window_,
+                                  QStringLiteral("The picture could not be saved to \"%1\":\n%2").arg(path, problem));
   return false;
 }
 

@@ -30,8 +30,7 @@ class TPictureExport : public QObject {
  public:
   // window: the project window; its caption presets the file names and dialogs belong to it.
   // picture and params give the picture to save and the block a PNG carries.
-  TPictureExport(QWidget* window, std::function<const QImage&()> picture,
-                 std::function<const TCalcParams&()> params);
+  TPictureExport(QWidget* window, std::function<const QImage&()> picture, std::function<const TCalcParams&()> params);
 
   // Pops up PopupMenu2 just below the Anchor button (at (270, 150) within the project window
   // when there is none).

@@ -33,10 +33,13 @@ TPictureView::TPictureView(QWidget* parent) : QLabel(parent) {
     connect(a, &QAction::triggered, this, fn);
     return a;
   };
-  add(QStringLiteral("zoom in"), [this] { ZoomIn(); }, QKeySequence(Qt::CTRL | Qt::Key_Plus));
-  add(QStringLiteral("zoom out"), [this] { ZoomOut(); }, QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  add(
+      QStringLiteral("zoom in"), [this] { ZoomIn(); }, QKeySequence(Qt::CTRL | Qt::Key_Plus));
+  add(
+      QStringLiteral("zoom out"), [this] { ZoomOut(); }, QKeySequence(Qt::CTRL | Qt::Key_Minus));
   add(QStringLiteral("fit to window"), [this] { SetZoomMode(ZoomMode::Fit); });
-  add(QStringLiteral("1:1"), [this] { SetZoom(1); }, QKeySequence(Qt::CTRL | Qt::Key_0));
+  add(
+      QStringLiteral("1:1"), [this] { SetZoom(1); }, QKeySequence(Qt::CTRL | Qt::Key_0));
   ZoomMenu->addSeparator();
   for (int level : kLevels) add(QStringLiteral("%1 %").arg(level), [this, level] { SetZoom(level / 100.0); });
 }
@@ -181,8 +184,10 @@ void TPictureView::wheelEvent(QWheelEvent* event) {
   delta > 0 ? ZoomIn() : ZoomOut();
   if (QScrollArea* area = Area()) {
     const double after = Scale();
-    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->value() + int(std::lround(picture.x() * (after - before))));
-    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + int(std::lround(picture.y() * (after - before))));
+    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->value() +
+                                          int(std::lround(picture.x() * (after - before))));
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() +
+                                        int(std::lround(picture.y() * (after - before))));
   }
   event->accept();
 }

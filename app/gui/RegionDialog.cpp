@@ -42,7 +42,9 @@ class RegionImage final : public QWidget {
   void mousePressEvent(QMouseEvent* e) override {
     form_.Image1MouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
   }
-  void mouseMoveEvent(QMouseEvent* e) override { form_.Image1MouseMove(e->position().toPoint().x(), e->position().toPoint().y()); }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    form_.Image1MouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+  }
   void mouseReleaseEvent(QMouseEvent*) override { form_.Image1MouseUp(); }
 
  private:
@@ -56,15 +58,56 @@ QIcon Glyph(char kind) {
   p.setRenderHint(QPainter::Antialiasing);
   const QColor dark(40, 40, 40), green(0, 140, 40), red(200, 30, 30), blue(30, 80, 200);
   switch (kind) {
-    case 'y': p.setPen(QPen(green, 2.5)); p.drawPolyline(QPolygonF({QPointF(3, 10), QPointF(8, 15), QPointF(17, 4)})); break;
-    case 'n': p.setPen(QPen(red, 2.5)); p.drawLine(4, 4, 16, 16); p.drawLine(16, 4, 4, 16); break;
-    case 'm': p.setPen(QPen(blue, 2)); p.drawLine(10, 2, 10, 18); p.drawLine(2, 10, 18, 10); break;
-    case 'r': p.setPen(QPen(blue, 2)); p.drawArc(QRectF(3, 3, 14, 14), 30 * 16, 280 * 16); break;
-    case 's': p.setPen(QPen(blue, 2)); p.drawRect(3, 6, 14, 8); p.drawLine(1, 10, 5, 10); p.drawLine(15, 10, 19, 10); break;
-    case 'p': p.setPen(QPen(dark, 1.5)); p.drawRect(2, 2, 16, 16); p.setPen(QPen(blue, 2)); p.drawLine(6, 10, 14, 10); p.drawLine(10, 6, 10, 14); break;
-    case '+': p.setPen(QPen(dark, 2)); p.drawEllipse(QPointF(9, 9), 6, 6); p.drawLine(6, 9, 12, 9); p.drawLine(9, 6, 9, 12); p.drawLine(13, 13, 18, 18); break;
-    case '-': p.setPen(QPen(dark, 2)); p.drawEllipse(QPointF(9, 9), 6, 6); p.drawLine(6, 9, 12, 9); p.drawLine(13, 13, 18, 18); break;
-    default: p.setPen(QPen(dark, 2)); p.drawEllipse(QPointF(9, 9), 6, 6); p.drawText(QRectF(3, 3, 12, 12), Qt::AlignCenter, QStringLiteral("1")); p.drawLine(13, 13, 18, 18); break;
+    case 'y':
+      p.setPen(QPen(green, 2.5));
+      p.drawPolyline(QPolygonF({QPointF(3, 10), QPointF(8, 15), QPointF(17, 4)}));
+      break;
+    case 'n':
+      p.setPen(QPen(red, 2.5));
+      p.drawLine(4, 4, 16, 16);
+      p.drawLine(16, 4, 4, 16);
+      break;
+    case 'm':
+      p.setPen(QPen(blue, 2));
+      p.drawLine(10, 2, 10, 18);
+      p.drawLine(2, 10, 18, 10);
+      break;
+    case 'r':
+      p.setPen(QPen(blue, 2));
+      p.drawArc(QRectF(3, 3, 14, 14), 30 * 16, 280 * 16);
+      break;
+    case 's':
+      p.setPen(QPen(blue, 2));
+      p.drawRect(3, 6, 14, 8);
+      p.drawLine(1, 10, 5, 10);
+      p.drawLine(15, 10, 19, 10);
+      break;
+    case 'p':
+      p.setPen(QPen(dark, 1.5));
+      p.drawRect(2, 2, 16, 16);
+      p.setPen(QPen(blue, 2));
+      p.drawLine(6, 10, 14, 10);
+      p.drawLine(10, 6, 10, 14);
+      break;
+    case '+':
+      p.setPen(QPen(dark, 2));
+      p.drawEllipse(QPointF(9, 9), 6, 6);
+      p.drawLine(6, 9, 12, 9);
+      p.drawLine(9, 6, 9, 12);
+      p.drawLine(13, 13, 18, 18);
+      break;
+    case '-':
+      p.setPen(QPen(dark, 2));
+      p.drawEllipse(QPointF(9, 9), 6, 6);
+      p.drawLine(6, 9, 12, 9);
+      p.drawLine(13, 13, 18, 18);
+      break;
+    default:
+      p.setPen(QPen(dark, 2));
+      p.drawEllipse(QPointF(9, 9), 6, 6);
+      p.drawText(QRectF(3, 3, 12, 12), Qt::AlignCenter, QStringLiteral("1"));
+      p.drawLine(13, 13, 18, 18);
+      break;
   }
   return QIcon(pixmap);
 }
@@ -249,19 +292,26 @@ void TForm3::ToolButton1Click(QToolButton* pressed) {
 
 void TForm3::TrackBar1Change() {
   if (settingTrackBars_) return;
-  if (mode_ == 1) selection_.Sx = ScaleFromTrackBar1(TrackBar1->value());
-  else if (mode_ == 2) selection_.Dx = TrackBar1->value() / 180.0 * region_.Width;
-  else if (mode_ == 3) selection_.Rot = TrackBar1->value() * std::numbers::pi / 180;
-  else return;
+  if (mode_ == 1)
+    selection_.Sx = ScaleFromTrackBar1(TrackBar1->value());
+  else if (mode_ == 2)
+    selection_.Dx = TrackBar1->value() / 180.0 * region_.Width;
+  else if (mode_ == 3)
+    selection_.Rot = TrackBar1->value() * std::numbers::pi / 180;
+  else
+    return;
   zeichneAuswahl();
   ShowStatus();
 }
 
 void TForm3::TrackBar2Change() {
   if (settingTrackBars_) return;
-  if (mode_ == 1) selection_.Sy = ScaleFromTrackBar2(TrackBar2->value());
-  else if (mode_ == 2) selection_.Dy = TrackBar2->value() / 180.0 * region_.Height;
-  else return;
+  if (mode_ == 1)
+    selection_.Sy = ScaleFromTrackBar2(TrackBar2->value());
+  else if (mode_ == 2)
+    selection_.Dy = TrackBar2->value() / 180.0 * region_.Height;
+  else
+    return;
   zeichneAuswahl();
   ShowStatus();
 }
@@ -291,8 +341,8 @@ void TForm3::zeichnen() {
     QPainter p(&display_);
     if (view_.CopiesVisiblePart()) {
       const DisplayRect s = view_.Source();
-      p.drawImage(QRect(0, 0, RegionView::kWidth, RegionView::kHeight),
-                  picture_, QRect(QPoint(s.Left, s.Top), QPoint(s.Right - 1, s.Bottom - 1)));
+      p.drawImage(QRect(0, 0, RegionView::kWidth, RegionView::kHeight), picture_,
+                  QRect(QPoint(s.Left, s.Top), QPoint(s.Right - 1, s.Bottom - 1)));
     } else {
       const DisplayRect t = view_.Target();
       p.drawImage(QRect(QPoint(t.Left, t.Top), QPoint(t.Right - 1, t.Bottom - 1)), picture_);
@@ -341,7 +391,9 @@ void TForm3::Image1MouseMove(int x, int y) {
     zeichneAuswahl();
     return;
   }
-  QToolButton* mode = mouseButton_ == Qt::RightButton ? ToolButton1 : mouseButton_ == Qt::MiddleButton ? ToolButton7 : ToolButton9;
+  QToolButton* mode = mouseButton_ == Qt::RightButton    ? ToolButton1
+                      : mouseButton_ == Qt::MiddleButton ? ToolButton7
+                                                         : ToolButton9;
   ToolButton1Click(mode);
   if (mode == ToolButton9) {
     RegionSelection moved = selection_;

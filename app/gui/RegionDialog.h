@@ -38,12 +38,12 @@ class TForm3 : public QDialog {
   // The display: the picture with the selection outline over it (inverted, dotted).
   QImage Display() const;
 
-  void ToolButton6Click();  // use changes
-  void ToolButton4Click();  // discard changes
+  void ToolButton6Click();                      // use changes
+  void ToolButton4Click();                      // discard changes
   void ToolButton1Click(QToolButton* pressed);  // the four mode buttons
-  void ToolButton3Click();   // zoom in
-  void ToolButton5Click();   // zoom out
-  void ToolButton10Click();  // initial zoom
+  void ToolButton3Click();                      // zoom in
+  void ToolButton5Click();                      // zoom out
+  void ToolButton10Click();                     // initial zoom
   void TrackBar1Change();
   void TrackBar2Change();
   void Image1MouseDown(Qt::MouseButton button, int x, int y);
@@ -65,8 +65,8 @@ class TForm3 : public QDialog {
   void ShowStatus();
   void SetTrackBar(QSlider* bar, int position);
 
-  QImage picture_;   // the project's picture (shared, not copied)
-  QImage display_;   // the picture as drawn, without the outline
+  QImage picture_;  // the project's picture (shared, not copied)
+  QImage display_;  // the picture as drawn, without the outline
   RegionFrame region_;
   RegionSelection selection_;
   RegionView view_;

@@ -41,8 +41,7 @@ QLabel* ImageLabel(QWidget* parent, const char* name, const QString& resource, c
 
 }  // namespace
 
-TForm5::TForm5(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TForm5::TForm5(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   InitArtwork();
   setObjectName("Form5");
   setWindowTitle("important note");

@@ -23,11 +23,11 @@ class TForm5 : public QDialog {
   // A click on either button image closes the note.
   void ImageClick();
 
-  QLabel* Label1 = nullptr;        // "Vantorel V2.1"
-  QLabel* Image3 = nullptr;        // the 64 x 64 logo
+  QLabel* Label1 = nullptr;         // "Vantorel V2.1"
+  QLabel* Image3 = nullptr;         // the 64 x 64 logo
   QPlainTextEdit* Memo1 = nullptr;  // the note
-  QLabel* Image1 = nullptr;        // the button image
-  QLabel* Image2 = nullptr;        // the highlighted button image
+  QLabel* Image1 = nullptr;         // the button image
+  QLabel* Image2 = nullptr;         // the highlighted button image
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

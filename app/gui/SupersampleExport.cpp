@@ -88,8 +88,8 @@ void TSupersampleDialog::ShowChoice() {
   LabelTime->setText(QString::fromStdString(RemainingTimeText(std::max<int64_t>(1, std::llround(seconds)))));
 }
 
-TSupersampleRun::TSupersampleRun(QWidget* parent, const TCalcParams& params, int n, bool fastTrig,
-                                 const QString& path, PictureType type)
+TSupersampleRun::TSupersampleRun(QWidget* parent, const TCalcParams& params, int n, bool fastTrig, const QString& path,
+                                 PictureType type)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
       params_(params),
       sub_(SubPixelBlock(params, n)),
@@ -170,9 +170,9 @@ void TSupersampleRun::Progress(int tenThousandths) {
   ProgressBar1->setValue(tenThousandths / 100);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   if (tenThousandths > 0 && elapsed > 1)
-    LabelRemaining->setText(QStringLiteral("remaining time: ") +
-                            QString::fromStdString(RemainingTimeText(
-                                std::llround(elapsed * (10000 - tenThousandths) / tenThousandths))));
+    LabelRemaining->setText(
+        QStringLiteral("remaining time: ") +
+        QString::fromStdString(RemainingTimeText(std::llround(elapsed * (10000 - tenThousandths) / tenThousandths))));
 }
 
 void TSupersampleRun::Cancel() {

@@ -35,8 +35,8 @@ std::vector<Band> DealBands(const TCalcParams& p, int ranks);
 // workers; the records go to the data files through MPI-IO as they are handed over.
 class BandComputer {
  public:
-  BandComputer(const TCalcParams& p, bool fresh, const Options& o, MpiDataFile& out1,
-               MpiDataFile& out2, PixelDataFile* in1, PixelDataFile* in2)
+  BandComputer(const TCalcParams& p, bool fresh, const Options& o, MpiDataFile& out1, MpiDataFile& out2,
+               PixelDataFile* in1, PixelDataFile* in2)
       : params_(p), fresh_(fresh), options_(o), out1_(out1), out2_(out2), in1_(in1), in2_(in2) {}
   ~BandComputer() { Stop(); }
 
@@ -71,8 +71,7 @@ class BandComputer {
 // checkpoints and outputs.
 class Coordinator {
  public:
-  Coordinator(const TCalcParams& p, int ranks, const std::string& checkpoint, double seconds,
-              bool checkpoints)
+  Coordinator(const TCalcParams& p, int ranks, const std::string& checkpoint, double seconds, bool checkpoints)
       : params_(p),
         bands_(DealBands(p, ranks)),
         done_(bands_.size(), false),

@@ -41,10 +41,14 @@ using namespace mpi;
 std::string WorkPlace(const Options& o, const MpiOptions& m) {
   if (m.WorkPlace) return *m.WorkPlace;
   std::string first;
-  if (o.Picture) first = *o.Picture;
-  else if (o.Project) first = *o.Project;
-  else if (o.DataBase) first = *o.DataBase;
-  else first = DefaultPictureName(o.Input);
+  if (o.Picture)
+    first = *o.Picture;
+  else if (o.Project)
+    first = *o.Project;
+  else if (o.DataBase)
+    first = *o.DataBase;
+  else
+    first = DefaultPictureName(o.Input);
   const std::filesystem::path dir = std::filesystem::path(first).parent_path();
   return dir.empty() ? "." : dir.string();
 }
@@ -52,15 +56,14 @@ std::string WorkPlace(const Options& o, const MpiOptions& m) {
 // The checkpoint's path: --checkpoint, or NAME.checkpoint.LPr beside the first output.
 std::string CheckpointPath(const Options& o, const MpiOptions& m) {
   if (m.Checkpoint) return *m.Checkpoint;
-  std::string first = o.Picture ? *o.Picture
-                      : o.Project ? *o.Project
+  std::string first = o.Picture    ? *o.Picture
+                      : o.Project  ? *o.Project
                       : o.DataBase ? *o.DataBase
                                    : DefaultPictureName(o.Input);
   std::filesystem::path path(first);
   path.replace_extension();
   return path.string() + ".checkpoint.LPr";
 }
-
 
 // Removes the run's data directory when the run ends (rank 0).
 class DataDirectory {
@@ -81,9 +84,9 @@ class DataDirectory {
     if (statvfs(path_.c_str(), &fs) != 0) return;
     const uint64_t free = uint64_t(fs.f_bavail) * fs.f_frsize;
     if (needed > free)
-      throw FormatError("Cannot render: the pixel data need " + SizeText(needed, true) +
-                        ", but '" + std::filesystem::path(path_).parent_path().string() +
-                        "' has " + SizeText(free, false) + " free (--work chooses another place).");
+      throw FormatError("Cannot render: the pixel data need " + SizeText(needed, true) + ", but '" +
+                        std::filesystem::path(path_).parent_path().string() + "' has " + SizeText(free, false) +
+                        " free (--work chooses another place).");
   }
 
  private:
@@ -96,12 +99,12 @@ std::string DataFile(const std::string& dir, int k) {
 
 // How a rank's computing ended: completed, stopped, or failed (here or, for rank 0, anywhere).
 struct Outcome {
-  bool Stopped = false;   // by a signal
-  std::string Failure;    // a process failed: what and where
+  bool Stopped = false;  // by a signal
+  std::string Failure;   // a process failed: what and where
 };
 
-Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
-                     int ranks, Coordinator* coordinator, std::ostream& err) {
+Outcome ComputeBands(const RunSetup& s, const Options& o, int rank, int ranks, Coordinator* coordinator,
+                     std::ostream& err) {
   MpiDataFile out1, out2;
   std::unique_ptr<PixelDataFile> in1, in2;
   Outcome outcome;
@@ -165,8 +168,10 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
           return outcome;
         } else if (st.MPI_TAG == kTagAssign) {
           asked = false;
-          if (msg[0] < 0) noMore = true;
-          else mine.push_back({msg[0], msg[1], msg[2], msg[3]});
+          if (msg[0] < 0)
+            noMore = true;
+          else
+            mine.push_back({msg[0], msg[1], msg[2], msg[3]});
         } else if (st.MPI_TAG == kTagRequest && coordinator) {
           const Band b = coordinator->Next();
           if (b.Id < 0) ++told;
@@ -183,8 +188,10 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
       // This rank's own bands.
       const Band finished = computer.Poll();
       if (finished.Id >= 0) {
-        if (coordinator) coordinator->Done(finished.Id);
-        else SendInts(&finished.Id, 1, kRoot, kTagDone);
+        if (coordinator)
+          coordinator->Done(finished.Id);
+        else
+          SendInts(&finished.Id, 1, kRoot, kTagDone);
       }
       if (!computer.Busy() && !mine.empty()) {
         computer.Start(mine.front());
@@ -194,8 +201,10 @@ Outcome ComputeBands(const RunSetup& s, const Options& o, int rank,
       if (!noMore && !asked && mine.size() + (computer.Busy() ? 1 : 0) < 2) {
         if (coordinator) {
           const Band b = coordinator->Next();
-          if (b.Id < 0) noMore = true;
-          else mine.push_back(b);
+          if (b.Id < 0)
+            noMore = true;
+          else
+            mine.push_back(b);
         } else {
           const int32_t none = 0;
           SendInts(&none, 1, kRoot, kTagRequest);
@@ -303,8 +312,9 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   const int cores = UsableCores();
   if (o.Threads == 0 && cores > 0) o.Threads = cores;
   if (rank == kRoot && cores > 0 && o.Threads > cores)
-    Note(o, err, std::to_string(o.Threads) + " threads share " + std::to_string(cores) +
-                     " core(s): mpirun binds the processes (--bind-to none leaves them free)");
+    Note(o, err,
+         std::to_string(o.Threads) + " threads share " + std::to_string(cores) +
+             " core(s): mpirun binds the processes (--bind-to none leaves them free)");
 
   // Rank 0 prepares exactly as the one-process renderer does.
   RunSetup setup;
@@ -333,8 +343,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
       if (setup.Plan.Compute && setup.Plan.Fresh && !supersampled) {
         std::filesystem::path dir = std::filesystem::path(CheckpointPath(o, m)).parent_path();
         if (dir.empty()) dir = ".";
-        if (access(dir.c_str(), W_OK | X_OK) != 0)
-          ThrowIoError("Cannot write", CheckpointPath(o, m), errno);
+        if (access(dir.c_str(), W_OK | X_OK) != 0) ThrowIoError("Cannot write", CheckpointPath(o, m), errno);
       }
       setup.Params = block.Params;
       picturePath = block.PicturePath;
@@ -360,8 +369,7 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
     coordinator = std::make_unique<Coordinator>(p, ranks, CheckpointPath(o, m), m.CheckpointSeconds,
                                                 setup.Plan.Fresh && !supersampled);
   Outcome outcome;
-  if (setup.Plan.Compute)
-    outcome = ComputeBands(setup, o, rank, ranks, coordinator.get(), err);
+  if (setup.Plan.Compute) outcome = ComputeBands(setup, o, rank, ranks, coordinator.get(), err);
   // Rank 0 reports and gives the run's exit status (a failure here has been sent to it); an
   // exit status here would let mpirun end the job before rank 0 has said why.
   if (rank != kRoot) return 0;
@@ -376,12 +384,14 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
   if (!outcome.Failure.empty() || outcome.Stopped || stopRequested) {
     // Said first: after a signal mpirun ends the process a second later.
     if (!outcome.Failure.empty())
-      err << ProgramName() << ": the run failed: " << outcome.Failure << "; nothing new was written"
-          << kept() << "\n" << std::flush;
+      err << ProgramName() << ": the run failed: " << outcome.Failure << "; nothing new was written" << kept() << "\n"
+          << std::flush;
     else
-      err << ProgramName() << ": stopped by a signal (Ctrl-C, or mpirun ending the run because one "
+      err << ProgramName()
+          << ": stopped by a signal (Ctrl-C, or mpirun ending the run because one "
              "of its processes ended); nothing new was written"
-          << kept() << "\n" << std::flush;
+          << kept() << "\n"
+          << std::flush;
     for (int k = 1; k < ranks; ++k) {
       const int32_t stop[4] = {0, 0, 0, 0};
       try {
@@ -398,8 +408,8 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
     tmp2.Open(DataFile(setup.DataDir, 2));
     if (supersampled) {
       MarkFinished(*supersampled);
-      WriteOutputs(o, *supersampled, picturePath,
-                   SupersampledRowsFromData(*supersampled, o.Supersample, tmp1), tmp1, tmp2, err);
+      WriteOutputs(o, *supersampled, picturePath, SupersampledRowsFromData(*supersampled, o.Supersample, tmp1), tmp1,
+                   tmp2, err);
     } else {
       ApplyAutoColours(o, p, tmp1, err);
       WriteOutputs(o, p, picturePath, RowsFromData(p, tmp1), tmp1, tmp2, err);
@@ -417,4 +427,3 @@ int MpiRender(const Options& given, const MpiOptions& m, std::ostream& err) {
 }
 
 }  // namespace vantorel::cli
-

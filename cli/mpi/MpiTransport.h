@@ -43,8 +43,7 @@ class MpiDataFile {
   }
   void Open(const std::string& path) {
     path_ = path;
-    Check(MPI_File_open(MPI_COMM_SELF, path.c_str(), MPI_MODE_RDWR, MPI_INFO_NULL, &fh_),
-          "Cannot open '" + path + "'");
+    Check(MPI_File_open(MPI_COMM_SELF, path.c_str(), MPI_MODE_RDWR, MPI_INFO_NULL, &fh_), "Cannot open '" + path + "'");
   }
   void WriteAt(int64_t record, const double* values, int32_t n) {
     MPI_Status status;
@@ -57,8 +56,7 @@ class MpiDataFile {
   }
   void ReadAt(int64_t record, double* values, int32_t n) {
     MPI_Status status;
-    Check(MPI_File_read_at(fh_, MPI_Offset(record) * 8, values, n, MPI_DOUBLE, &status),
-          "Cannot read '" + path_ + "'");
+    Check(MPI_File_read_at(fh_, MPI_Offset(record) * 8, values, n, MPI_DOUBLE, &status), "Cannot read '" + path_ + "'");
     int read = 0;
     MPI_Get_count(&status, MPI_DOUBLE, &read);
     if (read != n) throw FormatError("The data file '" + path_ + "' ended early.");

@@ -28,8 +28,7 @@ int Run(int argc, char** argv, int rank) {
     if (options.Thumbnail || options.TimeLimit)
       throw UsageError("--thumbnail and --time-limit are options of vantorel-render only");
   } catch (const UsageError& e) {
-    if (rank == 0)
-      std::cerr << ProgramName() << ": " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
+    if (rank == 0) std::cerr << ProgramName() << ": " << e.what() << "\nTry 'vantorel-render-mpi --help'.\n";
     return 2;
   }
   if (options.Help) {
@@ -37,8 +36,7 @@ int Run(int argc, char** argv, int rank) {
       // The shared text with this program's name in its usage line.
       std::string help = HelpText();
       const std::string name = "vantorel-render";
-      if (const size_t at = help.find(name); at != std::string::npos)
-        help.insert(at + name.size(), "-mpi");
+      if (const size_t at = help.find(name); at != std::string::npos) help.insert(at + name.size(), "-mpi");
       std::cout << help << MpiHelpText();
     }
     return 0;

@@ -16,8 +16,8 @@ namespace vantorel::gui {
 
 namespace {
 
-constexpr Qt::WindowFlags kFixedDialog = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                                         Qt::WindowCloseButtonHint;
+constexpr Qt::WindowFlags kFixedDialog =
+    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
 QHBoxLayout* ButtonRow(QPushButton*& ok, QPushButton*& cancel, QWidget* parent) {
   ok = new QPushButton(QStringLiteral("OK"), parent);
@@ -133,7 +133,8 @@ TOKBottomDlg2::TOKBottomDlg2(QWidget* parent) : QDialog(parent) {
   connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   // Typing into a field chooses its operation.
-  const std::pair<QLineEdit*, QRadioButton*> pairs[] = {{Edit1, RadioButton1}, {Edit2, RadioButton2}, {Edit3, RadioButton3}};
+  const std::pair<QLineEdit*, QRadioButton*> pairs[] = {
+      {Edit1, RadioButton1}, {Edit2, RadioButton2}, {Edit3, RadioButton3}};
   for (const auto& [edit, radio] : pairs)
     connect(edit, &QLineEdit::textEdited, radio, [radio = radio] { radio->setChecked(true); });
 }
@@ -152,7 +153,9 @@ void TOKBottomDlg2::OKBtnClick() {
   }
   const auto v = Number(this, edit);
   if (!v) return;
-  (c.Operation == ValueOperation::Multiply ? c.Factor : c.Operation == ValueOperation::Add ? c.Addend : c.Exponent) = *v;
+  (c.Operation == ValueOperation::Multiply ? c.Factor
+   : c.Operation == ValueOperation::Add    ? c.Addend
+                                           : c.Exponent) = *v;
   change_ = c;
   accept();
 }

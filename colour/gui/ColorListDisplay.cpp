@@ -192,8 +192,8 @@ TColorListDisplay::TColorListDisplay(QWidget* parent) : QWidget(parent) {
   Image2->setPixmap(QPixmap::fromImage(preview_));
 
   // Moving over the page's other parts hides the readout again.
-  for (QWidget* w : std::initializer_list<QWidget*>{this, GroupBox3, ScrollBox4, Label17, Label18, Button3,
-                                                    Button5, Button4}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{this, GroupBox3, ScrollBox4, Label17, Label18, Button3, Button5, Button4}) {
     w->setMouseTracking(true);
     w->installEventFilter(this);
   }
@@ -318,8 +318,7 @@ void TColorListDisplay::DrawColorPad() {
     for (int i = 0; i <= 300; ++i) {
       const long double v = static_cast<long double>(lo) + (static_cast<long double>(hi) - lo) * i / 300;
       // Rounding may carry the last column just past the last value; it shows the last colour.
-      const uint32_t c = v > hi ? list.back().Color
-                                : ColorForExponent(list, below, above, static_cast<double>(v));
+      const uint32_t c = v > hi ? list.back().Color : ColorForExponent(list, below, above, static_cast<double>(v));
       p.fillRect(i + 5, 0, 1, BarHeight, ToQColor(c));
     }
   } else {
@@ -431,10 +430,9 @@ void TColorListDisplay::Commit(const ColorEdit& edit, const QString& step) {
   }
   if (edit.State == State()) return;  // nothing to show and no step to take back
   // The preview keeps its colours until "apply to preview".
-  undoStack_->push(new ColourListStep(step, State(), edit.State, edit.Selected,
-                                      [this](const ColorListState& list, const std::vector<size_t>& selected) {
-                                        ShowList(list, selected);
-                                      }));
+  undoStack_->push(new ColourListStep(
+      step, State(), edit.State, edit.Selected,
+      [this](const ColorListState& list, const std::vector<size_t>& selected) { ShowList(list, selected); }));
 }
 
 void TColorListDisplay::ShowList(const ColorListState& list, const std::vector<size_t>& selected) {
@@ -457,7 +455,8 @@ bool TColorListDisplay::ChooseColorAndValue(uint32_t& color, double& value) {
 void TColorListDisplay::Button3Click() {
   uint32_t color = 0;
   double value = 0.0;
-  if (ChooseColorAndValue(color, value)) Commit(InsertColorEntry(State(), {color, value}), QStringLiteral("new colour"));
+  if (ChooseColorAndValue(color, value))
+    Commit(InsertColorEntry(State(), {color, value}), QStringLiteral("new colour"));
 }
 
 void TColorListDisplay::Button5Click() {
@@ -474,10 +473,10 @@ void TColorListDisplay::Button4Click() {
   const std::vector<size_t> rows = SelectedRows();
   if (!CanDeleteColorEntries(rows.size(), static_cast<size_t>(ListView1->count()))) return;
   if (DialogService::instance().question(this, QStringLiteral("really delete selected color(s)"),
-                                         QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Warning) != QMessageBox::Yes)
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) != QMessageBox::Yes)
     return;
-  Commit(DeleteColorEntries(State(), rows), rows.size() == 1 ? QStringLiteral("delete colour") : QStringLiteral("delete colours"));
+  Commit(DeleteColorEntries(State(), rows),
+         rows.size() == 1 ? QStringLiteral("delete colour") : QStringLiteral("delete colours"));
 }
 
 void TColorListDisplay::Image3MouseDown(int x, int y) {

@@ -32,7 +32,7 @@ class QUndoStack;
 namespace vantorel {
 class PixelDataFile;
 struct PreviewGrid;
-}
+}  // namespace vantorel
 
 namespace vantorel::gui {
 
@@ -154,23 +154,23 @@ class TColorListDisplay : public QWidget {
   // Controls.
   QGroupBox* GroupBox3 = nullptr;  // "color- and value-list"
   QListWidget* ListView1 = nullptr;
-  QPushButton* Button3 = nullptr;  // "new"
-  QPushButton* Button5 = nullptr;  // "edit"
-  QPushButton* Button4 = nullptr;  // "delete"
-  QMenu* PopupMenu1 = nullptr;     // the list's context menu
-  QLabel* Label15 = nullptr;       // "x < xmin:"
-  QLabel* Label16 = nullptr;       // "x > xmax:"
-  TShape* Shape1 = nullptr;        // BelowColor
-  TShape* Shape2 = nullptr;        // AboveColor
-  QWidget* ScrollBox4 = nullptr;   // the colour bar's box
-  QLabel* Image3 = nullptr;        // the colour bar, 311 x 23
-  QLabel* Label17 = nullptr;       // first value
-  QLabel* Label18 = nullptr;       // last value
-  QLabel* Label19 = nullptr;       // readout
-  QGroupBox* Panel1 = nullptr;     // "Vorschau"
-  QLabel* Image2 = nullptr;        // the preview, 175 x 119
-  QPushButton* Button8 = nullptr;  // "apply to preview"
-  QPushButton* Button6 = nullptr;  // "apply to picture"
+  QPushButton* Button3 = nullptr;   // "new"
+  QPushButton* Button5 = nullptr;   // "edit"
+  QPushButton* Button4 = nullptr;   // "delete"
+  QMenu* PopupMenu1 = nullptr;      // the list's context menu
+  QLabel* Label15 = nullptr;        // "x < xmin:"
+  QLabel* Label16 = nullptr;        // "x > xmax:"
+  TShape* Shape1 = nullptr;         // BelowColor
+  TShape* Shape2 = nullptr;         // AboveColor
+  QWidget* ScrollBox4 = nullptr;    // the colour bar's box
+  QLabel* Image3 = nullptr;         // the colour bar, 311 x 23
+  QLabel* Label17 = nullptr;        // first value
+  QLabel* Label18 = nullptr;        // last value
+  QLabel* Label19 = nullptr;        // readout
+  QGroupBox* Panel1 = nullptr;      // "Vorschau"
+  QLabel* Image2 = nullptr;         // the preview, 175 x 119
+  QPushButton* Button8 = nullptr;   // "apply to preview"
+  QPushButton* Button6 = nullptr;   // "apply to picture"
   QPushButton* Button9 = nullptr;   // "save"
   QPushButton* Button10 = nullptr;  // "load"
   // The items of PopupMenu1, in menu order.
@@ -180,12 +180,12 @@ class TColorListDisplay : public QWidget {
   QAction* Farbreihenfolgeumkehren1 = nullptr;
   QAction* Farbwertenegativ1 = nullptr;
   QAction* swapcolors1 = nullptr;
-  QToolButton* PresetsButton = nullptr;     // "presets", with the menu of shipped lists
+  QToolButton* PresetsButton = nullptr;  // "presets", with the menu of shipped lists
   QMenu* PresetMenu = nullptr;
-  QPushButton* ImportButton = nullptr;      // "import"
-  QPushButton* ExportButton = nullptr;      // "export"
-  QPushButton* AutoColoursButton = nullptr; // "auto colours"
-  QPushButton* UndoButton = nullptr;        // "undo"
+  QPushButton* ImportButton = nullptr;       // "import"
+  QPushButton* ExportButton = nullptr;       // "export"
+  QPushButton* AutoColoursButton = nullptr;  // "auto colours"
+  QPushButton* UndoButton = nullptr;         // "undo"
 
  signals:
   // The outer colours were changed by the user.

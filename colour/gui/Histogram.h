@@ -56,8 +56,8 @@ class TForm4 : public QDialog {
   // position back afterwards, where a paused computation goes on from.
   static void ToolButton12Click(PixelDataFile& exponents, const TCalcParams& params, QWidget* parent);
 
-  void Button1Click();  // "calculate"
-  void Button3Click();  // "optimize"
+  void Button1Click();         // "calculate"
+  void Button3Click();         // "optimize"
   void linksloeschenClick();   // "clear left"
   void rechtsloeschenClick();  // "clear right "
   void Image1MouseMove(int x);

@@ -199,8 +199,7 @@ void TColorListDisplay::SetPresetFolders(std::vector<std::string> folders) {
 const std::vector<std::pair<Preset, ColorListState>>& TColorListDisplay::Presets() {
   if (!presets_) {
     presets_.emplace();
-    const std::vector<std::string> folders =
-        presetFolders_.empty() ? PresetFolders(ProgramFolder()) : presetFolders_;
+    const std::vector<std::string> folders = presetFolders_.empty() ? PresetFolders(ProgramFolder()) : presetFolders_;
     for (const Preset& p : FindPresets(folders)) {
       try {
         const ColourImport file = ReadColourImport(p.Path);
@@ -282,7 +281,8 @@ void TColorListDisplay::ImportFile(const QString& path) {
     double lo = 0, hi = 0;
     DefaultImportRange(State(), lo, hi);
     const QString kind = QString::fromStdString(ColourFormatName(file.Format));
-    const QString name = file.Stops.Name.empty() ? QString() : QStringLiteral(" \"%1\"").arg(QString::fromStdString(file.Stops.Name));
+    const QString name =
+        file.Stops.Name.empty() ? QString() : QStringLiteral(" \"%1\"").arg(QString::fromStdString(file.Stops.Name));
     const QString description =
         QStringLiteral("%1 colors of the %2%3. Which values shall the first and the last color stand at?")
             .arg(file.Stops.Stops.size())

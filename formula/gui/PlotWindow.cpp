@@ -62,7 +62,9 @@ class PlotImage final : public QWidget {
   void mousePressEvent(QMouseEvent* e) override {
     form_.Image1MouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
   }
-  void mouseMoveEvent(QMouseEvent* e) override { form_.Image1MouseMove(e->position().toPoint().x(), e->position().toPoint().y()); }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    form_.Image1MouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+  }
   void mouseReleaseEvent(QMouseEvent* e) override {
     if (e->button() == Qt::LeftButton) form_.Image1MouseUp(e->position().toPoint().x(), e->position().toPoint().y());
   }
@@ -93,7 +95,8 @@ void DeleteInstance() {
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) {
+TForm2::TForm2(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(QStringLiteral("plot of the formula and it's derivated"));
   image_ = QImage(kImageSize, kImageSize, QImage::Format_RGB32);
   image_.fill(Qt::white);
@@ -117,7 +120,8 @@ TForm2& TForm2::Instance() {
 
 void TForm2::BuildControls() {
   setFixedSize(543, 577);
-  auto label = [this](const QString& text, int x, int y, int w, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto label = [this](const QString& text, int x, int y, int w,
+                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
     auto* l = new QLabel(text, this);
     l->setGeometry(x, y, w, 22);
     l->setAlignment(align);
@@ -355,7 +359,8 @@ void TForm2::ClearImage() { image_.fill(Qt::white); }
 void TForm2::FunctionPlot() {
   for (auto [edit, name] : {std::pair{Edit1, "A="}, {Edit2, "B="}, {Edit3, "AB="}, {Edit8, "BA="}})
     if (!Number(edit, QString::fromLatin1(name))) return;
-  const auto xFrom = Number(Edit4, QStringLiteral("X from")), xTo = xFrom ? Number(Edit5, QStringLiteral("X to")) : std::nullopt;
+  const auto xFrom = Number(Edit4, QStringLiteral("X from")),
+             xTo = xFrom ? Number(Edit5, QStringLiteral("X to")) : std::nullopt;
   if (!xTo) return;
   const PlotRange xs{*xFrom, *xTo};
   if (const auto problem = RangeProblem(xs, "X")) {
@@ -375,7 +380,8 @@ void TForm2::FunctionPlot() {
       ys = {std::min(ys.From, slope.From), std::max(ys.To, slope.To)};
     }
   } else {
-    const auto yFrom = Number(Edit6, QStringLiteral("F(X) from")), yTo = yFrom ? Number(Edit7, QStringLiteral("F(X) to")) : std::nullopt;
+    const auto yFrom = Number(Edit6, QStringLiteral("F(X) from")),
+               yTo = yFrom ? Number(Edit7, QStringLiteral("F(X) to")) : std::nullopt;
     if (!yTo) return;
     ys = {*yFrom, *yTo};
   }
@@ -385,7 +391,8 @@ void TForm2::FunctionPlot() {
   }
   // Computed ends show the digits in which they differ, not all fifteen.
   Label1->setText(CheckBox1->isChecked() ? QString::fromStdString(RangeEndText(ys.To, ys.From, ys.To)) : Edit7->text());
-  Label2->setText(CheckBox1->isChecked() ? QString::fromStdString(RangeEndText(ys.From, ys.From, ys.To)) : Edit6->text());
+  Label2->setText(CheckBox1->isChecked() ? QString::fromStdString(RangeEndText(ys.From, ys.From, ys.To))
+                                         : Edit6->text());
   Label3->setText(Edit4->text());
   Label4->setText(Edit5->text());
   shownXs_ = xs;
@@ -395,7 +402,8 @@ void TForm2::FunctionPlot() {
   QPainter p(&image_);
   p.setPen(QColor(0xC0, 0xC0, 0xC0));
   if (const auto row = ZeroPixel(ys.To, ys.From, kImageSize, kImageSize)) p.drawLine(0, *row, kImageSize, *row);
-  if (const auto column = ZeroPixel(xs.From, xs.To, kImageSize, kImageSize)) p.drawLine(*column, 0, *column, kImageSize);
+  if (const auto column = ZeroPixel(xs.From, xs.To, kImageSize, kImageSize))
+    p.drawLine(*column, 0, *column, kImageSize);
   auto curve = [&](TFormula& formula, const QColor& colour) {
     BoxSink sink(this);  // "Wert nicht ermittelbar" once, not once per column
     formula.Messages = &sink;
@@ -434,7 +442,8 @@ void TForm2::StartBifurcation() {
   settings.Values = {*v[2], *v[3]};
   settings.Parameter = {*v[4], *v[5]};
   const std::string running = Edit9->text().toStdString();
-  for (const auto& [range, name] : {std::pair{settings.Values, std::string("Y")}, {settings.Parameter, running},
+  for (const auto& [range, name] : {std::pair{settings.Values, std::string("Y")},
+                                    {settings.Parameter, running},
                                     {PlotRange{settings.Start.From, settings.Start.From + 1}, std::string("X")}}) {
     if (const auto problem = RangeProblem(range, name)) {
       DialogService::instance().error(this, QString::fromStdString(*problem));
@@ -539,8 +548,8 @@ void TForm2::Image1MouseUp(int x, int y) {
   const ZoomResult zoom = ZoomedRanges(shownXs_, shownYs_, anchorX_, anchorY_, x + 1, y + 1, kImageSize);
   for (const auto& [range, name] : {std::pair{zoom.Xs, "the horizontal axis"}, {zoom.Ys, "the vertical axis"}}) {
     if (const auto problem = RangeProblem(range, name)) {
-      DialogService::instance().error(this, QString::fromStdString(*problem) +
-                                                QStringLiteral("\nDrag a rectangle to choose the new ranges."));
+      DialogService::instance().error(
+          this, QString::fromStdString(*problem) + QStringLiteral("\nDrag a rectangle to choose the new ranges."));
       return;
     }
   }

@@ -65,12 +65,12 @@ class TForm2 : public QWidget {
   QLabel* Label20 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit8 = nullptr;  // A, B, AB, BA
-  QLineEdit *Edit4 = nullptr, *Edit5 = nullptr;  // X from, to
-  QLineEdit *Edit6 = nullptr, *Edit7 = nullptr;  // F(X) from, to
-  QCheckBox* CheckBox1 = nullptr;                // adjust F(X)
+  QLineEdit *Edit4 = nullptr, *Edit5 = nullptr;                                      // X from, to
+  QLineEdit *Edit6 = nullptr, *Edit7 = nullptr;                                      // F(X) from, to
+  QCheckBox* CheckBox1 = nullptr;                                                    // adjust F(X)
   QPushButton *Button1 = nullptr, *Button2 = nullptr, *Button3 = nullptr, *Button4 = nullptr, *Button5 = nullptr;
-  QSpinBox* SpinEdit1 = nullptr;                  // iterations
-  QLineEdit* Edit9 = nullptr;                     // running variable
+  QSpinBox* SpinEdit1 = nullptr;                   // iterations
+  QLineEdit* Edit9 = nullptr;                      // running variable
   QLineEdit *Edit10 = nullptr, *Edit11 = nullptr;  // its range
   QLineEdit *Edit14 = nullptr, *Edit15 = nullptr;  // start values of X
   QLineEdit *Edit12 = nullptr, *Edit13 = nullptr;  // Y range

@@ -69,9 +69,8 @@ TEST(ExplorerView, GesturesKeepThePointUnderTheCursor) {
     PixelPoint at;
   };
   const Case cases[] = {
-      {"wheel in", 1.25, 0, {10, 20}},        {"wheel out", 0.8, 0, {300, 5}},
-      {"deep in", 1000, 0, {123.5, 77.25}},   {"turn", 1, 0.3, {100, 50}},
-      {"turn back", 1, -2, {0, 199}},
+      {"wheel in", 1.25, 0, {10, 20}}, {"wheel out", 0.8, 0, {300, 5}}, {"deep in", 1000, 0, {123.5, 77.25}},
+      {"turn", 1, 0.3, {100, 50}},     {"turn back", 1, -2, {0, 199}},
   };
   for (const RegionFrame& r : kRegions)
     for (const Case& c : cases) {
@@ -95,7 +94,7 @@ TEST(ExplorerView, APanMovesThePictureWithTheHand) {
 }
 
 TEST(ExplorerView, ARubberBandFillsTheWindow) {
-  ExplorerView v({3, 3, 2, 2, 0}, 200, 200);  // 0,01 per pixel
+  ExplorerView v({3, 3, 2, 2, 0}, 200, 200);            // 0,01 per pixel
   ASSERT_TRUE(v.ZoomToRectangle({150, 20}, {50, 70}));  // 100 x 50 pixels about (100, 45)
   EXPECT_NEAR(v.Region().CenterX, 3, 1e-12);
   EXPECT_NEAR(v.Region().CenterY, 3.55, 1e-12);

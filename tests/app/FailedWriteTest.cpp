@@ -57,7 +57,8 @@ TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
       {"project", [&](const std::string& path) { SaveProject(path, params, tmp1, tmp2); }},
       {"bitmap", [&](const std::string& path) { SaveBitmap(path, picture); }},
       {"JPEG", [&](const std::string& path) { SaveJpeg(path, picture); }},
-      {"PNG", [&](const std::string& path) { SavePicture(path, picture, PictureType::Png, std::vector<uint8_t>(64, 1)); }},
+      {"PNG",
+       [&](const std::string& path) { SavePicture(path, picture, PictureType::Png, std::vector<uint8_t>(64, 1)); }},
       {"colour file", [&](const std::string& path) { SaveColorFile(path, ColorListState{params.ColorList}); }},
   };
   for (const auto& [name, save] : paths) {

@@ -16,8 +16,8 @@ using test::WriteBytes;
 
 // Little-endian fields assembled by hand, independently of the writer.
 int32_t IntAt(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<int32_t>(uint32_t(b.at(at)) | uint32_t(b.at(at + 1)) << 8 |
-                              uint32_t(b.at(at + 2)) << 16 | uint32_t(b.at(at + 3)) << 24);
+  return static_cast<int32_t>(uint32_t(b.at(at)) | uint32_t(b.at(at + 1)) << 8 | uint32_t(b.at(at + 2)) << 16 |
+                              uint32_t(b.at(at + 3)) << 24);
 }
 
 double RealAt(const std::vector<uint8_t>& b, size_t at) {
@@ -49,31 +49,52 @@ TCalcParams HandBuiltBlock() {
 TEST(ParameterBlockLayout, EveryFieldSitsAtItsOffsetInBothFormsAndDecodesBack) {
   const std::vector<uint8_t> b = EncodeParameterBlock(HandBuiltBlock(), BlockForm::Project, 77);
   ASSERT_EQ(b.size(), 264u);
-  struct Field { const char* name; size_t at; char type; double value; };  // 'i', 'd' or 'b'yte
-  const Field fields[] = {
-      {"FormulaLength", 0, 'i', 3}, {"SequenceLength", 4, 'i', 5}, {"ColorCount", 8, 'i', 2},
-      {"FixedFormula", 12, 'i', 3}, {"W", 16, 'd', 1.25}, {"V", 24, 'd', -2.5},
-      {"U", 32, 'd', 3.75}, {"SequenceSteps", P, 'i', 5}, {"StartX", P + 4, 'd', 0.5},
-      {"CalmDown", P + 12, 'i', 305}, {"Iterations", P + 16, 'i', 155},
-      {"SmartIterate", P + 20, 'b', 1}, {"CenterX", P + 21, 'd', 3.959},
-      {"CenterY", P + 29, 'd', 1.189}, {"Width", P + 37, 'd', 0.0132},
-      {"Height", P + 45, 'd', 0.0105}, {"Angle", P + 53, 'd', 0.5235987755982988},
-      {"PictureWidth", P + 61, 'i', 194}, {"PictureHeight", P + 65, 'i', 154},
-      {"Colour 1", P + 69, 'i', 0x00112233}, {"Value 1", P + 73, 'd', -0.25},
-      {"Colour 2", P + 81, 'i', 0x00445566}, {"Value 2", P + 85, 'd', 1.5},
-      {"BelowColor", Q, 'i', 0x00FFFFFF}, {"AboveColor", Q + 4, 'i', 0x00010203},
-      {"ProgressColumn", Q + 8, 'i', 17}, {"ProgressRow", Q + 12, 'i', 42},
-      {"State", Q + 16, 'b', StatePaused}, {"IterationsDone", Q + 17, 'i', 310},
-      {"ErrorLimit", Q + 21, 'd', 0.001}, {"AdjustRatio", Q + 29, 'b', 1},
-      {"record count", Q + 117, 'i', 77}, {"padding", 262, 'b', 0}, {"padding", 263, 'b', 0}};
+  struct Field {
+    const char* name;
+    size_t at;
+    char type;
+    double value;
+  };  // 'i', 'd' or 'b'yte
+  const Field fields[] = {{"FormulaLength", 0, 'i', 3},
+                          {"SequenceLength", 4, 'i', 5},
+                          {"ColorCount", 8, 'i', 2},
+                          {"FixedFormula", 12, 'i', 3},
+                          {"W", 16, 'd', 1.25},
+                          {"V", 24, 'd', -2.5},
+                          {"U", 32, 'd', 3.75},
+                          {"SequenceSteps", P, 'i', 5},
+                          {"StartX", P + 4, 'd', 0.5},
+                          {"CalmDown", P + 12, 'i', 305},
+                          {"Iterations", P + 16, 'i', 155},
+                          {"SmartIterate", P + 20, 'b', 1},
+                          {"CenterX", P + 21, 'd', 3.959},
+                          {"CenterY", P + 29, 'd', 1.189},
+                          {"Width", P + 37, 'd', 0.0132},
+                          {"Height", P + 45, 'd', 0.0105},
+                          {"Angle", P + 53, 'd', 0.5235987755982988},
+                          {"PictureWidth", P + 61, 'i', 194},
+                          {"PictureHeight", P + 65, 'i', 154},
+                          {"Colour 1", P + 69, 'i', 0x00112233},
+                          {"Value 1", P + 73, 'd', -0.25},
+                          {"Colour 2", P + 81, 'i', 0x00445566},
+                          {"Value 2", P + 85, 'd', 1.5},
+                          {"BelowColor", Q, 'i', 0x00FFFFFF},
+                          {"AboveColor", Q + 4, 'i', 0x00010203},
+                          {"ProgressColumn", Q + 8, 'i', 17},
+                          {"ProgressRow", Q + 12, 'i', 42},
+                          {"State", Q + 16, 'b', StatePaused},
+                          {"IterationsDone", Q + 17, 'i', 310},
+                          {"ErrorLimit", Q + 21, 'd', 0.001},
+                          {"AdjustRatio", Q + 29, 'b', 1},
+                          {"record count", Q + 117, 'i', 77},
+                          {"padding", 262, 'b', 0},
+                          {"padding", 263, 'b', 0}};
   for (const Field& f : fields) {
-    const double stored =
-        f.type == 'i' ? IntAt(b, f.at) : f.type == 'd' ? RealAt(b, f.at) : b.at(f.at);
+    const double stored = f.type == 'i' ? IntAt(b, f.at) : f.type == 'd' ? RealAt(b, f.at) : b.at(f.at);
     EXPECT_EQ(stored, f.value) << f.name << " at " << f.at;
   }
   EXPECT_EQ(std::string(b.begin() + 40, b.begin() + 43), "X*A");
-  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 43, b.begin() + 48),
-            (std::vector<uint8_t>{0, 1, 1, 0, 1}));
+  EXPECT_EQ(std::vector<uint8_t>(b.begin() + 43, b.begin() + 48), (std::vector<uint8_t>{0, 1, 1, 0, 1}));
   for (size_t k = 0; k < 87; ++k) EXPECT_EQ(b[Q + 30 + k], k + 1) << "reserved byte " << k;
   const DecodedBlock d = DecodeParameterBlock(b.data(), b.size());
   EXPECT_EQ(d.Params, HandBuiltBlock());
@@ -101,8 +122,8 @@ TEST(ParameterBlockLayout, PaddingIsOneToEightZeroBytesUpToAMultipleOfEight) {
     EXPECT_EQ(b.size(), ParameterBlockLength(p));
     for (size_t k = unpadded; k < b.size(); ++k) EXPECT_EQ(b[k], 0);
     // Empty sequence and colour list take no bytes.
-    EXPECT_EQ(IntAt(b, 40 + f), 0);                   // SequenceSteps right after the formula
-    EXPECT_EQ(IntAt(b, 40 + f + 69), 0x00FFFFFF);     // BelowColor right after PictureHeight
+    EXPECT_EQ(IntAt(b, 40 + f), 0);                // SequenceSteps right after the formula
+    EXPECT_EQ(IntAt(b, 40 + f + 69), 0x00FFFFFF);  // BelowColor right after PictureHeight
     EXPECT_EQ(DecodeParameterBlock(b.data(), b.size()).Length, b.size());
   }
 }
@@ -129,7 +150,11 @@ void ExpectRefused(const std::vector<uint8_t>& bytes, const std::string& fragmen
 
 TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
   const std::vector<uint8_t> good = EncodeParameterBlock(HandBuiltBlock(), BlockForm::Project);
-  struct Case { size_t at; int32_t value; const char* fragment; };
+  struct Case {
+    size_t at;
+    int32_t value;
+    const char* fragment;
+  };
   std::vector<Case> cases = {{P, 4, "two AB-sequence lengths differ"},
                              {Q + 8, -3, "progress position"},
                              {Q + 12, 155, "progress position"},  // PictureHeight is 154
@@ -145,7 +170,7 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
                              // The high word of StartX (0.5): infinity and not a number.
                              {P + 8, 0x7FF00000, "start value"},
                              {P + 8, 0x7FF80000, "start value"}};
-  for (size_t at : {0u, 4u, 8u}) {                                  // the three length fields
+  for (size_t at : {0u, 4u, 8u}) {  // the three length fields
     cases.push_back({at, -1, "negative"});
     for (int32_t huge : {INT32_MAX, 100000, 300}) cases.push_back({at, huge, ""});
   }

@@ -22,8 +22,7 @@ TPicture Gradient(int32_t w, int32_t h) {
   TPicture p;
   p.Resize(w, h);
   for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      p.SetPixel(x, y, uint32_t(x * 255 / w) | uint32_t(y * 255 / h) << 8 | 0x800000u);
+    for (int32_t x = 0; x < w; ++x) p.SetPixel(x, y, uint32_t(x * 255 / w) | uint32_t(y * 255 / h) << 8 | 0x800000u);
   return p;
 }
 
@@ -46,7 +45,8 @@ TPicture LoadJpegForTest(const std::string& path) {
     const int32_t y = int32_t(info.output_scanline);
     JSAMPROW r = row.data();
     jpeg_read_scanlines(&info, &r, 1);
-    for (int32_t x = 0; x < p.Width; ++x) p.SetPixel(x, y, row[3 * x] | row[3 * x + 1] << 8 | uint32_t(row[3 * x + 2]) << 16);
+    for (int32_t x = 0; x < p.Width; ++x)
+      p.SetPixel(x, y, row[3 * x] | row[3 * x + 1] << 8 | uint32_t(row[3 * x + 2]) << 16);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
@@ -83,7 +83,9 @@ class PictureFileTest : public ::testing::Test {
 
 TEST(PictureType, FollowsTheExtensionInAnyCase) {
   for (auto [path, wanted] : {std::pair<const char*, PictureType>{"a/b.BMP", PictureType::Bitmap},
-                              {"x.jpeg", PictureType::Jpeg}, {"x.Jpg", PictureType::Jpeg}, {"y.PnG", PictureType::Png}}) {
+                              {"x.jpeg", PictureType::Jpeg},
+                              {"x.Jpg", PictureType::Jpeg},
+                              {"y.PnG", PictureType::Png}}) {
     PictureType t{};
     EXPECT_TRUE(PictureTypeForPath(path, t) && t == wanted) << path;
   }
@@ -121,8 +123,14 @@ TEST_F(PictureFileTest, BitmapIsUncompressed24BitBottomUp) {
   auto u32 = [&](size_t o) { return uint32_t(b[o] | b[o + 1] << 8 | b[o + 2] << 16) | uint32_t(b[o + 3]) << 24; };
   EXPECT_EQ(std::string(b.begin(), b.begin() + 2), "BM");
   // file size, data offset, header size, width, height, planes and bits, compression, image size
-  for (auto [at, value] : {std::pair<size_t, uint32_t>{2, 102}, {10, 54}, {14, 40}, {18, 5}, {22, 3},
-                           {26, 1 | 24 << 16}, {30, 0}, {34, 48}})
+  for (auto [at, value] : {std::pair<size_t, uint32_t>{2, 102},
+                           {10, 54},
+                           {14, 40},
+                           {18, 5},
+                           {22, 3},
+                           {26, 1 | 24 << 16},
+                           {30, 0},
+                           {34, 48}})
     EXPECT_EQ(u32(at), value) << "offset " << at;
   // The first stored row is the bottom row; pixel (1, 2) is blue, green, red; then row padding.
   const uint32_t c = pic.Pixel(1, 2);
@@ -159,7 +167,8 @@ TEST_F(PictureFileTest, PngCarriesTheParameterBlockBackToTheLoaders) {
   WriteBytes(dir.file("fake.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0});
   WriteBytes(dir.file("x.Par"), {1, 2, 3});
   for (auto [file, reason] : {std::pair<const char*, const char*>{"plain.png", "carries no parameters"},
-                              {"fake.png", "damaged PNG"}, {"x.Par", "not a PNG"}}) {
+                              {"fake.png", "damaged PNG"},
+                              {"x.Par", "not a PNG"}}) {
     try {
       ReadPngParameterBlock(dir.file(file));
       ADD_FAILURE() << file;

@@ -13,12 +13,12 @@ TEST(PictureRatio, SetsTheSideOnlyFromTwoNumbersThatGiveAPictureSize) {
     int expected;  // -1: both sides stay
     const char* problem;
   } cases[] = {
-      {194, "0,0105", "0,0132", 154, ""},     // the default region
-      {25, "1", "2", 12, ""},                 // 12,5: halves to even
-      {27, "1", "2", 14, ""},                 // 13,5
-      {194, "1000", "0,0132", 100000, ""},    // limited to the spin edit's range
+      {194, "0,0105", "0,0132", 154, ""},   // the default region
+      {25, "1", "2", 12, ""},               // 12,5: halves to even
+      {27, "1", "2", 14, ""},               // 13,5
+      {194, "1000", "0,0132", 100000, ""},  // limited to the spin edit's range
       {194, "0,000001", "1", 10, ""},
-      {154, "-0,0132", "-0,0105", 194, ""},   // a mirrored region keeps its ratio
+      {154, "-0,0132", "-0,0105", 194, ""},                                 // a mirrored region keeps its ratio
       {154, "0", "0,0105", -1, "width is 0, which gives no picture size"},  // "0" of "0,0132"
       {154, "-", "0,0105", -1, "width: \"-\" is not a number"},
       {154, "0.0132", "0,0105", -1, "width: \"0.0132\" is not a number"},

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "core/IoError.h"
@@ -34,8 +33,7 @@ class ProjectFileTest : public ::testing::Test {
 
   ProjectProgress Recorder() {
     stages.clear(), bar.clear();
-    return {[this](const std::string& s) { stages.push_back(s); },
-            [this](int p) { bar.push_back(p); }};
+    return {[this](const std::string& s) { stages.push_back(s); }, [this](int p) { bar.push_back(p); }};
   }
 
   test::TempDir dir;
@@ -74,8 +72,7 @@ TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFilesAndLoadsBackFromTheEnd) {
     EXPECT_EQ(LoadProject(dir.file(name), n1, n2, Recorder()), expected);
     EXPECT_EQ(Records(n1), d1);
     EXPECT_EQ(Records(n2), d2);
-    EXPECT_EQ(stages, (std::vector<std::string>{"lade Parameter...", "lade Daten...",
-                                                "erstelle Vorschau..."}));
+    EXPECT_EQ(stages, (std::vector<std::string>{"lade Parameter...", "lade Daten...", "erstelle Vorschau..."}));
     ASSERT_FALSE(bar.empty());
     EXPECT_EQ(bar.back(), 0);
   }

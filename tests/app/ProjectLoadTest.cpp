@@ -69,7 +69,10 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
   noRecordCount.resize(kQ + 117);  // a parameter file that ends after its reserved bytes
   Bytes cutReserved = noRecordCount;
   cutReserved.pop_back();
-  const struct Case { Bytes bytes; const char* fragment; } cases[] = {
+  const struct Case {
+    Bytes bytes;
+    const char* fragment;
+  } cases[] = {
       {ProjectBytes(Small(), 30), ""},
       {ProjectBytes(Small(), kW * kH), ""},
       {ProjectBytes(Small(StateRunning, 0, kH), 5), ""},  // the end of the picture
@@ -91,8 +94,10 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fragment);
     const std::string what = Load(c.bytes);
-    if (*c.fragment == 0) EXPECT_EQ(what, "");
-    else EXPECT_NE(what.find(c.fragment), std::string::npos) << what;
+    if (*c.fragment == 0)
+      EXPECT_EQ(what, "");
+    else
+      EXPECT_NE(what.find(c.fragment), std::string::npos) << what;
   }
   // A record count the file cannot hold (2 * 31 records reach into the block).
   for (int32_t bad : {31, 1000, INT32_MAX, -1, -1000})
@@ -108,18 +113,17 @@ TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {
     uint8_t wantState;
     int32_t wantColumn, wantRow, wantDone;
   } cases[] = {
-      {StateFinished, 0, 0, 200, StateFinished, 0, 0, 24},     // complete: as stored
-      {StateFinished, 0, 0, 57, StateInitialised, 17, 2, 0},   // 57 of 200: interrupted at 57
+      {StateFinished, 0, 0, 200, StateFinished, 0, 0, 24},    // complete: as stored
+      {StateFinished, 0, 0, 57, StateInitialised, 17, 2, 0},  // 57 of 200: interrupted at 57
       {StateDeriving, 5, 5, 0, StateInitialised, 0, 0, 0},
       {StateDerivingPaused, 5, 5, 200, StateDerivingPaused, 5, 5, 24},
-      {StatePaused, 7, 3, 200, StatePaused, 7, 3, 0},          // the stored position comes first
-      {StatePaused, 7, 3, 45, StatePaused, 5, 2, 0},           // the missing pixels come first
-      {StateRunning, kW, 1, 40, StateRunning, kW, 1, 0},       // behind row 1's end: kept
+      {StatePaused, 7, 3, 200, StatePaused, 7, 3, 0},     // the stored position comes first
+      {StatePaused, 7, 3, 45, StatePaused, 5, 2, 0},      // the missing pixels come first
+      {StateRunning, kW, 1, 40, StateRunning, kW, 1, 0},  // behind row 1's end: kept
       {StateInitialised, 0, 0, 0, StateInitialised, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << int(c.state) << " at " << c.column << "," << c.row << " with "
-                                    << c.records);
+    SCOPED_TRACE(testing::Message() << int(c.state) << " at " << c.column << "," << c.row << " with " << c.records);
     TCalcParams loaded, stored = Small(c.state, c.column, c.row);
     stored.IterationsDone = 24;
     ASSERT_EQ(Load(ProjectBytes(stored, c.records), &loaded), "");
@@ -151,12 +155,8 @@ class RecoveryTest : public ::testing::Test {
       WriteBytes(dir.file(std::string("left/new project 1.TMP") + digit), b);
     }
   }
-  RecoveryResult Recover() {
-    return RecoverProject(dir.file("left/new project 1.TMP0"), dir.file("here"));
-  }
-  size_t Entries() const {
-    return size_t(std::distance(std::filesystem::directory_iterator(dir.path() / "here"), {}));
-  }
+  RecoveryResult Recover() { return RecoverProject(dir.file("left/new project 1.TMP0"), dir.file("here")); }
+  size_t Entries() const { return size_t(std::distance(std::filesystem::directory_iterator(dir.path() / "here"), {})); }
 
   test::TempDir dir;
   TCalcParams params;

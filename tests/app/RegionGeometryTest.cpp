@@ -23,12 +23,12 @@ TEST(RegionGeometry, SelectionsGiveRegionsOfAboutTheOldPixelCountOrAreRefused) {
     int width, height;  // 0: refused
   };
   const Case cases[] = {
-      {{}, 194, 154},                       // unchanged: the same size
-      {{0, 0, 0, 2.25, 1}, 291, 103},       // 2,25 times as wide: ratio 2,25 times the old one
+      {{}, 194, 154},                  // unchanged: the same size
+      {{0, 0, 0, 2.25, 1}, 291, 103},  // 2,25 times as wide: ratio 2,25 times the old one
       {{0.01, -0.005, pi / 2, 1, 1}, 194, 154},
-      {{0, 0, 0, 0, 1}, 0, 0},              // no width
-      {{0, 0, 0, std::nan(""), 1}, 0, 0},   // not a number
-      {{0, 0, 0, 1, 1e-9}, 0, 0},           // a picture of millions by a few pixels
+      {{0, 0, 0, 0, 1}, 0, 0},             // no width
+      {{0, 0, 0, std::nan(""), 1}, 0, 0},  // not a number
+      {{0, 0, 0, 1, 1e-9}, 0, 0},          // a picture of millions by a few pixels
   };
   for (const Case& c : cases) {
     const RegionChoice choice = AcceptSelection(kDefault, c.selection, 194, 154);
@@ -59,8 +59,12 @@ TEST(RegionGeometry, TrackBarsAndStatusNumbers) {
   }
   EXPECT_DOUBLE_EQ(ScaleFromTrackBar1(-180), kMinSelectionScale);
   EXPECT_DOUBLE_EQ(ScaleFromTrackBar1(180), kMaxSelectionScale);
-  for (const auto& [v, text] : {std::pair{3.959, "3,959"}, {0.0132, "0,0132"}, {1.0 / 3, "0,33333333"},
-                                {1e-7, "1E-7"}, {-2.5e20, "-2,5E20"}, {90.0, "90"}})
+  for (const auto& [v, text] : {std::pair{3.959, "3,959"},
+                                {0.0132, "0,0132"},
+                                {1.0 / 3, "0,33333333"},
+                                {1e-7, "1E-7"},
+                                {-2.5e20, "-2,5E20"},
+                                {90.0, "90"}})
     EXPECT_EQ(ShortNumberText(v), text);
 }
 

@@ -38,9 +38,10 @@ constexpr uint32_t kBlue = 0xFF0000, kWhite = 0xFFFFFF, kRed = 0x0000FF;
 
 // The logistic map over r = 1,2 ... 2,8 (A only), whose exponents are ln|2 - r|.
 std::vector<std::string> Logistic(std::vector<std::string> more) {
-  std::vector<std::string> args = {"--fixed", "1", "--sequence", "A", "--center-x", "2", "--center-y", "2",
-                                   "--region-width", "1.6", "--region-height", "0.01", "--size", "160x10",
-                                   "--iterations", "600", "--calm-down", "300", "--start-x", "0.3", "-q"};
+  std::vector<std::string> args = {
+      "--fixed",        "1",   "--sequence",      "A",    "--center-x", "2",      "--center-y",   "2",
+      "--region-width", "1.6", "--region-height", "0.01", "--size",     "160x10", "--iterations", "600",
+      "--calm-down",    "300", "--start-x",       "0.3",  "-q"};
   args.insert(args.end(), more.begin(), more.end());
   return args;
 }
@@ -61,8 +62,8 @@ void ExpectPixelsFollowTheList(const TempDir& dir, const TCalcParams& p, PixelDa
 TEST(RendererColours, ImportedGradientSpansTheRangeAndColoursThePixels) {
   TempDir dir;
   WriteText(dir, "g.ggr", kGradient);
-  const auto r = Render(dir, Logistic({"--colours", "g.ggr", "--colour-range", "-3;0", "-o", "out.bmp",
-                                       "--project", "out.LPr"}));
+  const auto r =
+      Render(dir, Logistic({"--colours", "g.ggr", "--colour-range", "-3;0", "-o", "out.bmp", "--project", "out.LPr"}));
   ASSERT_EQ(r.status, 0) << r.err;
   PixelDataFile tmp1, tmp2;
   tmp1.Create(dir.file("t.TMP1"));

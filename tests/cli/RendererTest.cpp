@@ -34,11 +34,14 @@ Result Render(const TempDir& dir, const std::vector<std::string>& args, rlim_t f
               const std::string& tmpdir = "", const std::function<void(pid_t)>& whileRunning = {}) {
   std::vector<std::string> argv{VANTOREL_RENDER_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
-  return test::RunProgram(dir.path(), argv, [&] {
-    if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
-    const rlimit limit{fileSizeLimit, fileSizeLimit};
-    if (fileSizeLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
-  }, whileRunning);
+  return test::RunProgram(
+      dir.path(), argv,
+      [&] {
+        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
+      },
+      whileRunning);
 }
 
 std::vector<std::string> Files(const TempDir& dir) { return test::FileNames(dir); }
@@ -75,20 +78,34 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
   WriteBytes(dir.file("done.LPr"), done);
   const std::vector<std::string> files = Files(dir);
   // The text is looked for on stdout for status 0 and formula checks, else on stderr.
-  struct Case { std::vector<std::string> args; int status; std::string text; };
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string text;
+  };
   const Case cases[] = {
-      {{"--help"}, 0, "--check-formula"}, {{"--check-formula", "X*(1-X)"}, 0, ""},
-      {{"--check-formula", "X*("}, 1, ""}, {{"--check-formula", "X*AB+C"}, 1, "wrong variables: \"C\""}, {{"--bogus"}, 2, "unknown option --bogus"},
-      {{"--size", "5x5"}, 2, "picture size"}, {{"--width", "100001"}, 2, "picture size"},
-      {{"--iterations", "0"}, 2, "--iterations"}, {{"--fixed", "7"}, 2, "--fixed"},
+      {{"--help"}, 0, "--check-formula"},
+      {{"--check-formula", "X*(1-X)"}, 0, ""},
+      {{"--check-formula", "X*("}, 1, ""},
+      {{"--check-formula", "X*AB+C"}, 1, "wrong variables: \"C\""},
+      {{"--bogus"}, 2, "unknown option --bogus"},
+      {{"--size", "5x5"}, 2, "picture size"},
+      {{"--width", "100001"}, 2, "picture size"},
+      {{"--iterations", "0"}, 2, "--iterations"},
+      {{"--fixed", "7"}, 2, "--fixed"},
       {{"--iterations", "100000001"}, 2, "1..100000000"},
       {{"--calm-down", "2147483647"}, 2, "0..100000000"},
       {{"huge.Par", "-o", "out.bmp"}, 1, "iteration count 2147483647 is larger than 100000008"},
-      {{"done.LPr", "--more", "-o", "out.bmp"}, 1, "Cannot derive more iterations: the stored data "
-                                                   "rest on 2147483547 iterations, and 156 more"},
-      {{"--angle", "abc"}, 2, "not a number"}, {{"-o", "x.gif"}, 2, ".bmp, .jpg"},
-      {{"a.Par", "b.Par"}, 2, "only one input"}, {{"--more", "--size", "20x20"}, 2, "--more"},
-      {{"--threads", "0"}, 2, "--threads"}, {{"--sequence", ""}, 2, "--sequence"},
+      {{"done.LPr", "--more", "-o", "out.bmp"},
+       1,
+       "Cannot derive more iterations: the stored data "
+       "rest on 2147483547 iterations, and 156 more"},
+      {{"--angle", "abc"}, 2, "not a number"},
+      {{"-o", "x.gif"}, 2, ".bmp, .jpg"},
+      {{"a.Par", "b.Par"}, 2, "only one input"},
+      {{"--more", "--size", "20x20"}, 2, "--more"},
+      {{"--threads", "0"}, 2, "--threads"},
+      {{"--sequence", ""}, 2, "--sequence"},
       {{"-o"}, 2, "needs a value"},
       {{"count.LPr", "-o", "out.bmp"}, 1, "Dateifehler!"},
       {{"missing.LPr", "-o", "out.bmp"}, 1, "No such file"},
@@ -102,8 +119,9 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
       {{"--thumbnail", "64", "-o", "t", "--iterations", "100"}, 2, "cannot be combined"},
       {{"--time-limit", "0"}, 2, "--time-limit must be positive"},
       {{"count.LPr", "--thumbnail", "64", "-o", "t"}, 1, "Dateifehler!"},
-      {{"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "--time-limit", "0,3",
-        "-o", "big.bmp"}, 1, "the time limit of 0,3 s was reached; nothing was written"},
+      {{"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "--time-limit", "0,3", "-o", "big.bmp"},
+       1,
+       "the time limit of 0,3 s was reached; nothing was written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -120,12 +138,12 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
 TEST(Renderer, LogisticMapAtFourHasExponentLnTwo) {
   TempDir dir;
   // Fixed formula 1 and the same map typed as a user formula.
-  for (const auto& [option, map] : {std::pair<std::string, std::string>{"--fixed", "1"},
-                                    {"--formula", "AB*X*(1-X)"}}) {
-    const Result r = Render(dir, {option, map, "--sequence", "AB", "--center-x", "3,9999999",
-                                  "--center-y", "3.9999999", "--region-width", "1e-9",
-                                  "--region-height", "1e-9", "--size", "10x10", "--start-x", "0.3",
-                                  "--iterations", "20000", "--data", "log", "-q"});
+  for (const auto& [option, map] : {std::pair<std::string, std::string>{"--fixed", "1"}, {"--formula", "AB*X*(1-X)"}}) {
+    const Result r = Render(
+        dir,
+        {option,           map,     "--sequence",      "AB",   "--center-x", "3,9999999", "--center-y", "3.9999999",
+         "--region-width", "1e-9",  "--region-height", "1e-9", "--size",     "10x10",     "--start-x",  "0.3",
+         "--iterations",   "20000", "--data",          "log",  "-q"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto bytes = ReadBytes(dir.file("log.TMP1"));
     std::vector<double> exponents(100);
@@ -154,8 +172,10 @@ TEST(Renderer, WritesTheFilesAskedForAndNothingElse) {
   EXPECT_EQ(LoadPng(dir.file("small.png")).Bits, LoadBitmap(dir.file("small.bmp")).Bits);
   EXPECT_EQ(LoadBitmap(dir.file("small.bmp")).Bits, pic.Bits);
   // Only a project asked for; the iteration counts rounded as the desktop program does.
-  ASSERT_EQ(Render(dir, {"--fixed", "2", "--size", "10x10", "--iterations", "144", "--calm-down",
-                         "150", "--project", "r.LPr", "-q"}).status, 0);
+  ASSERT_EQ(Render(dir, {"--fixed", "2", "--size", "10x10", "--iterations", "144", "--calm-down", "150", "--project",
+                         "r.LPr", "-q"})
+                .status,
+            0);
   const TCalcParams p = LoadParameterFile(dir.file("r.LPr"));
   EXPECT_EQ(p.SequenceLength, 12);
   EXPECT_EQ(p.Iterations, 144);  // a multiple of S = 12 stays
@@ -193,10 +213,10 @@ class RendererContinuation : public ::testing::Test {
   static void SetUpTestSuite() {
     dir = new TempDir;
     SaveParameterFile(dir->file("s.Par"), SmallBlock());
-    ASSERT_EQ(Render(*dir, {"s.Par", "--project", "full.LPr", "--data", "full", "-o", "full.bmp",
-                            "-q"}).status, 0);
-    ASSERT_EQ(Render(*dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-o",
-                            "more.bmp", "-q"}).status, 0);
+    ASSERT_EQ(Render(*dir, {"s.Par", "--project", "full.LPr", "--data", "full", "-o", "full.bmp", "-q"}).status, 0);
+    ASSERT_EQ(
+        Render(*dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-o", "more.bmp", "-q"}).status,
+        0);
   }
   static void TearDownTestSuite() { delete dir; }
 
@@ -208,10 +228,8 @@ class RendererContinuation : public ::testing::Test {
 
   // A project stopped at record `at` in `state`: the records before it from `done`, the others
   // from `before`.
-  static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at,
-                               uint8_t state) {
-    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state,
-                                  dir->file("cut.LPr"));
+  static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at, uint8_t state) {
+    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state, dir->file("cut.LPr"));
   }
 
   static inline TempDir* dir = nullptr;
@@ -234,7 +252,12 @@ TEST_F(RendererContinuation, FinishedRunsStoreTheirIterationsAndOnlyTheyDeriveMo
 }
 
 TEST_F(RendererContinuation, InterruptedRunsEndLikeUninterruptedOnes) {
-  struct Case { const char* done; int64_t at; uint8_t state; const char* like; };
+  struct Case {
+    const char* done;
+    int64_t at;
+    uint8_t state;
+    const char* like;
+  };
   // Paused in the middle of row 9 and right behind the end of row 4; deriving paused in row 11
   // with the records before it derived and the others not yet.
   const Case cases[] = {{"full.LPr", 9 * 37 + 13, StatePaused, "full"},
@@ -243,8 +266,7 @@ TEST_F(RendererContinuation, InterruptedRunsEndLikeUninterruptedOnes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.at);
     WriteInterrupted("full.LPr", c.done, c.at, c.state);
-    const Result r =
-        Render(*dir, {"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project", "cont.LPr"});
+    const Result r = Render(*dir, {"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project", "cont.LPr"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("continuing") != std::string::npos, c.state == StatePaused) << r.err;
     for (const std::string ext : {".TMP1", ".TMP2", ".bmp", ".LPr"})
@@ -301,8 +323,9 @@ TEST_F(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputin
 class SmallFileSystem {
  public:
   explicit SmallFileSystem(const std::string& size) {
-    mounted_ = std::system(("mount -t tmpfs -o size=" + size + " tmpfs '" + dir.path().string() +
-                            "' 2>/dev/null").c_str()) == 0;
+    mounted_ =
+        std::system(("mount -t tmpfs -o size=" + size + " tmpfs '" + dir.path().string() + "' 2>/dev/null").c_str()) ==
+        0;
   }
   ~SmallFileSystem() {
     if (mounted_) std::system(("umount '" + dir.path().string() + "'").c_str());
@@ -318,9 +341,13 @@ TEST(RendererFailures, AFailedOutputLeavesEveryOutputAsItWas) {
   // The default picture has 194 x 154 pixels: the calculation's data files take 8 bytes per
   // pixel, the bitmap 3, the project 16, each copy of a data file 8.
   const std::vector<std::string> outputs = {"out.bmp", "out.LPr", "d.TMP0", "d.TMP1", "d.TMP2"};
-  const std::vector<std::string> args = {"--fixed", "2", "-o", "out.bmp", "--project", "out.LPr",
-                                         "--data", "d", "-q"};
-  struct Case { const char* what; rlim_t fileSizeLimit; const char* smallDisk; const char* error; };
+  const std::vector<std::string> args = {"--fixed", "2", "-o", "out.bmp", "--project", "out.LPr", "--data", "d", "-q"};
+  struct Case {
+    const char* what;
+    rlim_t fileSizeLimit;
+    const char* smallDisk;
+    const char* error;
+  };
   const Case cases[] = {
       {"the calculation's own data", 4096, nullptr, "File too large"},
       {"the project", 10 * 194 * 154, nullptr, "out.LPr': File too large"},
@@ -376,8 +403,8 @@ TEST(RendererFailures, InterruptWritesNothing) {
     stopped = std::chrono::steady_clock::now();
   };
   const Result r = Render(dir,
-                          {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "-o",
-                           "big.bmp", "--project", "big.LPr", "--data", "big"},
+                          {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "-o", "big.bmp",
+                           "--project", "big.LPr", "--data", "big"},
                           0, work.path().string(), interrupt);
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
   EXPECT_EQ(r.status, 1);

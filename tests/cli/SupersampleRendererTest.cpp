@@ -20,12 +20,15 @@ using test::ReadBytes;
 using test::TempDir;
 using Result = test::ProgramResult;
 
-Result Render(const TempDir& dir, std::vector<std::string> args,
-              const std::string& tmpdir = "", const std::function<void(pid_t)>& whileRunning = {}) {
+Result Render(const TempDir& dir, std::vector<std::string> args, const std::string& tmpdir = "",
+              const std::function<void(pid_t)>& whileRunning = {}) {
   args.insert(args.begin(), VANTOREL_RENDER_EXE);
-  return test::RunProgram(dir.path(), args, [&] {
-    if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
-  }, whileRunning);
+  return test::RunProgram(
+      dir.path(), args,
+      [&] {
+        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
+      },
+      whileRunning);
 }
 
 // Fixed formula 2: filaments and sharp edges in a few milliseconds; rotated, so that the
@@ -104,7 +107,10 @@ TEST(SupersampleRenderer, TakesEveryInputAndOneSubPixelIsThePlainPicture) {
 TEST(SupersampleRenderer, RefusesWhatItCannotWrite) {
   TempDir dir;
   const std::vector<std::string> files = test::FileNames(dir);
-  struct Case { std::vector<std::string> args; std::string text; };
+  struct Case {
+    std::vector<std::string> args;
+    std::string text;
+  };
   const Case cases[] = {
       {{"--supersample", "9"}, "1..8"},
       {{"--supersample", "0"}, "1..8"},
@@ -134,9 +140,9 @@ TEST(SupersampleRenderer, InterruptWritesNothing) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(pid, SIGINT);
   };
-  const Result r = Render(dir, {"--fixed", "2", "--size", "1000x1000", "--iterations", "100000",
-                                "--supersample", "4", "-o", "big.png"},
-                          work.path().string(), interrupt);
+  const Result r = Render(
+      dir, {"--fixed", "2", "--size", "1000x1000", "--iterations", "100000", "--supersample", "4", "-o", "big.png"},
+      work.path().string(), interrupt);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("interrupted; nothing was written"), std::string::npos) << r.err;
   EXPECT_TRUE(test::FileNames(dir).empty());

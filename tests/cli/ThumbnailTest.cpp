@@ -22,10 +22,11 @@ test::ProgramResult Render(const TempDir& dir, const std::vector<std::string>& a
 }
 
 TEST(Thumbnail, FitsInTheSquareKeepingTheProportions) {
-  struct Case { int32_t w, h, side, fitW, fitH; };
-  const Case cases[] = {{800, 600, 128, 128, 96}, {600, 800, 128, 96, 128},
-                        {40, 30, 128, 40, 30},    {128, 128, 128, 128, 128},
-                        {129, 64, 128, 128, 64},  {100000, 10, 100, 100, 1}};
+  struct Case {
+    int32_t w, h, side, fitW, fitH;
+  };
+  const Case cases[] = {{800, 600, 128, 128, 96},  {600, 800, 128, 96, 128}, {40, 30, 128, 40, 30},
+                        {128, 128, 128, 128, 128}, {129, 64, 128, 128, 64},  {100000, 10, 100, 100, 1}};
   for (const Case& c : cases) {
     const PictureSize fit = FitInSquare(c.w, c.h, c.side);
     EXPECT_EQ(fit.Width, c.fitW) << c.w << "x" << c.h;

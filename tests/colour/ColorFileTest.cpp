@@ -44,7 +44,7 @@ TEST(ColorFile, DefaultListGivesTheKnownBytesAndReadsBackIdentically) {
 TEST(ColorFile, HandMadeFileLoadsSortedWithTheOuterColoursFromTheFirstRecords) {
   test::TempDir dir;
   Bytes b;
-  Record(b, 7.0, 0x0000FF);       // below: red; the value is ignored
+  Record(b, 7.0, 0x0000FF);                 // below: red; the value is ignored
   Record(b, -3.0, 0xFF000000u | 0x00FF00);  // above: green; a top byte is dropped
   Record(b, 2.5, 0xFF0000);
   Record(b, -0.25, 0x00FFFF);

@@ -50,9 +50,11 @@ TEST(GimpGradient, LinearRgbSegmentsBecomeTheirEndsAndMiddlePoints) {
       "0.000000 0.250000 0.500000 0 0 1 1  1 1 1 1  0 0\n"
       "0.500000 0.900000 1.000000 1 1 0 1  1 0 0 1  0 0\n");
   EXPECT_EQ(s.Name, "Two parts");
-  const std::vector<TColorEntry> expected = {
-      {Rgb(0, 0, 255), 0.0}, {Rgb(255, 255, 255), 0.5}, {Rgb(255, 255, 0), 0.5}, {Rgb(255, 128, 0), 0.9},
-      {Rgb(255, 0, 0), 1.0}};
+  const std::vector<TColorEntry> expected = {{Rgb(0, 0, 255), 0.0},
+                                             {Rgb(255, 255, 255), 0.5},
+                                             {Rgb(255, 255, 0), 0.5},
+                                             {Rgb(255, 128, 0), 0.9},
+                                             {Rgb(255, 0, 0), 1.0}};
   EXPECT_EQ(s.Stops, expected);  // 127,5 green at the middle rounds to 128
 }
 

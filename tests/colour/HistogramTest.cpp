@@ -37,7 +37,8 @@ TEST_F(HistogramTest, KnownValuesFallIntoTheirBins) {
   v.push_back(42.5);
   Write(v);
   std::vector<int> percents;
-  ASSERT_TRUE(counts.Calculate(file, 50, [&](int p) { percents.push_back(p); }, message));  // 50 is raised to 100
+  ASSERT_TRUE(counts.Calculate(
+      file, 50, [&](int p) { percents.push_back(p); }, message));  // 50 is raised to 100
   EXPECT_EQ(counts.Bins(), 100);
   EXPECT_EQ(counts.Xmin(), 0);
   EXPECT_EQ(counts.Xmax(), 100);

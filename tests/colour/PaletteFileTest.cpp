@@ -78,7 +78,8 @@ TEST(GimpPalette, BadFilesSayWhatIsWrong) {
 
 TEST(MapPalette, OneColourALineWithCommentsAfterTheNumbers) {
   std::string text;
-  for (int k = 0; k < 256; ++k) text += std::to_string(k) + " " + std::to_string(255 - k) + " 7  level " + std::to_string(k) + "\n";
+  for (int k = 0; k < 256; ++k)
+    text += std::to_string(k) + " " + std::to_string(255 - k) + " 7  level " + std::to_string(k) + "\n";
   const ColourStops s = DecodeMapPalette(Bytes(text), text.size());
   ASSERT_EQ(s.Stops.size(), 256u);
   EXPECT_EQ(s.Stops[0].Color, Rgb(0, 255, 7));

@@ -20,10 +20,10 @@ TEST(RecolourTest, RecordsColourTheirPixelsRowByRowAndThePositionComesBack) {
     int64_t rowCount;
   };
   const Case cases[] = {
-      {7, 3, 17, {0, 7, 14}, 3},                // a picture stopped in its third row
-      {7, 3, 26, {0, 7, 14}, 3},                // a longer file stops at the last pixel
-      {7, 3000, 21000, {0, 7, 14}, 3000},       // rows across the 10000-record blocks
-      {9973, 3, 29919, {0, 9973, 19946}, 3},    // a row wider than a block
+      {7, 3, 17, {0, 7, 14}, 3},              // a picture stopped in its third row
+      {7, 3, 26, {0, 7, 14}, 3},              // a longer file stops at the last pixel
+      {7, 3000, 21000, {0, 7, 14}, 3000},     // rows across the 10000-record blocks
+      {9973, 3, 29919, {0, 9973, 19946}, 3},  // a row wider than a block
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + ", " + std::to_string(c.records));

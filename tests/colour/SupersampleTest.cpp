@@ -111,7 +111,8 @@ TEST(Supersample, OneSubPixelGivesThePlainColours) {
   for (size_t k = 0; k < e.size(); ++k) {
     const uint32_t colour = ColorForExponent(p.ColorList, uint32_t(p.BelowColor), uint32_t(p.AboveColor), e[k]);
     const uint8_t* px = &got.pixels[k / 7][3 * (k % 7)];
-    EXPECT_EQ(px[0] | (px[1] << 8) | (uint32_t(px[2]) << 16), ((colour & 0xFF) << 16) | (colour & 0xFF00) | (colour >> 16))
+    EXPECT_EQ(px[0] | (px[1] << 8) | (uint32_t(px[2]) << 16),
+              ((colour & 0xFF) << 16) | (colour & 0xFF00) | (colour >> 16))
         << k;
   }
 }
@@ -121,8 +122,8 @@ TEST(Supersample, AveragesInLinearLightChannelByChannel) {
   p.PictureWidth = 2;
   p.PictureHeight = 1;
   p.SetColors({{0x0000FF, 0.0}, {0x00FF00, 1.0}});  // red at 0, green at 1
-  p.BelowColor = 0x000000;  // black below
-  p.AboveColor = 0xFFFFFF;  // white above
+  p.BelowColor = 0x000000;                          // black below
+  p.AboveColor = 0xFFFFFF;                          // white above
   Collected got;
   SupersampleRows rows(p, 2, Collect(got, 2));
   // Sub-pixel rows of 4: pixel 0 gets red, green, black, white; pixel 1 four times red.

@@ -29,8 +29,12 @@ TEST(CalcParams, IterationRoundingAndSequenceText) {
 
 TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
   // A 2 x 2 picture of the square -1..1 around 0; j counts rows from the bottom edge.
-  struct Case { double degrees; int32_t i, j; double a, b; } cases[] = {
-      {0, 0, 2, -1, 1}, {0, 1, 2, 0, 1}, {0, 0, 1, -1, 0}, {0, 1, 1, 0, 0},
+  struct Case {
+    double degrees;
+    int32_t i, j;
+    double a, b;
+  } cases[] = {
+      {0, 0, 2, -1, 1},  {0, 1, 2, 0, 1},  {0, 0, 1, -1, 0},   {0, 1, 1, 0, 0},
       {90, 0, 1, 0, -1}, {90, 1, 1, 0, 0}, {90, 0, 2, -1, -1},  // right runs along B, up along -A
   };
   TCalcParams p = DefaultCalcParams();
@@ -48,11 +52,14 @@ TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
 
 TEST(CalcParams, CountsAreRefusedOnlyBeyondWhatTheSpinEditsAndTheEndOfARunAllow) {
   // {S, iterations, calm-down, iterations done, refused}
-  struct Case { int32_t s, iterations, calmDown, done; bool refused; } cases[] = {
+  struct Case {
+    int32_t s, iterations, calmDown, done;
+    bool refused;
+  } cases[] = {
       {12, 100000008, 100000008, 0, false},  // 100000000 rounded to 12 letters
-      {12, 100000009, 0, 0, true}, {12, 156, 100000009, 0, true}, {1, 100000001, 0, 0, false},
-      {0, 100000001, 0, 0, false}, {12, -12, 0, 0, true},
-      {12, 156, 0, INT32_MAX - 156, false}, {12, 156, 0, INT32_MAX - 155, true}, {12, 156, 0, -1, true},
+      {12, 100000009, 0, 0, true},          {12, 156, 100000009, 0, true}, {1, 100000001, 0, 0, false},
+      {0, 100000001, 0, 0, false},          {12, -12, 0, 0, true},         {12, 156, 0, INT32_MAX - 156, false},
+      {12, 156, 0, INT32_MAX - 155, true},  {12, 156, 0, -1, true},
   };
   for (const Case& c : cases) {
     TCalcParams p = DefaultCalcParams();

@@ -35,7 +35,12 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
       {"created", [](auto&) { return true; }, 0, 0, "start", "7 it smart col"},
       {"start refused before initialise", [](auto& c) { return !c.Start(); }, 0, 0, "start", "7 it smart col"},
       {"initialise", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
-      {"edit a setting", [](auto& c) { c.Changed(); return true; }, 0, 0, "start", "13 9 4 2 10 it smart col"},
+      {"edit a setting",
+       [](auto& c) {
+         c.Changed();
+         return true;
+       },
+       0, 0, "start", "13 9 4 2 10 it smart col"},
       {"start", [](auto& c) { return c.Start(); }, 1, 1, "pause", "13 9 2 10"},
       {"initialise refused while running", [](auto& c) { return !c.Initialise(); }, 1, 1, "pause", "13 9 2 10"},
       {"pause", [](auto& c) { return c.Pause(); }, 2, 2, "continue", "13 9 4 2 10 3 12 B6"},
@@ -45,8 +50,12 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
       {"continue", [](auto& c) { return c.Continue(); }, 1, 1, "pause", "13 9 2 10"},
       {"finish", [&](auto& c) { return c.Finish(selected) && !selected; }, 3, 0, "derive more iterations",
        "13 9 4 14 2 10 3 12 B6 it smart col"},
-      {"reset adjustments", [](auto& c) { c.AdjustmentsReset(); return true; }, 3, 0, "derive more iterations",
-       "13 4 14 2 10 3 12 B6 it smart col"},
+      {"reset adjustments",
+       [](auto& c) {
+         c.AdjustmentsReset();
+         return true;
+       },
+       3, 0, "derive more iterations", "13 4 14 2 10 3 12 B6 it smart col"},
       {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", "13 2 10"},
       {"pause deriving", [](auto& c) { return c.Pause(); }, 5, 2, "continue", "13 4 2 10 3 12 B6"},
       {"recolour while paused", [](auto& c) { return c.SetBusy(true); }, 5, 2, "continue", ""},
@@ -68,8 +77,7 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
       {"finish refused after failure", [&](auto& c) { return !c.Finish(selected); }, 4, 1, "pause", "13 10"},
       // The stopped picture stays: it can be recoloured and exported.
       {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 3 B6 it smart col"},
-      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start",
-       "7 3 B6 it smart col"},
+      {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start", "7 3 B6 it smart col"},
       {"initialise again", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
   };
   CalculationControl c;
@@ -140,16 +148,16 @@ TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {
 }
 
 TEST(CalculationControlTest, NumbersAsTheStatusShowsThem) {
-  const std::pair<int64_t, const char*> times[] = {
-      {90061, "1d 1h 1m 1s"}, {3600, "1h 0m 0s"}, {59, "59s"}, {0, "0s"}, {86400, "1d 0h 0m 0s"}, {61, "1m 1s"}};
+  const std::pair<int64_t, const char*> times[] = {{90061, "1d 1h 1m 1s"}, {3600, "1h 0m 0s"}, {59, "59s"}, {0, "0s"},
+                                                   {86400, "1d 0h 0m 0s"}, {61, "1m 1s"}};
   for (const auto& [seconds, text] : times) EXPECT_EQ(RemainingTimeText(seconds), text) << seconds;
   struct Fixed {
     double value;
     int precision;
     const char* text;
   };
-  const Fixed fixed[] = {{25, 4, "25,00"}, {12.346, 4, "12,35"}, {1.23456, 4, "1,23"}, {100, 4, "100,00"},
-                         {99.999, 4, "100,00"}, {25.678, 3, "25,70"}, {5.678, 3, "5,68"}, {0, 3, "0,00"}};
+  const Fixed fixed[] = {{25, 4, "25,00"},      {12.346, 4, "12,35"}, {1.23456, 4, "1,23"}, {100, 4, "100,00"},
+                         {99.999, 4, "100,00"}, {25.678, 3, "25,70"}, {5.678, 3, "5,68"},   {0, 3, "0,00"}};
   for (const Fixed& f : fixed) EXPECT_EQ(FixedPrecisionText(f.value, f.precision, 2), f.text) << f.value;
 }
 
@@ -164,8 +172,8 @@ TEST(CalculationControlTest, DraggedRectanglesAreNormalisedAndCut) {
       {30, 30, 20, 35, PictureRegion{20, 30, 29, 34}},
       {90, 40, 200, 70, PictureRegion{90, 40, 100, 50}},  // cut at the picture's edges (100 x 50)
       {-5, -5, 4, 4, PictureRegion{0, 0, 3, 3}},
-      {20, 30, 21, 40, std::nullopt},  // one column wide: nothing to compute
-      {20, 30, 20, 30, std::nullopt},  // a click
+      {20, 30, 21, 40, std::nullopt},    // one column wide: nothing to compute
+      {20, 30, 20, 30, std::nullopt},    // a click
       {150, 10, 160, 20, std::nullopt},  // beside the picture
   };
   for (const Case& c : cases) {

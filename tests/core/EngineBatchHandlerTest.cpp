@@ -30,15 +30,15 @@ TEST(EngineBatchHandler, BatchesCarryTheFilesRecordsInPixelOrderAndTheStoredFile
 
   std::vector<Batch> seen;
   TPicture none;
-  ASSERT_TRUE(test::RunEngine(batches.params, batches.tmp1, batches.tmp2, 3, false,
-                              [&](TRechenThread& t) {
-                                band(t);
-                                t.SetBatchHandler([&](int64_t record, const double* e,
-                                                      const double* x, int32_t n) {
-                                  seen.push_back({record, {e, e + n}, {x, x + n}});
-                                });
-                              },
-                              &none));
+  ASSERT_TRUE(test::RunEngine(
+      batches.params, batches.tmp1, batches.tmp2, 3, false,
+      [&](TRechenThread& t) {
+        band(t);
+        t.SetBatchHandler([&](int64_t record, const double* e, const double* x, int32_t n) {
+          seen.push_back({record, {e, e + n}, {x, x + n}});
+        });
+      },
+      &none));
   EXPECT_EQ(Records(batches.tmp1), firstE);  // only read for the stored orbits
   EXPECT_EQ(Records(batches.tmp2), firstX);
   EXPECT_EQ(none.Width + none.Height, 0);

@@ -39,7 +39,9 @@ class EventLoop final : public IUiDispatcher {
     }
     return true;
   }
-  void PumpFor(std::chrono::steady_clock::duration time) { PumpUntil([] { return false; }, time); }
+  void PumpFor(std::chrono::steady_clock::duration time) {
+    PumpUntil([] { return false; }, time);
+  }
 
  private:
   std::mutex mu_;
@@ -94,7 +96,9 @@ struct EngineProject {
     tmp2.Create(dir.file("p.TMP2"));
   }
   // The bytes of both data files and the picture.
-  auto Snapshot() const { return std::tuple(ReadBytes(dir.file("p.TMP1")), ReadBytes(dir.file("p.TMP2")), picture.Bits); }
+  auto Snapshot() const {
+    return std::tuple(ReadBytes(dir.file("p.TMP1")), ReadBytes(dir.file("p.TMP2")), picture.Bits);
+  }
   void Prepare(TRechenThread& t, bool fresh = true) {
     t.Setup(params, picture);
     t.SetFresh(fresh);

@@ -65,7 +65,12 @@ TEST(Kernels, PassCountsAndTheDivisor) {
   // 2 X (1 - X) from X = 0.5 stays at 0.5 with d = 0: every term is the penalty -100.
   // Calm-down: C div L + 1 passes; summation: N div L + 1 passes, divided by N (+ P / 2).
   // A stored pixel skips the calm-down and starts at its X with the sum P * E / 2.
-  struct Case { int32_t c, n, done; PixelInput in; int64_t calm, sum; double e; } cases[] = {
+  struct Case {
+    int32_t c, n, done;
+    PixelInput in;
+    int64_t calm, sum;
+    double e;
+  } cases[] = {
       {12, 12, 0, Fresh(2, 2), 24, 24, -200.0},
       {312, 12, 0, Fresh(2, 2), 324, 24, -200.0},
       {11, 12, 0, Fresh(2, 2), 12, 24, -200.0},
@@ -91,8 +96,10 @@ TEST(Kernels, OverflowEndsThePixelAndKeepsTheTermsSoFar) {
   const double d1 = (1.0 - 2.0 * x0) * 4.0;
   // The smart kernel adds a pass's sum only when the pass is complete: the term is lost.
   // A fault during the calm-down leaves the sum at 0.
-  struct Case { bool smart, fresh; double e; } cases[] = {
-      {false, false, std::log(std::fabs(d1)) / 120.0}, {true, false, 0.0}, {false, true, 0.0}};
+  struct Case {
+    bool smart, fresh;
+    double e;
+  } cases[] = {{false, false, std::log(std::fabs(d1)) / 120.0}, {true, false, 0.0}, {false, true, 0.0}};
   for (const Case& c : cases) {
     KernelParams p = Params(0, 12, 120, c.smart);
     if (c.fresh) p.StartX = x0;  // a stored pixel starts at its stored X
@@ -151,9 +158,8 @@ void ExpectDerivativeMatchesSlope(const KernelParams& p, double x) {
 TEST(Kernels, FixedFormulaDerivativesMatchTheirMaps) {
   const KernelParams p = Params(0, 12, 12);
   for (double x : {-2.3, 0.2, 0.7, 1.4, 2.9}) {
-    [&]<int... F>(std::integer_sequence<int, F...>) {
-      (ExpectDerivativeMatchesSlope<F>(p, x), ...);
-    }(std::make_integer_sequence<int, 6>{});
+    [&]<int... F>(std::integer_sequence<int, F...>) { (ExpectDerivativeMatchesSlope<F>(p, x), ...); }
+    (std::make_integer_sequence<int, 6>{});
   }
 }
 

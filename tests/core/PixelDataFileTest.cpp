@@ -83,7 +83,12 @@ TEST_F(PixelDataFileTest, FailuresRaiseTheSystemsMessage) {
 TEST_F(PixelDataFileTest, PreviewScalesThePictureToFitAndCentresIt) {
   // s: picture pixels per preview cell. Records missing from TMP1 (and cells outside the
   // picture) show 0; halves round to even (58.5 -> 58).
-  struct Case { int32_t width, height; int64_t records; double s; int pw, ph; } cases[] = {
+  struct Case {
+    int32_t width, height;
+    int64_t records;
+    double s;
+    int pw, ph;
+  } cases[] = {
       {194, 154, 194 * 154, 154.0 / 119.0, 150, 119},
       {100, 60, 100 * 30, 60.0 / 105.0, 175, 105},  // only the upper half computed
       {117, 238, 117 * 238, 2.0, 58, 119},

@@ -112,7 +112,11 @@ TEST_F(RechenThreadTest, WritesAndDrawsEveryPixelAsTheKernelComputesIt) {
 
 TEST(RechenThread, HandsOverThousandPixelBatchesAndTheRestAtTheRowEnd) {
   // A row that fills its last batch exactly still ends with a (then empty) hand-over.
-  struct Case { int32_t width, height; std::vector<int64_t> records; std::vector<int> bar; } cases[] = {
+  struct Case {
+    int32_t width, height;
+    std::vector<int64_t> records;
+    std::vector<int> bar;
+  } cases[] = {
       {2500, 2, {1000, 2000, 2500, 3500, 4500, 5000}, {2000, 4000, 5000, 7000, 9000, 10000}},
       {2000, 1, {1000, 2000, 2000}, {5000, 10000, 10000}},
   };
@@ -160,8 +164,11 @@ TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
 TEST_F(RechenThreadTest, ContinuesAtTheStoredProgressPosition) {
   // Behind a row's end continues with the next row; behind the last row or outside the
   // picture nothing is left, and the run still finishes.
-  struct Case { int32_t column, row; size_t first; int64_t firstHandOver; } cases[] = {
-      {5, 3, 35, 40}, {10, 3, 40, 50}, {10, 9, 100, -1}, {25, 40, 100, -1}};
+  struct Case {
+    int32_t column, row;
+    size_t first;
+    int64_t firstHandOver;
+  } cases[] = {{5, 3, 35, 40}, {10, 3, 40, 50}, {10, 9, 100, -1}, {25, 40, 100, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "from column " << c.column << " of row " << c.row);
     Project q(10, 10);
@@ -211,9 +218,8 @@ TEST_F(RechenThreadTest, NonFreshRunTreatsPixelsWithoutStoredDataAsFresh) {
   p.params.ProgressColumn = p.params.ProgressRow = 0;
   p.params.IterationsDone = p.params.Iterations;
   ASSERT_TRUE(p.Run(3, false));
-  ExpectRecords(p, [&](int32_t c, int32_t r, size_t k) {
-    return k < 50 ? Derived(c, r, k) : Expected(p.params, c, r);
-  });
+  ExpectRecords(p,
+                [&](int32_t c, int32_t r, size_t k) { return k < 50 ? Derived(c, r, k) : Expected(p.params, c, r); });
 }
 
 TEST(RechenThread, APausedRunHoldsStillAndResumeFinishesTheSamePicture) {
@@ -247,7 +253,7 @@ TEST(RechenThread, ChangesMadeWhilePausedApplyToThePixelsNotYetHandedOver) {
   run.Start(2);
   run.t->Suspend();
   const int64_t handed = int64_t(params.ProgressRow) * 60 + params.ProgressColumn;
-  params.Iterations = 480;                   // the "iterations" adjustment
+  params.Iterations = 480;                  // the "iterations" adjustment
   params.SetColors({{0x123456, -1000.0}});  // everything above: AboveColor
   params.AboveColor = 0x0000FF;
   run.t->Resume();
@@ -261,7 +267,8 @@ TEST(RechenThread, ChangesMadeWhilePausedApplyToThePixelsNotYetHandedOver) {
     EXPECT_EQ(e[size_t(k)], Expected(params, c, r).E) << k;
     EXPECT_EQ(run.p.picture.Pixel(c, r), 0x0000FFu) << k;
   }
-  for (int64_t k = 0; k < handed; k += 7) EXPECT_EQ(e[size_t(k)], Expected(before, int32_t(k % 60), int32_t(k / 60)).E) << k;
+  for (int64_t k = 0; k < handed; k += 7)
+    EXPECT_EQ(e[size_t(k)], Expected(before, int32_t(k % 60), int32_t(k / 60)).E) << k;
 }
 
 TEST(RechenThread, EndingARunEarlyHandsNothingOverAfterwards) {
@@ -324,4 +331,3 @@ TEST(RechenThread, WorkerCountZeroMeansEveryHardwareThread) {
   EXPECT_EQ(TRechenThread(direct, 0).WorkerCount(), int(std::max(1u, std::thread::hardware_concurrency())));
   EXPECT_EQ(TRechenThread(direct, 3).WorkerCount(), 3);
 }
-

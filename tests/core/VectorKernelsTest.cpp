@@ -96,7 +96,8 @@ TEST(VectorKernels, EveryInstructionSetGivesTheScalarKernelsOrbits) {
     ASSERT_EQ(CurrentVectorTarget(), target.name);
     for (const Region& region : kRegions) {
       for (bool smart : {false, true}) {
-        SCOPED_TRACE(testing::Message() << target.name << ", formula " << region.formula + 1 << (smart ? ", smart" : ""));
+        SCOPED_TRACE(testing::Message() << target.name << ", formula " << region.formula + 1
+                                        << (smart ? ", smart" : ""));
         test::EngineProject e(kSide, kSide);
         TCalcParams& p = e.params = Picture(region, smart);
         PixelDataFile &tmp1 = e.tmp1, &tmp2 = e.tmp2;

@@ -35,7 +35,10 @@ struct Formula {
     step == kConvert ? f.SetFormula(text) : f.Load(text);
     if (step == kDerive) f.Derive("x");
   }
-  double At(double x) { f.SetVariable("X", x); return f.Evaluate(); }
+  double At(double x) {
+    f.SetVariable("X", x);
+    return f.Evaluate();
+  }
 };
 
 std::string Repeat(const std::string& piece, int n) {
@@ -61,13 +64,32 @@ TEST(FormulaParser, TreesOfTexts) {
   // anything but a number is 0 minus the rest; *, / and ^ share a level, left to right; there is
   // no exponent part (1E5 is a name); a trailing operator belongs to a name.
   const TextPair cases[] = {
-      {"x*(1-x)", "((X)*(((1)-(X))))"}, {"  X + 1 ", "((X)+(1))"}, {"((X))", "X"}, {"(X)*(Y)", "((X)*(Y))"},
-      {"-X", "((0)-(X))"}, {"-5", "-5"}, {"-5*X", "((0)-(((5)*(X))))"}, {"-2^2", "((0)-(((2)^(2))))"}, {"+X", "X"},
-      {"(1-X)+-X", "((((1)-(X)))+(((0)-(X))))"}, {"X+-2", "((X)+(-2))"}, {"X*-2", "((X)*(-2))"},
-      {"X--X", "((X)-(((0)-(X))))"}, {"1+2*3", "((1)+(((2)*(3))))"}, {"2*X^2", "((((2)*(X)))^(2))"},
-      {"X^2*2", "((((X)^(2)))*(2))"}, {"2^3^2", "((((2)^(3)))^(2))"}, {"8/2/2", "((((8)/(2)))/(2))"},
-      {"3:4", "((3)/(4))"}, {"1.5", "1,5"}, {"5-3", "((5)-(3))"}, {"1E5", "1E5"}, {"X+", "X+"}, {"SINX", "SINX"},
-      {"sinh(X)-sin(X)", "((SINH(X))-(SIN(X)))"}, {"min(X+1;sqr(X))", "MIN(((X)+(1));SQR(X))"},
+      {"x*(1-x)", "((X)*(((1)-(X))))"},
+      {"  X + 1 ", "((X)+(1))"},
+      {"((X))", "X"},
+      {"(X)*(Y)", "((X)*(Y))"},
+      {"-X", "((0)-(X))"},
+      {"-5", "-5"},
+      {"-5*X", "((0)-(((5)*(X))))"},
+      {"-2^2", "((0)-(((2)^(2))))"},
+      {"+X", "X"},
+      {"(1-X)+-X", "((((1)-(X)))+(((0)-(X))))"},
+      {"X+-2", "((X)+(-2))"},
+      {"X*-2", "((X)*(-2))"},
+      {"X--X", "((X)-(((0)-(X))))"},
+      {"1+2*3", "((1)+(((2)*(3))))"},
+      {"2*X^2", "((((2)*(X)))^(2))"},
+      {"X^2*2", "((((X)^(2)))*(2))"},
+      {"2^3^2", "((((2)^(3)))^(2))"},
+      {"8/2/2", "((((8)/(2)))/(2))"},
+      {"3:4", "((3)/(4))"},
+      {"1.5", "1,5"},
+      {"5-3", "((5)-(3))"},
+      {"1E5", "1E5"},
+      {"X+", "X+"},
+      {"SINX", "SINX"},
+      {"sinh(X)-sin(X)", "((SINH(X))-(SIN(X)))"},
+      {"min(X+1;sqr(X))", "MIN(((X)+(1));SQR(X))"},
       {"max(X;min(X;1))", "MAX(X;MIN(X;1))"},
       {"sqrt(x)+atan(x)+teta(x)+fak(x)", "((((((SQRT(X))+(ATAN(X))))+(TETA(X))))+(FAK(X)))"},
   };
@@ -88,14 +110,21 @@ TEST(FormulaParser, TreesOfTexts) {
 TEST(FormulaParser, TextsThatDoNotConvertSayWhyOnlyWhenMessagesAreOn) {
   const std::string error = "Fehler in Formel";
   const TextPair cases[] = {
-      {"", "Formel eingeben!!"}, {"X )(", "Klammerfehler !!! in\rX)("}, {"(X+1", "Klammerfehler !!! in\r(X+1"},
+      {"", "Formel eingeben!!"},
+      {"X )(", "Klammerfehler !!! in\rX)("},
+      {"(X+1", "Klammerfehler !!! in\r(X+1"},
       // Pieces cut at ";" or at the last ")" whose brackets do not balance.
-      {"max(min(X;1);2)", error}, {"max((X;1))", error}, {"max(X)", error}, {"sin(X)(2)", error},
-      {"sin(X)Y", error}, {"sqrt(X)(Y)", error},
+      {"max(min(X;1);2)", error},
+      {"max((X;1))", error},
+      {"max(X)", error},
+      {"sin(X)(2)", error},
+      {"sin(X)Y", error},
+      {"sqrt(X)(Y)", error},
       // Too long, or deeper than the tree may go.
       {std::string(100000, '(') + "X" + std::string(100000, ')'), "Formel zu lang !!! (höchstens 100000 Zeichen)"},
       {Repeat("sin(", 2000) + "X" + std::string(2000, ')'), error},
-      {std::string(20000, '(') + "X" + std::string(20000, ')'), error}, {"X" + Repeat("*X", 5000), error},
+      {std::string(20000, '(') + "X" + std::string(20000, ')'), error},
+      {"X" + Repeat("*X", 5000), error},
   };
   for (const auto& [text, message] : cases) {
     SCOPED_TRACE(text.substr(0, 30));
@@ -115,9 +144,14 @@ TEST(FormulaParser, NumbersAndFoldsThatCannotBeComputedRaiseTypedErrors) {
   const std::string byZero = "division by zero in the formula: a divisor is the constant 0";
   const std::string overflow = "floating point overflow in the formula: a constant part is too large to compute";
   const TextPair cases[] = {
-      {"1,2,3", "'1,2,3' is not a valid number"}, {"X*5-", "'5-' is not a valid number"},
-      {huge, "'" + huge + "' is not a valid number"}, {"X/0", byZero}, {"X/(1-1)", byZero},
-      {"exp(1000)*X", overflow}, {"fak(10000000000,9)+X", overflow}, {"sqr(10^200)+X", overflow},
+      {"1,2,3", "'1,2,3' is not a valid number"},
+      {"X*5-", "'5-' is not a valid number"},
+      {huge, "'" + huge + "' is not a valid number"},
+      {"X/0", byZero},
+      {"X/(1-1)", byZero},
+      {"exp(1000)*X", overflow},
+      {"fak(10000000000,9)+X", overflow},
+      {"sqr(10^200)+X", overflow},
   };
   for (const auto& [text, message] : cases) {
     TFormula f;
@@ -137,12 +171,24 @@ TEST(FormulaParser, DeepFormulaWithinTheLimitsConvertsEvaluatesAndDerives) {
 
 TEST(FormulaText, InternalFormulas) {
   const TextPair cases[] = {
-      {"X*(1-X)", "(X)*((1-X))"}, {"AB*X*(1-X)", "((AB)*(X))*((1-X))"}, {"1*X+0", "X"}, {"0*X+1", "1"},
-      {"2,5*sqr(sin(X+AB))", "(2,5)*(SQR(SIN((X+AB))))"}, {"(2)*(3)+X", "(6+X)"}, {"X*-1", "(0-X)"},
-      {"fak(5)", "120"}, {"sinh(X)", "SINH(X)"}, {"max(2*3;X)", "MAX(6;X)"}, {"2^3+sqrt(16)+log(1)+teta(-1)", "12"},
-      {"(-2)^X+(-2)^0,5", "((-2)^(X)+-10000)"}, {"log(0)+X", "(-10000+X)"}, {"X-X*X", "(X-(X)*(X))"},
+      {"X*(1-X)", "(X)*((1-X))"},
+      {"AB*X*(1-X)", "((AB)*(X))*((1-X))"},
+      {"1*X+0", "X"},
+      {"0*X+1", "1"},
+      {"2,5*sqr(sin(X+AB))", "(2,5)*(SQR(SIN((X+AB))))"},
+      {"(2)*(3)+X", "(6+X)"},
+      {"X*-1", "(0-X)"},
+      {"fak(5)", "120"},
+      {"sinh(X)", "SINH(X)"},
+      {"max(2*3;X)", "MAX(6;X)"},
+      {"2^3+sqrt(16)+log(1)+teta(-1)", "12"},
+      {"(-2)^X+(-2)^0,5", "((-2)^(X)+-10000)"},
+      {"log(0)+X", "(-10000+X)"},
+      {"X-X*X", "(X-(X)*(X))"},
       // Folded numbers are written without exponents: the parser reads none.
-      {"X/2", "(X)*(0,5)"}, {"X/(10^20)", "(X)*(0,00000000000000000001)"}, {"X+10^20", "(X+100000000000000000000)"},
+      {"X/2", "(X)*(0,5)"},
+      {"X/(10^20)", "(X)*(0,00000000000000000001)"},
+      {"X+10^20", "(X+100000000000000000000)"},
   };
   for (const auto& [text, internal] : cases) EXPECT_EQ(Formula(text).f.Text(), internal) << text;
   // Each pass folds one level of "1+1+...": the pass limit ends the loop with a correct formula.
@@ -151,19 +197,35 @@ TEST(FormulaText, InternalFormulas) {
 }
 
 TEST(FormulaEvaluation, KnownValuesLimitsAndSubstitutes) {
-  ExpectValues({{"X*(1-X)", 0.25, 0.1875, 0}, {"X^2", -3, 9, 1e-15}, {"X^3", -2, -8, 1e-15}, {"sqrt(X)", -4, 2, 0},
-                {"teta(X-0,5)", 0.5, 1, 0}, {"teta(X-0,5)", 0.49, 0, 0}, {"fak(X)", 3.5, 6 * std::sqrt(3.5), 1e-15},
-                {"int(X)+frac(X)*10", -2.75, -2 - 7.5, 1e-15}, {"abs(X)+max(X;1)+min(X;1)", -2, 2 + 1 - 2, 0},
-                {"sin(X)^2+cos(X)^2", 0.7, 1, 1e-15}, {"atan(X)*4", 1, M_PI, 1e-15}, {"tan(X)", M_PI / 4, 1, 1e-15},
-                {"log(exp(X))", 2.5, 2.5, 1e-15}, {"cosh(X)^2-sinh(X)^2", 1.5, 1, 1e-14},
+  ExpectValues({{"X*(1-X)", 0.25, 0.1875, 0},
+                {"X^2", -3, 9, 1e-15},
+                {"X^3", -2, -8, 1e-15},
+                {"sqrt(X)", -4, 2, 0},
+                {"teta(X-0,5)", 0.5, 1, 0},
+                {"teta(X-0,5)", 0.49, 0, 0},
+                {"fak(X)", 3.5, 6 * std::sqrt(3.5), 1e-15},
+                {"int(X)+frac(X)*10", -2.75, -2 - 7.5, 1e-15},
+                {"abs(X)+max(X;1)+min(X;1)", -2, 2 + 1 - 2, 0},
+                {"sin(X)^2+cos(X)^2", 0.7, 1, 1e-15},
+                {"atan(X)*4", 1, M_PI, 1e-15},
+                {"tan(X)", M_PI / 4, 1, 1e-15},
+                {"log(exp(X))", 2.5, 2.5, 1e-15},
+                {"cosh(X)^2-sinh(X)^2", 1.5, 1, 1e-14},
                 {"tanh(X)-sinh(X)/cosh(X)", 0.3, 0, 1e-16},
                 // Operand limits and substitutes; a base 0 of a power becomes 1e-300 (1e-600 is 0)
                 // or is folded away; beyond 2^63 the processor's sine gives 0; not a number is the
                 // upper bound.
-                {"1/X", 0, 1e100, 0}, {"exp(X)", 1000, std::exp(650.0), 1e-15}, {"log(X)", 0, std::log(1e-300), 1e-15},
-                {"X+X", 1e308, 2e300, 1e-15}, {"X*X", -1e200, 1e300, 1e-15}, {"sqr(X)", 1e200, 1e300, 1e-15},
-                {"sinh(X)", -1000, std::sinh(-650.0), 1e-15}, {"X^2", 0, 0, 0}, {"0^X", 2, 0, 0},
-                {"sin(X)", 1e19, 0, 0}, {"cos(X)", -1e19, 0, 0},
+                {"1/X", 0, 1e100, 0},
+                {"exp(X)", 1000, std::exp(650.0), 1e-15},
+                {"log(X)", 0, std::log(1e-300), 1e-15},
+                {"X+X", 1e308, 2e300, 1e-15},
+                {"X*X", -1e200, 1e300, 1e-15},
+                {"sqr(X)", 1e200, 1e300, 1e-15},
+                {"sinh(X)", -1000, std::sinh(-650.0), 1e-15},
+                {"X^2", 0, 0, 0},
+                {"0^X", 2, 0, 0},
+                {"sin(X)", 1e19, 0, 0},
+                {"cos(X)", -1e19, 0, 0},
                 {"X+1", std::numeric_limits<double>::quiet_NaN(), 1e300, 0}},
                kLoad);
 }
@@ -179,9 +241,11 @@ TEST(FormulaEvaluation, WhatOverflowsDespiteTheLimitsGivesOne) {
 }
 
 TEST(FormulaEvaluation, DomainErrorsAndMissingNamesAreSaidOnlyWhenAskedFor) {
-  const std::tuple<const char*, double, const char*> cases[] = {
-      {"1/X", 0, "Division durch null !"}, {"X^2", -3, "Log(x) mit x<0 !"}, {"X^2", 0, "Log(x) mit x=0 !"},
-      {"log(X)", -1, "Log(x) mit x<=0 !"}, {"sqrt(X)", -1, "Wurzel(-X) !"}};
+  const std::tuple<const char*, double, const char*> cases[] = {{"1/X", 0, "Division durch null !"},
+                                                                {"X^2", -3, "Log(x) mit x<0 !"},
+                                                                {"X^2", 0, "Log(x) mit x=0 !"},
+                                                                {"log(X)", -1, "Log(x) mit x<=0 !"},
+                                                                {"sqrt(X)", -1, "Wurzel(-X) !"}};
   for (const auto& [text, x, message] : cases) {
     Formula reported(text, kLoad, true, true), silent(text);
     EXPECT_EQ(reported.At(x), silent.At(x)) << text;
@@ -199,8 +263,13 @@ TEST(FormulaEvaluation, DomainErrorsAndMissingNamesAreSaidOnlyWhenAskedFor) {
 }
 
 TEST(FormulaEvaluation, FactorialAndItsCut) {
-  for (const auto& [x, value] : {std::pair{-1.0, -1.0}, {0.0, 1.0}, {1.0, 1.0}, {5.0, 120.0}, {10.0, 3628800.0},
-                                 {0.5, std::sqrt(0.5)}, {3.5, 6 * std::sqrt(3.5)}})
+  for (const auto& [x, value] : {std::pair{-1.0, -1.0},
+                                 {0.0, 1.0},
+                                 {1.0, 1.0},
+                                 {5.0, 120.0},
+                                 {10.0, 3628800.0},
+                                 {0.5, std::sqrt(0.5)},
+                                 {3.5, 6 * std::sqrt(3.5)}})
     EXPECT_DOUBLE_EQ(TFormula::Factorial(x), value) << x;
   EXPECT_NEAR(TFormula::Factorial(160) / std::tgamma(161.0), 1.0, 1e-13);
   // The product stops growing once it passes 1e300 (at 167!), so huge arguments return at once.
@@ -214,16 +283,30 @@ TEST(FormulaEvaluation, FactorialAndItsCut) {
 
 TEST(FormulaDerivative, KnownSlopesAndWarnings) {
   // The slope of abs(u) is taken as abs(du); MAX and MIN follow the larger and the smaller.
-  ExpectValues({{"X*(1-X)", 0.25, 0.5, 0}, {"abs(1-2*X)", -3, 2, 0}, {"abs(1-2*X)", 0.3, 2, 0}, {"abs(1-2*X)", 7, 2, 0},
-                {"sin(X)", 0.3, std::cos(0.3), 1e-15}, {"cos(X)", 0.3, -std::sin(0.3), 1e-15},
-                {"tan(X)", 0.3, 1 / std::pow(std::cos(0.3), 2), 1e-14}, {"exp(2*X)", 0.3, 2 * std::exp(0.6), 1e-14},
-                {"log(X)", 0.3, 1 / 0.3, 1e-14}, {"sqr(X)", 0.3, 0.6, 1e-15}, {"sinh(X)", 0.3, std::cosh(0.3), 1e-15},
-                {"cosh(X)", 0.3, std::sinh(0.3), 1e-15}, {"tanh(X)", 0.3, 1 / std::pow(std::cosh(0.3), 2), 1e-15},
-                {"sqrt(X)", 0.3, 0.5 / std::sqrt(0.3), 1e-15}, {"atan(X)", 0.3, 1 / 1.09, 1e-15},
-                {"X^3", 0.3, 3 * 0.09, 1e-15}, {"2^X", 0.3, std::log(2) * std::pow(2, 0.3), 1e-15},
-                {"1/X", 0.5, -4, 1e-14}, {"max(X;1-X)", 0.8, 1, 0}, {"min(X;1-X)", 0.8, -1, 0},
+  ExpectValues({{"X*(1-X)", 0.25, 0.5, 0},
+                {"abs(1-2*X)", -3, 2, 0},
+                {"abs(1-2*X)", 0.3, 2, 0},
+                {"abs(1-2*X)", 7, 2, 0},
+                {"sin(X)", 0.3, std::cos(0.3), 1e-15},
+                {"cos(X)", 0.3, -std::sin(0.3), 1e-15},
+                {"tan(X)", 0.3, 1 / std::pow(std::cos(0.3), 2), 1e-14},
+                {"exp(2*X)", 0.3, 2 * std::exp(0.6), 1e-14},
+                {"log(X)", 0.3, 1 / 0.3, 1e-14},
+                {"sqr(X)", 0.3, 0.6, 1e-15},
+                {"sinh(X)", 0.3, std::cosh(0.3), 1e-15},
+                {"cosh(X)", 0.3, std::sinh(0.3), 1e-15},
+                {"tanh(X)", 0.3, 1 / std::pow(std::cosh(0.3), 2), 1e-15},
+                {"sqrt(X)", 0.3, 0.5 / std::sqrt(0.3), 1e-15},
+                {"atan(X)", 0.3, 1 / 1.09, 1e-15},
+                {"X^3", 0.3, 3 * 0.09, 1e-15},
+                {"2^X", 0.3, std::log(2) * std::pow(2, 0.3), 1e-15},
+                {"1/X", 0.5, -4, 1e-14},
+                {"max(X;1-X)", 0.8, 1, 0},
+                {"min(X;1-X)", 0.8, -1, 0},
                 {"fak(X)", 3.5, 6 * std::sqrt(3.5) * (std::log(3.5) + 0.5 / 3.5), 1e-12},
-                {"frac(3*X)", 0.3, 3, 1e-15}, {"int(X)+teta(X)", 0.3, 0, 0}, {"AB*sin(BA)", 0.3, 0, 0}},
+                {"frac(3*X)", 0.3, 3, 1e-15},
+                {"int(X)+teta(X)", 0.3, 0, 0},
+                {"AB*sin(BA)", 0.3, 0, 0}},
                kDerive);
   EXPECT_EQ(Formula("X-X*X", kDerive).f.Text(), "(1-(X+X))");
   EXPECT_EQ(Formula("AB*sin(BA)", kDerive).f.Text(), "0");
@@ -245,7 +328,8 @@ TEST(FormulaCheck, WhatTheTestButtonSaysAndTheDerivative) {
   const std::tuple<std::string, FormulaVerdict, Texts> cases[] = {
       {"AB*X*(1-X)", Success, {success + "((AB)*(X))*((1-X))", slope + "((AB)*((1-X))+(0-(AB)*(X)))"}},
       {"X*AB+C", WrongVariables, {"wrong variables: \"C\"\r" + allowed}},
-      {"PI*A*B*BA*sin(X)", Success,
+      {"PI*A*B*BA*sin(X)",
+       Success,
        {success + "((((PI)*(A))*(B))*(BA))*(SIN(X))", slope + "(COS(X))*((((PI)*(A))*(B))*(BA))"}},
       // Messages of the conversion once; warnings of the derivative.
       {"sqrt(0-4)+X", Success, {"Wurzel(-X) !", success + "(2+X)", slope + "1"}},
@@ -256,8 +340,10 @@ TEST(FormulaCheck, WhatTheTestButtonSaysAndTheDerivative) {
       {"Q*X+R", WrongVariables, {"wrong variables: \"Q\"\r" + allowed, "wrong variables: \"R\"\r" + allowed}},
       {"X*Y*Z*U*V*W", TooManyVariables, {"found too many variables!\r" + allowed}},
       // A formula that does not convert gets its conversion messages but no success message.
-      {"", NotConverted, {"Formel eingeben!!"}}, {"X)(", NotConverted, {"Klammerfehler !!! in\rX)("}},
-      {"max(min(X;1);2)", NotConverted, {"Fehler in Formel"}}, {"1,2,3", NotConverted, {"'1,2,3' is not a valid number"}},
+      {"", NotConverted, {"Formel eingeben!!"}},
+      {"X)(", NotConverted, {"Klammerfehler !!! in\rX)("}},
+      {"max(min(X;1);2)", NotConverted, {"Fehler in Formel"}},
+      {"1,2,3", NotConverted, {"'1,2,3' is not a valid number"}},
       {"X/0", NotConverted, {"division by zero in the formula: a divisor is the constant 0"}},
   };
   for (const auto& [text, verdict, messages] : cases) {

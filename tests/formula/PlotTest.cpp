@@ -30,10 +30,13 @@ std::unique_ptr<TFormula> Loaded(const char* text) {
 TEST(PlotRanges, EmptyOrUnboundedRangesAreRefusedWithTheirName) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::tuple<PlotRange, const char*> cases[] = {
-      {{-5, 5}, nullptr}, {{5, -5}, nullptr}, {{1e-300, 2e-300}, nullptr},
+      {{-5, 5}, nullptr},
+      {{5, -5}, nullptr},
+      {{1e-300, 2e-300}, nullptr},
       {{2, 2}, "The range of X from 2 to 2 is empty. Please choose two different values."},
       {{-1e308, 1e308}, "The range of X from -1E308 to 1E308 is too large to be drawn."},
-      {{0, inf}, "is too large"}, {{std::nan(""), 1}, "is too large"}};
+      {{0, inf}, "is too large"},
+      {{std::nan(""), 1}, "is too large"}};
   for (const auto& [range, message] : cases) {
     const auto problem = RangeProblem(range, "X");
     ASSERT_EQ(problem.has_value(), message != nullptr) << range.From << " " << range.To;
@@ -54,9 +57,13 @@ TEST(PlotRanges, ZoomAxesAndCoordinatesOfAFourHundredPixelPicture) {
   EXPECT_TRUE(RangeProblem(ZoomedRanges(xs, ys, 7, 9, 7, 9, 400).Xs, "X"));  // a click without a drag
   EXPECT_EQ(PointAt(xs, ys, 200, 100, 400), std::make_pair(0.0, 2.5));
   // Axes: the zero of -5 .. 5 in the middle, of 0 .. 4 at the left edge, of 1 .. 2 nowhere.
-  const std::tuple<double, double, double, std::optional<int>> axes[] = {
-      {5, -5, 400, 200}, {-5, 5, 400, 200}, {0, 4, 399, 0}, {4, -4, 399, 200}, {1, 2, 400, std::nullopt},
-      {-3, -1, 400, std::nullopt}, {-1e308, 1e308, 400, std::nullopt}};
+  const std::tuple<double, double, double, std::optional<int>> axes[] = {{5, -5, 400, 200},
+                                                                         {-5, 5, 400, 200},
+                                                                         {0, 4, 399, 0},
+                                                                         {4, -4, 399, 200},
+                                                                         {1, 2, 400, std::nullopt},
+                                                                         {-3, -1, 400, std::nullopt},
+                                                                         {-1e308, 1e308, 400, std::nullopt}};
   for (const auto& [first, last, span, pixel] : axes) EXPECT_EQ(ZeroPixel(first, last, span, 400), pixel) << first;
 }
 

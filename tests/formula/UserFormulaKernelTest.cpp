@@ -60,7 +60,8 @@ TEST(UserFormulaKernel, KnownExponents) {
   // for. A formula without X adds the penalty -100 every step: two passes of 12 over N = 12.
   // Formula, N, smart kernel, A = B, exponent, tolerance:
   const std::tuple<const char*, int32_t, bool, double, double, double> cases[] = {
-      {"AB*X*(1-X)", 200004, false, 4, std::log(2.0), 0.01}, {"AB*X*(1-X)", 1200, true, 2.5, std::log(0.5), 1e-9},
+      {"AB*X*(1-X)", 200004, false, 4, std::log(2.0), 0.01},
+      {"AB*X*(1-X)", 1200, true, 2.5, std::log(0.5), 1e-9},
       {"AB*X*(1-X)", 1200, false, 2.5, std::log(0.5) * (1 + 12.0 / 1200), 1e-6},
       {"AB*0,5+PI", 12, false, 3, -200, 1e-12}};
   for (const auto& [formula, iterations, smart, ab, exponent, tolerance] : cases) {
@@ -87,7 +88,9 @@ TEST(UserFormulaKernel, NamesOfTheUserFormula) {
 
 TEST(UserFormulaKernel, BrokenUserFormulaIsRefusedOnlyWhenInUse) {
   const std::pair<std::string, std::string> cases[] = {
-      {"sin((X+", "Klammerfehler !!! in\nsin((X+"}, {"", "Formel eingeben!!"}, {"sin(X)(2)", "Fehler in Formel"},
+      {"sin((X+", "Klammerfehler !!! in\nsin((X+"},
+      {"", "Formel eingeben!!"},
+      {"sin(X)(2)", "Fehler in Formel"},
       {"X/0", "division by zero in the formula: a divisor is the constant 0"},
       {"1,2,3*X", "'1,2,3' is not a valid number"}};
   for (const auto& [text, why] : cases)

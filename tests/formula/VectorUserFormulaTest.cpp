@@ -54,16 +54,45 @@ bool Close(double a, double b) { return a == b || std::fabs(a - b) <= 1e-13 * st
 // substitutes (division by 0, logarithm and root of non-positive numbers, a negative base, sine
 // beyond 2^63, exp beyond 650) and values that leave the double range.
 const char* const kFormulas[] = {
-    "X+AB", "X-BA", "X*A", "X/B", "X^AB", "X^3", "(0-X)^2,5", "AB^X", "max(X;AB)", "min(X;BA)",
-    "sin(X)", "cos(X)", "sin(X)*cos(X)", "tan(X)", "exp(X)", "log(X)", "sqr(X)", "int(X)", "abs(X)",
-    "sinh(X)", "cosh(X)", "tanh(X)", "sqrt(X)", "frac(X)", "atan(X)", "fak(X)", "teta(X)", "1/X",
-    "X/0,1", "2,5*sqr(sin(X+AB))", "2,5*sin(X+AB)*cos(X-AB)+0,1137635*exp(-X*X)*AB",
-    "log(abs(X))*sinh(X/AB)+sqrt(cosh(X))/tan(BA)", "fak(abs(X))/(1+sqr(X))", "PI*X^B-Y",
+    "X+AB",
+    "X-BA",
+    "X*A",
+    "X/B",
+    "X^AB",
+    "X^3",
+    "(0-X)^2,5",
+    "AB^X",
+    "max(X;AB)",
+    "min(X;BA)",
+    "sin(X)",
+    "cos(X)",
+    "sin(X)*cos(X)",
+    "tan(X)",
+    "exp(X)",
+    "log(X)",
+    "sqr(X)",
+    "int(X)",
+    "abs(X)",
+    "sinh(X)",
+    "cosh(X)",
+    "tanh(X)",
+    "sqrt(X)",
+    "frac(X)",
+    "atan(X)",
+    "fak(X)",
+    "teta(X)",
+    "1/X",
+    "X/0,1",
+    "2,5*sqr(sin(X+AB))",
+    "2,5*sin(X+AB)*cos(X-AB)+0,1137635*exp(-X*X)*AB",
+    "log(abs(X))*sinh(X/AB)+sqrt(cosh(X))/tan(BA)",
+    "fak(abs(X))/(1+sqr(X))",
+    "PI*X^B-Y",
 };
 
 std::vector<UserPoint> Points() {
-  const double xs[] = {0.0, -0.0, 0.25, 0.5, -3, -2, 3.5, 1000, -1000, 700, 1e-300, 1e-320, 1e19, -1e19, 1e200,
-                       -1e200, 1e308, 12345.678, -0.7};
+  const double xs[] = {0.0,    -0.0,   0.25, 0.5,   -3,    -2,     3.5,   1000,      -1000, 700,
+                       1e-300, 1e-320, 1e19, -1e19, 1e200, -1e200, 1e308, 12345.678, -0.7};
   const double abs[] = {2.5, 0.0, -1.5};
   std::vector<UserPoint> points;
   for (double x : xs)
@@ -118,9 +147,9 @@ TEST(VectorUserFormula, KnownValuesAndSubstitutes) {
       {"fak(X)", 3.5, 1, 6 * std::sqrt(3.5), NAN},
       {"sqrt(X)", -4, 1, 2, NAN},
       {"AB*2", 0.3, 2.5, 5, 0},
-      {"X^AB", 1e200, 2.5, 1.0, 1.0},  // the power leaves the double range: F is 1
+      {"X^AB", 1e200, 2.5, 1.0, 1.0},                // the power leaves the double range: F is 1
       {"log(X)", 1e-320, 1, std::log(1e-320), 1.0},  // 1/X does: dF/dX is 1
-      {"sin(X)+cos(X)", 1e19, 1, 0, 0},   // beyond 2^63 sine and cosine are 0
+      {"sin(X)+cos(X)", 1e19, 1, 0, 0},              // beyond 2^63 sine and cosine are 0
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.formula);

@@ -11,8 +11,9 @@ namespace {
 
 TEST(FuzzCorpus, EveryStoredInputKeepsItsTargetsPromises) {
   const std::pair<const char*, void (*)(const uint8_t*, size_t)> targets[] = {
-      {"ParameterFile", ParameterFile}, {"ProjectFile", ProjectFile}, {"Formula", Formula}, {"ColourFile", ColourFile},
-      {"GimpGradient", GimpGradient},   {"GimpPalette", GimpPalette}, {"MapPalette", MapPalette}};
+      {"ParameterFile", ParameterFile}, {"ProjectFile", ProjectFile},   {"Formula", Formula},
+      {"ColourFile", ColourFile},       {"GimpGradient", GimpGradient}, {"GimpPalette", GimpPalette},
+      {"MapPalette", MapPalette}};
   for (const auto& [name, run] : targets) {
     const std::filesystem::path dir = std::filesystem::path(VANTOREL_SOURCE_DIR) / "tests/fuzz/corpus" / name;
     int inputs = 0;

@@ -38,8 +38,7 @@ std::string Bytes(const std::string& path) {
 
 void ProjectFile(const uint8_t* data, size_t size) {
   static const Scratch scratch;
-  const std::string input = scratch.File("in.LPr"), out1 = scratch.File("a.LPr"),
-                    out2 = scratch.File("b.LPr");
+  const std::string input = scratch.File("in.LPr"), out1 = scratch.File("a.LPr"), out2 = scratch.File("b.LPr");
   std::ofstream(input, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   PixelDataFile tmp1, tmp2;

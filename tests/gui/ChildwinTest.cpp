@@ -36,9 +36,12 @@ TEST_F(ChildwinTest, TakenNamesExtendTheBaseWithUnderscores) {
     WorkIn in(dir);
     for (const std::string& name : taken) {
       const fs::path path = dir.path() / name.substr(0, name.find_first_of("/@"));
-      if (name.back() == '/') fs::create_directory(path);
-      else if (name.back() == '@') fs::create_symlink(dir.path() / "nowhere", path);
-      else WriteBytes(path.string(), {1, 2, 3});
+      if (name.back() == '/')
+        fs::create_directory(path);
+      else if (name.back() == '@')
+        fs::create_symlink(dir.path() / "nowhere", path);
+      else
+        WriteBytes(path.string(), {1, 2, 3});
     }
     TMDIChild* child = Open();
     EXPECT_EQ(child->TempFileName(0), QDir::current().filePath(QString(base) + ".TMP0"));
@@ -237,7 +240,7 @@ TEST_F(ChildwinTest, GatheringRoundsIterationsAndJoinsMemoLines) {
   child->Edit11->setText("-0,5");
   child->Edit1->setText("AXB");
   ASSERT_TRUE(child->GatherParameters());
-  EXPECT_EQ(child->Params().Iterations, 147);        // S = 3: rounded up to whole sequences
+  EXPECT_EQ(child->Params().Iterations, 147);          // S = 3: rounded up to whole sequences
   EXPECT_EQ(child->Params().CalmDownIterations, 300);  // already whole: stays
   EXPECT_EQ(child->Params().FormulaText, "2,5*sqr(sin(X+AB))");
   EXPECT_TRUE(child->Params().Sequence == (std::vector<uint8_t>{0, 1, 1}) && child->Params().ErrorLimit == 0.5);
@@ -245,7 +248,7 @@ TEST_F(ChildwinTest, GatheringRoundsIterationsAndJoinsMemoLines) {
 }
 
 TEST_F(ChildwinTest, GatheringRefusesBadInputAndKeepsTheBlock) {
-  const std::tuple<QLineEdit* TMDIChild::*, const char*, std::vector<const char*>> cases[] = {
+  const std::tuple<QLineEdit * TMDIChild::*, const char*, std::vector<const char*>> cases[] = {
       {&TMDIChild::Edit1, "", {"AB-sequence"}},
       {&TMDIChild::Edit2, "0.5", {"start X", "0.5"}},  // a point is not the decimal separator
       {&TMDIChild::Edit6, "wide", {"width"}},

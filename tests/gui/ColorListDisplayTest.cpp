@@ -45,15 +45,24 @@ TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {
   struct Case {
     std::vector<TColorEntry> list;
     uint32_t below, above;
-    QString first, last;                             // the end labels
+    QString first, last;                            // the end labels
     std::vector<std::pair<int, uint32_t>> columns;  // x -> colour
   };
   const Case cases[] = {
       // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
       // from yellow (-0,1): green 255 + (128 - 255) * 0,9733 = 131,4, truncated.
-      {DefaultColorList(), 0x112233, 0x445566, "-1", "0,1",
+      {DefaultColorList(),
+       0x112233,
+       0x445566,
+       "-1",
+       "0,1",
        {{0, 0x112233}, {4, 0x112233}, {5, kWhite}, {277, 0x0083FF}, {305, kBlack}, {306, 0x445566}, {310, 0x445566}}},
-      {{{kOrange, 0.25}}, kWhite, kBlack, "0,25", "0,25", {{2, kWhite}, {5, kOrange}, {100, kOrange}, {305, kOrange}, {308, kBlack}}},
+      {{{kOrange, 0.25}},
+       kWhite,
+       kBlack,
+       "0,25",
+       "0,25",
+       {{2, kWhite}, {5, kOrange}, {100, kOrange}, {305, kOrange}, {308, kBlack}}},
       {{}, kRed, kYellow, "", "", {{0, kRed}}},
   };
   for (const Case& c : cases) {
@@ -107,7 +116,7 @@ TEST_F(ColorListDisplayTest, PreviewMapsTheGridThroughTheList) {
   EXPECT_EQ(FromQColor(img.pixelColor(0, 0)), kWhite);
   EXPECT_EQ(FromQColor(img.pixelColor(1, 0)), 0x010203u);
   EXPECT_EQ(FromQColor(img.pixelColor(2, 0)), 0x040506u);
-  EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);  // green halfway from 128 to 0
+  EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);    // green halfway from 128 to 0
   EXPECT_EQ(FromQColor(img.pixelColor(100, 100)), kOrange);  // the rest of the grid holds 0
 }
 

@@ -59,7 +59,8 @@ TEST_F(ColourToolsTest, EditsThroughTheDialogsKeepTheListSortedAndRefuseBadNumbe
   dialogs.answerColor(QColor(0, 255, 0));
   dialogs.answerDialog(Choose("0,05"));
   page.Button3Click();  // "new": green at 0,05 goes between red and black
-  EXPECT_EQ(page.Colors(), (List{{kWhite, -1}, {kYellow, -0.1}, {kOrange, 0}, {kRed, 0.01}, {kGreen, 0.05}, {kBlack, 0.1}}));
+  EXPECT_EQ(page.Colors(),
+            (List{{kWhite, -1}, {kYellow, -0.1}, {kOrange, 0}, {kRed, 0.01}, {kGreen, 0.05}, {kBlack, 0.1}}));
   EXPECT_EQ(page.SelectedRows(), std::vector<size_t>{4});
 
   // A number that is no finite value is refused with a message and the dialog stays open;
@@ -85,7 +86,8 @@ TEST_F(ColourToolsTest, EditsThroughTheDialogsKeepTheListSortedAndRefuseBadNumbe
   Select({0, 1, 2, 3, 4, 5});
   dialogs.answerDialog(Change(0, "-1"));
   page.Farbwertenegativ1Click();
-  EXPECT_EQ(page.Colors(), (List{{kBlack, -0.1}, {kRed, -0.01}, {kOrange, 0}, {kYellow, 0.1}, {kWhite, 1}, {kGreen, 2}}));
+  EXPECT_EQ(page.Colors(),
+            (List{{kBlack, -0.1}, {kRed, -0.01}, {kOrange, 0}, {kYellow, 0.1}, {kWhite, 1}, {kGreen, 2}}));
   EXPECT_EQ(page.BelowColor(), kBlack);
   EXPECT_EQ(FromQColor(page.ColorBar().pixelColor(5, 11)), kBlack);
 
@@ -139,7 +141,7 @@ TEST_F(ColourToolsTest, ClickOnTheColourBarProposesItsColourAndValue) {
   dialogs.answerColor(std::nullopt);
   dialogs.answerDialog(Choose("-1,5", true, &proposed));
   QTest::mouseClick(page.Image3, Qt::LeftButton, {}, QPoint(2, 10));  // the below colour's columns
-  EXPECT_EQ(proposed, (TColorEntry{kWhite, -1.011}));                // -1 + 1,1 * (2 - 5) / 300
+  EXPECT_EQ(proposed, (TColorEntry{kWhite, -1.011}));                 // -1 + 1,1 * (2 - 5) / 300
   EXPECT_EQ(page.Colors().front(), (TColorEntry{kWhite, -1.5}));
   dialogs.answerColor(std::nullopt);
   dialogs.answerDialog(Choose("0", false, &proposed));

@@ -45,7 +45,8 @@ int64_t Size(const fs::path& file) {
 
 // Polls until `done` holds or the program ends or time runs out; true when `done` held.
 bool WaitUntil(pid_t program, const std::function<bool()>& done, std::chrono::seconds limit) {
-  for (const auto end = Clock::now() + limit; Clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+  for (const auto end = Clock::now() + limit; Clock::now() < end;
+       std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
     if (done()) return true;
     if (!Running(program)) return done();
   }
@@ -73,7 +74,8 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
   const fs::path crash = dir.path() / "crash";
   bool computed = false;
   test::RunProgram(crash, {VANTOREL_EXE, "--calculate", "../lake.Par"}, {}, [&](pid_t program) {
-    computed = WaitUntil(program, [&] { return Size(crash / "lake.TMP2") >= bytes / 10; }, std::chrono::seconds(300));
+    computed = WaitUntil(
+        program, [&] { return Size(crash / "lake.TMP2") >= bytes / 10; }, std::chrono::seconds(300));
     kill(program, SIGKILL);  // as a crash or a power cut would end it
   });
   ASSERT_TRUE(computed) << "the program did not compute (or ended early)";
@@ -82,7 +84,8 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
   // The uninterrupted run, by the renderer from the block the program computed (its latest
   // parameter block, as the program took it over from the controls).
   fs::copy_file(crash / "lake.TMP0", dir.path() / "uncut" / "block.Par");
-  ASSERT_EQ(test::RunProgram(dir.path() / "uncut", {VANTOREL_RENDER_EXE, "block.Par", "--data", "ref", "--quiet"}).status, 0);
+  ASSERT_EQ(
+      test::RunProgram(dir.path() / "uncut", {VANTOREL_RENDER_EXE, "block.Par", "--data", "ref", "--quiet"}).status, 0);
   const auto ref1 = test::ReadBytes(dir.file("uncut/ref.TMP1"));
   const auto ref2 = test::ReadBytes(dir.file("uncut/ref.TMP2"));
   ASSERT_EQ(int64_t(ref1.size()), bytes);
@@ -102,19 +105,22 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
   // The recovered project goes on in the desktop program...
   const fs::path window = dir.path() / "window";
   test::RunProgram(window, {VANTOREL_EXE, "--calculate", "../crash/lake.LPr"}, {}, [&](pid_t program) {
-    EXPECT_TRUE(WaitUntil(program, [&] { return Size(window / "lake.TMP1") == bytes && Size(window / "lake.TMP2") == bytes; },
-                          std::chrono::seconds(600)));
+    EXPECT_TRUE(WaitUntil(
+        program, [&] { return Size(window / "lake.TMP1") == bytes && Size(window / "lake.TMP2") == bytes; },
+        std::chrono::seconds(600)));
     kill(program, SIGKILL);
   });
   EXPECT_TRUE(test::ReadBytes((window / "lake.TMP1").string()) == ref1);
   EXPECT_TRUE(test::ReadBytes((window / "lake.TMP2").string()) == ref2);
 
   // ... and in the renderer.
-  ASSERT_EQ(test::RunProgram(dir.path() / "render", {VANTOREL_RENDER_EXE, "../crash/lake.LPr", "--data", "cont", "--quiet"}).status, 0);
+  ASSERT_EQ(
+      test::RunProgram(dir.path() / "render", {VANTOREL_RENDER_EXE, "../crash/lake.LPr", "--data", "cont", "--quiet"})
+          .status,
+      0);
   EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP1")) == ref1);
   EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP2")) == ref2);
 }
-
 
 // ---------------------------------------------------------------------------------------------
 // Kills at random moments in every calculation state.
@@ -154,8 +160,8 @@ class CrashStates : public ::testing::Test {
     SaveParameterFile(dir.file("s.Par"), p);
   }
   void TearDown() override {
-    std::printf("[ figures  ] %d kills: %d during a first run, %d during a derive run, %d during a save\n",
-                kills, firstRunKills, deriveKills, saveKills);
+    std::printf("[ figures  ] %d kills: %d during a first run, %d during a derive run, %d during a save\n", kills,
+                firstRunKills, deriveKills, saveKills);
   }
 
   fs::path Folder(const std::string& name) {
@@ -168,12 +174,14 @@ class CrashStates : public ::testing::Test {
   bool KillWhen(const fs::path& folder, const std::vector<std::string>& argv, const std::function<bool()>& when) {
     bool killed = false;
     const std::string tmp = folder.string();
-    test::RunProgram(folder, argv, [tmp] { setenv("TMPDIR", tmp.c_str(), 1); }, [&](pid_t pid) {
-      if (WaitUntil(pid, when, std::chrono::seconds(120)))
-        std::this_thread::sleep_for(std::chrono::microseconds(Between(0, 4000)));
-      killed = Running(pid);
-      kill(pid, SIGKILL);
-    });
+    test::RunProgram(
+        folder, argv, [tmp] { setenv("TMPDIR", tmp.c_str(), 1); },
+        [&](pid_t pid) {
+          if (WaitUntil(pid, when, std::chrono::seconds(120)))
+            std::this_thread::sleep_for(std::chrono::microseconds(Between(0, 4000)));
+          killed = Running(pid);
+          kill(pid, SIGKILL);
+        });
     kills += killed;
     return killed;
   }
@@ -251,9 +259,8 @@ TEST_F(CrashStates, KilledAtRandomInEveryStateRecoversOrReloadsToTheBytesOfAnUnc
     SCOPED_TRACE(round);
     const fs::path run = Folder("run" + std::to_string(round));
     const int64_t at = round == 0 ? 0 : have + Between(1, (kPixels - have) * 4 / 5);
-    firstRunKills += KillWhen(run, {VANTOREL_EXE, "--calculate", input}, [&] {
-      return fs::exists(run / "s.TMP0") && Size(run / "s.TMP2") >= 8 * at;
-    });
+    firstRunKills += KillWhen(run, {VANTOREL_EXE, "--calculate", input},
+                              [&] { return fs::exists(run / "s.TMP0") && Size(run / "s.TMP2") >= 8 * at; });
     if (round == 0) {
       // The uncut runs, from the block the program took over from its pages: a first run, and
       // more iterations derived on top of it.
@@ -281,10 +288,11 @@ TEST_F(CrashStates, KilledAtRandomInEveryStateRecoversOrReloadsToTheBytesOfAnUnc
     SCOPED_TRACE(round);
     const fs::path paused = Folder("paused" + std::to_string(round));
     const int64_t at = Between(kPixels / 10, kPixels * 9 / 10);
-    test::WriteInterruptedProject((uncut / "ref.LPr").string(), (uncut / "ref.LPr").string(), kPixels, at,
-                                  StatePaused, (paused / "p.LPr").string());
+    test::WriteInterruptedProject((uncut / "ref.LPr").string(), (uncut / "ref.LPr").string(), kPixels, at, StatePaused,
+                                  (paused / "p.LPr").string());
     const int64_t killAt = at + Between(1, (kPixels - at) * 4 / 5);
-    firstRunKills += KillWhen(paused, {VANTOREL_EXE, "--calculate", "p.LPr"}, [&] { return Size(paused / "p.TMP2") >= 8 * killAt; });
+    firstRunKills +=
+        KillWhen(paused, {VANTOREL_EXE, "--calculate", "p.LPr"}, [&] { return Size(paused / "p.TMP2") >= 8 * killAt; });
     ExpectPrefixOf(paused / "p", uncut / "ref");
     fs::remove(paused / "p.LPr");
     const RecoveryResult r = RecoverProject((paused / "p.TMP0").string(), paused.string());

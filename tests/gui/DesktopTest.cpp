@@ -122,7 +122,7 @@ TEST_F(DesktopTest, RecentFilesListTheLastTenOpenedOrSavedMissingOnesGreyed) {
   ASSERT_EQ(items.size(), 10);
   EXPECT_EQ(items.mid(0, 3), (QStringList{"&1 warm.Pal", "&2 saved.LPr", "&3 p11.Par"}));
   EXPECT_EQ(items.last(), "1&0 p4.Par");  // p0 to p3 fell off the end
-  frame_->OpenFiles({Path("p9.Par")});  // used again: to the top, not twice
+  frame_->OpenFiles({Path("p9.Par")});    // used again: to the top, not twice
   items = RecentItems();
   EXPECT_TRUE(items.first() == "&1 p9.Par" && items.filter("p9.Par").size() == 1);
 

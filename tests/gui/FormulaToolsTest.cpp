@@ -41,8 +41,9 @@ TEST_F(FormulaToolsTest, TestHelpAndFixedFormulaButtons) {
       {"X*AB+C", {"wrong variables: \"C\"\n" + allowed}},
       {"1,2,3", {"'1,2,3' is not a valid number"}},
       {"X/0", {"division by zero in the formula: a divisor is the constant 0"}},
-      {"log(0)*X+sqrt(-4)", {"Log(-X) !", "Wurzel(-X) !", "conversion successful\ninternal used formula:\n\n((-10000)*(X)+2)",
-                              "derivative dF/dX, internal used formula:\n\n-10000"}},
+      {"log(0)*X+sqrt(-4)",
+       {"Log(-X) !", "Wurzel(-X) !", "conversion successful\ninternal used formula:\n\n((-10000)*(X)+2)",
+        "derivative dF/dX, internal used formula:\n\n-10000"}},
   };
   for (const auto& [text, messages] : cases) {
     dialogs_.messages.clear();
@@ -114,7 +115,8 @@ TEST_F(FormulaToolsTest, EmptyRangesAreRefusedAndADragZooms) {
     plot.Image1MouseUp(299, 199);
     EXPECT_EQ(plot.Edit4->text(), k == 0 ? "-5" : "-2,5");
   }
-  EXPECT_EQ(QStringList({plot.Edit5->text(), plot.Edit6->text(), plot.Edit7->text()}), QStringList({"2,5", "0", "2,5"}));
+  EXPECT_EQ(QStringList({plot.Edit5->text(), plot.Edit6->text(), plot.Edit7->text()}),
+            QStringList({"2,5", "0", "2,5"}));
 }
 
 TEST_F(FormulaToolsTest, DefaultFormulaCurvesStayBetweenZeroAndTwoAndAHalf) {

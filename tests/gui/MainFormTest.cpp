@@ -65,7 +65,7 @@ TEST_F(MainFormTest, PopupsAppearAtFixedOffsetsFromTheFrame) {
   frame_->FileSave1->trigger();
   const QPoint corner = frame_->frameGeometry().topLeft();
   EXPECT_EQ(popups_, (std::vector<std::pair<QMenu*, QPoint>>{{frame_->PopupMenu1, corner + QPoint(37, 70)},
-                                                              {frame_->PopupMenu2, corner + QPoint(60, 70)}}));
+                                                             {frame_->PopupMenu2, corner + QPoint(60, 70)}}));
 }
 
 TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockOrNoneAndSaysWhy) {
@@ -81,7 +81,8 @@ TEST_F(MainFormTest, LoadingOpensANamedWindowShowingTheBlockOrNoneAndSaysWhy) {
   WriteBytes(File("run.LPr"), {head.begin(), head.end()});
   WriteBytes(File("broken.Par"), {1, 2, 3, 4, 5});
 
-  const std::pair<std::string, bool> cases[] = {{"Zircon.Par", true}, {"run.LPr", true}, {"broken.Par", false}, {"gone.Par", false}};
+  const std::pair<std::string, bool> cases[] = {
+      {"Zircon.Par", true}, {"run.LPr", true}, {"broken.Par", false}, {"gone.Par", false}};
   for (const auto& [file, loads] : cases) {
     SCOPED_TRACE(file);
     dialogs_.messages.clear();
@@ -162,7 +163,8 @@ TEST_F(MainFormTest, WindowMenuListsTheProjects) {
 }
 
 TEST(HelpDocument, FoundBesideAnInstalledProgramOrAboveABuildFolder) {
-  for (const auto& [program, document] : {std::pair{"bin", "share/vantorel/help/index.html"}, {"build/app", "docs/help/index.html"}}) {
+  for (const auto& [program, document] :
+       {std::pair{"bin", "share/vantorel/help/index.html"}, {"build/app", "docs/help/index.html"}}) {
     SCOPED_TRACE(document);
     TempDir dir;
     const QString root = Q(dir.path().string());

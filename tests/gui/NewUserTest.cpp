@@ -20,8 +20,8 @@ using NewUserTest = test::FrameTest;
 // One notch of the wheel, turned towards the user, over the middle of a widget.
 void WheelDown(QWidget* w) {
   const QPointF at(w->width() / 2.0, w->height() / 2.0);
-  QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
+  QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
   QCoreApplication::sendEvent(w, &wheel);
 }
 
@@ -42,8 +42,9 @@ TEST_F(NewUserTest, TheWheelScrollsThePageUnlessTheControlHasTheFocus) {
     std::function<int()> value;
   } cases[] = {{child->SpinEdit1, [&] { return child->SpinEdit1->value(); }},
                {child->SpinEdit2, [&] { return child->SpinEdit2->value(); }},
-               {child->RadioGroup1, [&] { return child->ScrollBox2->verticalScrollBar()->value() * 1000 +
-                                                 child->RadioGroup1->ItemIndex(); }}};
+               {child->RadioGroup1, [&] {
+                  return child->ScrollBox2->verticalScrollBar()->value() * 1000 + child->RadioGroup1->ItemIndex();
+                }}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.control->metaObject()->className());
     child->Edit1->setFocus();
@@ -69,11 +70,13 @@ TEST_F(NewUserTest, AHalfTypedRegionWidthLeavesBothPictureSizesAlone) {
   child->Edit6->clear();
   for (QChar c : QString("0.0132")) {
     QTest::keyClick(child->Edit6, c.toLatin1());
-    EXPECT_TRUE(child->SpinEdit3->value() == 194 && child->SpinEdit4->value() == 154) << child->Edit6->text().toStdString();
+    EXPECT_TRUE(child->SpinEdit3->value() == 194 && child->SpinEdit4->value() == 154)
+        << child->Edit6->text().toStdString();
     EXPECT_TRUE(child->CoordinatesError->isHidden());
   }
   QTest::keyClick(child->Edit6, Qt::Key_Return);
-  EXPECT_EQ(child->CoordinatesError->text(), "width: \"0.0132\" is not a number. Both picture sizes were left as they are.");
+  EXPECT_EQ(child->CoordinatesError->text(),
+            "width: \"0.0132\" is not a number. Both picture sizes were left as they are.");
   EXPECT_FALSE(child->CoordinatesError->isHidden());
   child->Edit6->selectAll();
   QTest::keyClicks(child->Edit6, "0,0132");
@@ -92,7 +95,8 @@ TEST_F(NewUserTest, ABadSettingIsReportedBeforeTheSaveDialog) {
     (frame_.get()->*save)();
     EXPECT_TRUE(dialogs_.fileRequests.empty());
     ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_TRUE(dialogs_.lastMessage().contains("start X: \"0.5\" is not a number.")) << dialogs_.lastMessage().toStdString();
+    EXPECT_TRUE(dialogs_.lastMessage().contains("start X: \"0.5\" is not a number."))
+        << dialogs_.lastMessage().toStdString();
   }
   dialogs_.answerMessage(QMessageBox::Yes);  // "Save changes?"
   EXPECT_FALSE(child->FormCloseQuery());
@@ -104,16 +108,16 @@ TEST(WindowPlacement, TheStatedPlaceIsKeptWhereItFitsAndClampedWhereNot) {
   struct Case {
     QRect area, expected;
   } cases[] = {{{0, 0, 1600, 1000}, wanted},
-               {{0, 0, 800, 500}, {92, 0, 708, 500}},       // 1600 x 1000 at a scale factor of 2
-               {{0, 30, 700, 1000}, {0, 74, 700, 649}},     // too narrow only
+               {{0, 0, 800, 500}, {92, 0, 708, 500}},          // 1600 x 1000 at a scale factor of 2
+               {{0, 30, 700, 1000}, {0, 74, 700, 649}},        // too narrow only
                {{-800, 20, 800, 600}, {-708, 20, 708, 600}}};  // a screen left of the primary one
   for (const Case& c : cases) EXPECT_EQ(FitIntoArea(wanted, c.area), c.expected) << c.area.x() << "," << c.area.y();
 }
 
 TEST(WindowPlacement, AToolWindowGoesBesideItsWindowOnTheScreen) {
   const QRect area(0, 0, 1600, 1000);
-  EXPECT_EQ(PlaceBeside({100, 80, 400, 450}, {540, 600}, area), QPoint(508, 80));    // right of it
-  EXPECT_EQ(PlaceBeside({900, 80, 400, 450}, {540, 600}, area), QPoint(352, 80));    // no room right: left
+  EXPECT_EQ(PlaceBeside({100, 80, 400, 450}, {540, 600}, area), QPoint(508, 80));     // right of it
+  EXPECT_EQ(PlaceBeside({900, 80, 400, 450}, {540, 600}, area), QPoint(352, 80));     // no room right: left
   EXPECT_EQ(PlaceBeside({300, 600, 1000, 450}, {540, 600}, area), QPoint(316, 400));  // over it, on screen
 }
 
@@ -142,8 +146,9 @@ TEST_F(NewUserTest, EveryControlOfTheFrameTheProjectWindowAndTheSmallWindowsHasA
   for (QWidget* root : std::initializer_list<QWidget*>{frame_.get(), &about, &note, &progress})
     for (QWidget* w : root->findChildren<QWidget*>())
       if (IsControl(w) && AccessibleNameOf(w).isEmpty())
-        unnamed << QString("%1 %2 in %3").arg(w->metaObject()->className(), w->objectName(),
-                                              w->parentWidget()->metaObject()->className());
+        unnamed << QString("%1 %2 in %3")
+                       .arg(w->metaObject()->className(), w->objectName(),
+                            w->parentWidget()->metaObject()->className());
   EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
 
   // Names come from the caption, the label beside, or the hint, which they follow.

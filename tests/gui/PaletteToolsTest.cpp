@@ -66,8 +66,7 @@ TEST_F(PaletteToolsTest, PresetMenuShowsThumbnailsAndAPresetIsOneUndoStep) {
 }
 
 TEST_F(PaletteToolsTest, ImportedGradientSpansTheChosenRange) {
-  const std::string ggr =
-      "GIMP Gradient\nName: Blue white\n1\n0 0.5 1 0 0 1 1 1 1 1 1 0 0\n";
+  const std::string ggr = "GIMP Gradient\nName: Blue white\n1\n0 0.5 1 0 0 1 1 1 1 1 1 0 0\n";
   test::WriteBytes(dir.file("g.ggr"), Bytes(ggr.begin(), ggr.end()));
   QString proposed;
   dialogs.answerFile(Path("g.ggr"));
@@ -112,7 +111,8 @@ TEST_F(PaletteToolsTest, ExportedPaletteAndGradientImportBack) {
   dialogs.answerFile(Path("out.gpl"));
   page.ExportClick();
   const Bytes gpl = test::ReadBytes(dir.file("out.gpl"));
-  EXPECT_TRUE(QByteArray(reinterpret_cast<const char*>(gpl.data()), int(gpl.size())).startsWith("GIMP Palette\nName: out\n"));
+  EXPECT_TRUE(
+      QByteArray(reinterpret_cast<const char*>(gpl.data()), int(gpl.size())).startsWith("GIMP Palette\nName: out\n"));
   dialogs.answerFile(Path("out.ggr"));
   page.ExportClick();
   dialogs.answerFile(Path("out.txt"));
@@ -154,7 +154,7 @@ TEST_F(PaletteToolsTest, AutoColoursFromTheExponentsOrAMessage) {
   EXPECT_EQ(c[0].Value, -1.0);
   EXPECT_EQ(c[1].Value, -0.5);  // rank round(0,5 * 99) = 50 of -1 ... -0,01
   EXPECT_EQ(c[2].Value, 0.0);
-  EXPECT_EQ(c[3].Value, 2.6);   // rank round(0,5 * 49) = 25 of 0,1 ... 5
+  EXPECT_EQ(c[3].Value, 2.6);  // rank round(0,5 * 49) = 25 of 0,1 ... 5
   EXPECT_EQ(c[4].Value, 5.0);
   EXPECT_EQ(edited.count(), 1);
   page.UndoClick();

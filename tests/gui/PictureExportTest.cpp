@@ -54,12 +54,11 @@ TEST_F(PictureExportTest, EachTypeIsSavedThroughItsDialogAndAPngReopensAsItsPict
   params.PictureWidth = 30;
   params.PictureHeight = 20;
   params.AdjustRatio = false;
-  TPictureExport exporter(&window, [&]() -> const QImage& { return image; },
-                          [&]() -> const TCalcParams& { return params; });
-  const std::tuple<QAction*, const char*, const char*> cases[] = {
-      {exporter.WindowsBitmap1, "fern.Bmp", "a.bmp"},
-      {exporter.JpegBitmap1, "fern.Jpg", "a.jpg"},
-      {exporter.PngBitmap1, "fern.Png", "a.png"}};
+  TPictureExport exporter(
+      &window, [&]() -> const QImage& { return image; }, [&]() -> const TCalcParams& { return params; });
+  const std::tuple<QAction*, const char*, const char*> cases[] = {{exporter.WindowsBitmap1, "fern.Bmp", "a.bmp"},
+                                                                  {exporter.JpegBitmap1, "fern.Jpg", "a.jpg"},
+                                                                  {exporter.PngBitmap1, "fern.Png", "a.png"}};
   for (const auto& [item, preset, file] : cases) {
     SCOPED_TRACE(file);
     dialogs_.answerFile(std::nullopt);  // cancelled: nothing written

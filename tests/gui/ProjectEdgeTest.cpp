@@ -116,7 +116,10 @@ TEST_F(ProjectEdgeTest, SavingWritesTheBlockTheDataWereComputedWithAndSaysWhatWa
       {"sequence", [](TMDIChild* c) { c->Edit1->setText("AB"); }},
       {"iterations", [](TMDIChild* c) { c->SpinEdit1->setValue(500); }},
       {"formula", [](TMDIChild* c) { c->RadioGroup1->SetItemIndex(2); }},
-      {"colours", [](TMDIChild* c) { c->ColorPage->SetColors({{0x0000FF, -1.0}, {0x00FF00, 0.5}}, 0, 0xFFFFFF); }},
+      {"colours",
+       [](TMDIChild* c) {
+         c->ColorPage->SetColors({{0x0000FF, -1.0}, {0x00FF00, 0.5}}, 0, 0xFFFFFF);
+       }},
       {"a field that is no number", [](TMDIChild* c) { c->Edit4->setText("x"); }},
   };
   int k = 0;

@@ -45,12 +45,28 @@ TEST_F(ProjectInputTest, SizesAndRegionValuesActWhenTheirEditingEndsAndTheRatioO
     std::function<void(ProjectInputTest&)> edit;
     QSize size;
   } cases[] = {
-      {"1200, Enter", [](ProjectInputTest& t) { t.Retype(t.child_->SpinEdit3, "1200"), QTest::keyClick(t.child_->SpinEdit3, Qt::Key_Return); }, {1200, 955}},
-      {"1200, focus leaves", [](ProjectInputTest& t) { t.Retype(t.child_->SpinEdit3, "1200"), t.child_->Edit3->setFocus(); }, {1200, 955}},
+      {"1200, Enter",
+       [](ProjectInputTest& t) {
+         t.Retype(t.child_->SpinEdit3, "1200"), QTest::keyClick(t.child_->SpinEdit3, Qt::Key_Return);
+       },
+       {1200, 955}},
+      {"1200, focus leaves",
+       [](ProjectInputTest& t) { t.Retype(t.child_->SpinEdit3, "1200"), t.child_->Edit3->setFocus(); },
+       {1200, 955}},
       {"arrow up: 294", [](ProjectInputTest& t) { QTest::keyClick(t.child_->SpinEdit3, Qt::Key_Up); }, {294, 234}},
-      {"height 300, Tab", [](ProjectInputTest& t) { t.Retype(t.child_->SpinEdit4, "300"), QTest::keyClick(t.child_->SpinEdit4, Qt::Key_Tab); }, {377, 300}},
-      {"region width 0,0264, Enter", [](ProjectInputTest& t) { t.Retype(t.child_->Edit6, "0,0264"), QTest::keyClick(t.child_->Edit6, Qt::Key_Return); }, {387, 154}},
-      {"region height 0,0132, focus leaves", [](ProjectInputTest& t) { t.Retype(t.child_->Edit7, "0,0132"), t.child_->Edit3->setFocus(); }, {194, 194}},
+      {"height 300, Tab",
+       [](ProjectInputTest& t) {
+         t.Retype(t.child_->SpinEdit4, "300"), QTest::keyClick(t.child_->SpinEdit4, Qt::Key_Tab);
+       },
+       {377, 300}},
+      {"region width 0,0264, Enter",
+       [](ProjectInputTest& t) {
+         t.Retype(t.child_->Edit6, "0,0264"), QTest::keyClick(t.child_->Edit6, Qt::Key_Return);
+       },
+       {387, 154}},
+      {"region height 0,0132, focus leaves",
+       [](ProjectInputTest& t) { t.Retype(t.child_->Edit7, "0,0132"), t.child_->Edit3->setFocus(); },
+       {194, 194}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -55,9 +55,12 @@ TEST_F(ProjectLoadTest, LoadsIntoANewWindowOrLeavesNoneAndSaysWhy) {
     int64_t records;
     const char* message;  // of a failed load: the text, or a part of it
   } cases[] = {
-      {"Done.LPr", StateFinished, kW * kH, nullptr},  {"Paused.LPr", StatePaused, 3 * kW + 10, nullptr},
-      {"Deriving.LPr", StateDerivingPaused, kW * kH, nullptr}, {"Plain.Par", StateInitialised, 0, nullptr},
-      {"Count.LPr", 0, 0, "Dateifehler!"},            {"Junk.LPr", 0, 0, "too short"},
+      {"Done.LPr", StateFinished, kW * kH, nullptr},
+      {"Paused.LPr", StatePaused, 3 * kW + 10, nullptr},
+      {"Deriving.LPr", StateDerivingPaused, kW * kH, nullptr},
+      {"Plain.Par", StateInitialised, 0, nullptr},
+      {"Count.LPr", 0, 0, "Dateifehler!"},
+      {"Junk.LPr", 0, 0, "too short"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -121,10 +124,10 @@ TEST_F(ProjectLoadTest, FilesFromTheCommandLineOpenEachInItsOwnWindow) {
   TCalcParams noColours = Project(StateInitialised, 0, 0);
   noColours.SetColors({});
   SaveParameterFile(File("Bare.Par"), noColours);  // checked like a project's block
-  frame_->OpenFiles({Q(File("Fern.Par")), Q(File("Fern.LPr")), Q(File("Fern.Par")), Q(File("Warm.Pal")),
-                     Q(File("Bare.Par"))});
+  frame_->OpenFiles(
+      {Q(File("Fern.Par")), Q(File("Fern.LPr")), Q(File("Fern.Par")), Q(File("Warm.Pal")), Q(File("Bare.Par"))});
   const QList<TMDIChild*> windows = frame_->ProjectWindows();
-  ASSERT_EQ(windows.size(), 3);  // none for the colour file and none for the refused block
+  ASSERT_EQ(windows.size(), 3);                    // none for the colour file and none for the refused block
   EXPECT_FALSE(windows[0]->PictureInitialised());  // parameters only
   EXPECT_EQ(windows[1]->DataFile1().RecordCount(), kW + 1);
   // The same file twice: a second, independent window with its own temporary files.
@@ -141,8 +144,8 @@ TEST_F(ProjectLoadTest, FilesFromTheCommandLineOpenEachInItsOwnWindow) {
 TEST_F(ProjectLoadTest, RendererProjectsOpenInTheWindowAndRecoveredOnesWhereTheyStopped) {
   fs::create_directories(dir_.path() / "crashed");
   QProcess render;
-  render.start(VANTOREL_RENDER_EXE, {"-q", "--size", "40x30", "--iterations", "60", "--fixed", "2",
-                                     "--project", Q(File("R.LPr")), "--data", Q(File("crashed/R"))});
+  render.start(VANTOREL_RENDER_EXE, {"-q", "--size", "40x30", "--iterations", "60", "--fixed", "2", "--project",
+                                     Q(File("R.LPr")), "--data", Q(File("crashed/R"))});
   ASSERT_TRUE(render.waitForFinished(60000));
   ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
   auto exponents = test::ReadBytes(File("crashed/R.TMP1"));

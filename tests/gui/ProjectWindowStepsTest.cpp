@@ -144,8 +144,8 @@ TEST_F(ProjectWindowSteps, RegionDragsLandOnTrackBarStepsAndAcceptingShowsRowPro
   const auto drag = [&form](Qt::MouseButton button, int steps) {
     QTest::mousePress(form.Image1, button, {}, QPoint(100, 100));
     for (int i = 1; i <= steps; ++i) {  // slowly, one pixel at a time
-      QMouseEvent move(QEvent::MouseMove, QPointF(100 + i, 100 + i), QPointF(100 + i, 100 + i), Qt::NoButton,
-                       button, Qt::NoModifier);
+      QMouseEvent move(QEvent::MouseMove, QPointF(100 + i, 100 + i), QPointF(100 + i, 100 + i), Qt::NoButton, button,
+                       Qt::NoModifier);
       QCoreApplication::sendEvent(form.Image1, &move);
     }
     QTest::mouseRelease(form.Image1, button, {}, QPoint(100 + steps, 100 + steps));

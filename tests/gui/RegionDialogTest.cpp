@@ -85,7 +85,8 @@ TEST_F(RegionDialogTest, AcceptingARegionInitialisesTheNewPictureWithThePreview)
   ChangeCoordinates([](TForm3& f) { f.ToolButton6Click(); });
   EXPECT_TRUE(child_->Params().PictureWidth == 194 && child_->Params().PictureHeight == 154);
   EXPECT_EQ(child_->Params().CenterX, 3.959);
-  EXPECT_TRUE(child_->Picture().pixel(20, 77) == qRgb(255, 0, 0) && child_->Picture().pixel(170, 77) == qRgb(0, 0, 255));
+  EXPECT_TRUE(child_->Picture().pixel(20, 77) == qRgb(255, 0, 0) &&
+              child_->Picture().pixel(170, 77) == qRgb(0, 0, 255));
   // Half a turn, 2,25 times as wide: the sides change places, the picture keeps its pixel count.
   ChangeCoordinates([](TForm3& f) {
     f.ToolButton1Click(f.ToolButton1);

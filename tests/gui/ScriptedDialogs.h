@@ -45,8 +45,8 @@ class ScriptedDialogs final : public gui::DialogService {
                                       QMessageBox::StandardButton defaultButton) override {
     messages.push_back({icon, title, text, buttons});
     if (whileAsking) whileAsking(text);
-    return Next(buttonAnswers, buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
-                               : buttons.testFlag(QMessageBox::No)   ? QMessageBox::No
+    return Next(buttonAnswers, buttons.testFlag(QMessageBox::Cancel)    ? QMessageBox::Cancel
+                               : buttons.testFlag(QMessageBox::No)      ? QMessageBox::No
                                : defaultButton != QMessageBox::NoButton ? defaultButton
                                                                         : QMessageBox::Ok);
   }
@@ -78,7 +78,7 @@ class ScriptedDialogs final : public gui::DialogService {
   std::vector<gui::FileDialogRequest> fileRequests;
   std::vector<std::pair<QColor, QString>> colorRequests;
   std::vector<QString> dialogRequests;  // window titles
-  int unexpected = 0;  // dialogs asked for without a scripted answer
+  int unexpected = 0;                   // dialogs asked for without a scripted answer
 
  private:
   // The next answer of a queue, or the fallback for an unexpected dialog.

@@ -27,12 +27,15 @@ using Result = test::ProgramResult;
 // Runs `command` in `dir`; `whileRunning` gets the child's id.
 Result RunIn(const TempDir& dir, const std::vector<std::string>& command,
              const std::function<void(pid_t)>& whileRunning = {}) {
-  return test::RunProgram(dir.path(), command, [] {
-    // Open MPI: root may start processes, and more of them than there are cores.
-    setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
-    setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
-    setenv("OMPI_MCA_rmaps_base_oversubscribe", "1", 1);
-  }, whileRunning);
+  return test::RunProgram(
+      dir.path(), command,
+      [] {
+        // Open MPI: root may start processes, and more of them than there are cores.
+        setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+        setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
+        setenv("OMPI_MCA_rmaps_base_oversubscribe", "1", 1);
+      },
+      whileRunning);
 }
 
 Result One(const TempDir& dir, std::vector<std::string> args) {
@@ -42,8 +45,8 @@ Result One(const TempDir& dir, std::vector<std::string> args) {
 
 Result Mpi(const TempDir& dir, int processes, std::vector<std::string> args,
            const std::function<void(pid_t)>& whileRunning = {}) {
-  args.insert(args.begin(), {VANTOREL_MPIEXEC, "-n", std::to_string(processes),
-                             VANTOREL_RENDER_MPI_EXE, "--threads", "1"});
+  args.insert(args.begin(),
+              {VANTOREL_MPIEXEC, "-n", std::to_string(processes), VANTOREL_RENDER_MPI_EXE, "--threads", "1"});
   return RunIn(dir, args, whileRunning);
 }
 
@@ -93,20 +96,19 @@ class MpiRenderer : public ::testing::Test {
     dir = new TempDir;
     SaveParameterFile(dir->file("s.Par"), SmallBlock());
     for (const char* type : {"bmp", "jpg", "png"})
-      ASSERT_EQ(One(*dir, {"s.Par", "-o", std::string("full.") + type, "--project", "full.LPr",
-                           "--data", "full", "-q"}).status, 0);
-    ASSERT_EQ(One(*dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-o",
-                         "more.bmp", "-q"}).status, 0);
+      ASSERT_EQ(One(*dir, {"s.Par", "-o", std::string("full.") + type, "--project", "full.LPr", "--data", "full", "-q"})
+                    .status,
+                0);
+    ASSERT_EQ(
+        One(*dir, {"full.LPr", "--more", "--project", "more.LPr", "--data", "more", "-o", "more.bmp", "-q"}).status, 0);
   }
   static void TearDownTestSuite() { delete dir; }
   static std::vector<uint8_t> Bytes(const std::string& name) { return ReadBytes(dir->file(name)); }
 
   // A project stopped at record `at` in `state`: the records before it from `done`, the others
   // from `before`.
-  static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at,
-                               uint8_t state) {
-    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state,
-                                  dir->file("cut.LPr"));
+  static void WriteInterrupted(const std::string& before, const std::string& done, int64_t at, uint8_t state) {
+    test::WriteInterruptedProject(dir->file(before), dir->file(done), kRecords, at, state, dir->file("cut.LPr"));
   }
 
   static inline TempDir* dir = nullptr;
@@ -116,11 +118,10 @@ TEST_F(MpiRenderer, EveryProcessCountWritesTheOneProcessFiles) {
   for (int n : {1, 2, 3})
     for (const std::string type : {"bmp", "jpg", "png"}) {
       SCOPED_TRACE(std::to_string(n) + " processes, " + type);
-      const Result r = Mpi(*dir, n, {"s.Par", "-o", "out." + type, "--project", "out.LPr",
-                                     "--data", "out", "-q"});
+      const Result r = Mpi(*dir, n, {"s.Par", "-o", "out." + type, "--project", "out.LPr", "--data", "out", "-q"});
       ASSERT_EQ(r.status, 0) << r.err;
-      for (const std::string& ext : {"." + type, std::string(".LPr"), std::string(".TMP0"),
-                                    std::string(".TMP1"), std::string(".TMP2")})
+      for (const std::string& ext :
+           {"." + type, std::string(".LPr"), std::string(".TMP0"), std::string(".TMP1"), std::string(".TMP2")})
         EXPECT_EQ(Bytes("out" + ext), Bytes("full" + ext)) << ext;
     }
   // Nothing of the run is left behind: no data directory, no checkpoint.
@@ -145,7 +146,13 @@ TEST_F(MpiRenderer, SupersampledPicturesAreTheOneProcessBytes) {
 }
 
 TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
-  struct Case { const char* done; int64_t at; uint8_t state; const char* args; const char* like; };
+  struct Case {
+    const char* done;
+    int64_t at;
+    uint8_t state;
+    const char* args;
+    const char* like;
+  };
   // Paused in the middle of row 9 and right behind the end of row 4; deriving paused in row 11;
   // a finished project deriving more from the start.
   const Case cases[] = {{"full.LPr", 9 * 41 + 13, StatePaused, "", "full"},
@@ -156,8 +163,7 @@ TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::to_string(n) + " processes, record " + std::to_string(c.at));
       WriteInterrupted("full.LPr", c.done, c.at, c.state);
-      std::vector<std::string> args{"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project",
-                                    "cont.LPr", "-q"};
+      std::vector<std::string> args{"cut.LPr", "--data", "cont", "-o", "cont.bmp", "--project", "cont.LPr", "-q"};
       if (*c.args) args.push_back(c.args);
       const Result r = Mpi(*dir, n, args);
       ASSERT_EQ(r.status, 0) << r.err;
@@ -167,8 +173,8 @@ TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
 }
 
 // A run long enough to be stopped in the middle: 120 x 90 pixels of the logistic map.
-const std::vector<std::string> kLongRun{"--size", "120x90", "--iterations", "4000", "-o",
-                                        "long.png", "--project", "long.LPr"};
+const std::vector<std::string> kLongRun{"--size", "120x90",   "--iterations", "4000",
+                                        "-o",     "long.png", "--project",    "long.LPr"};
 
 TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachineOrACluster) {
   TempDir dir;
@@ -207,8 +213,7 @@ TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachi
         << "data file " << file + 1;
   EXPECT_EQ(fullHead.Params.State, StateFinished);
 
-  const Result c =
-      One(dir, {"long.checkpoint.LPr", "-o", "long.png", "--project", "long.LPr"});
+  const Result c = One(dir, {"long.checkpoint.LPr", "-o", "long.png", "--project", "long.LPr"});
   ASSERT_EQ(c.status, 0) << c.err;
   EXPECT_NE(c.err.find("continuing the calculation"), std::string::npos) << c.err;
   EXPECT_EQ(ReadBytes(dir.file("long.LPr")), full);
@@ -216,8 +221,9 @@ TEST(MpiRendererFailures, AKilledProcessLeavesACheckpointThatContinuesOnOneMachi
 
   // On a cluster too, checkpointing into the very file it continues: which is an input, and
   // stays when the run has finished.
-  const Result m = Mpi(dir, 2, {"long.checkpoint.LPr", "-o", "again.png", "--project", "again.LPr",
-                                "--checkpoint", "long.checkpoint.LPr", "--checkpoint-every", "0"});
+  const Result m = Mpi(dir, 2,
+                       {"long.checkpoint.LPr", "-o", "again.png", "--project", "again.LPr", "--checkpoint",
+                        "long.checkpoint.LPr", "--checkpoint-every", "0"});
   ASSERT_EQ(m.status, 0) << m.err;
   EXPECT_EQ(ReadBytes(dir.file("again.LPr")), full);
   EXPECT_EQ(ReadBytes(dir.file("again.png")), ReadBytes(whole.file("long.png")));
@@ -232,14 +238,12 @@ TEST(MpiRendererFailures, AProcessThatFailsIsNamedAndNothingIsWritten) {
   setenv("OMPI_MCA_btl_tcp_if_include", "lo", 1);
   const Result r =
       RunIn(dir, {VANTOREL_MPIEXEC, "-n", "2", "/bin/sh", "-c",
-                "if [ \"$OMPI_COMM_WORLD_RANK\" = 1 ]; then ulimit -f 2; fi; exec \"$0\" \"$@\"",
-                VANTOREL_RENDER_MPI_EXE, "--threads", "1", "--size", "120x90", "--iterations", "120",
-                "-o", "f.png"});
+                  "if [ \"$OMPI_COMM_WORLD_RANK\" = 1 ]; then ulimit -f 2; fi; exec \"$0\" \"$@\"",
+                  VANTOREL_RENDER_MPI_EXE, "--threads", "1", "--size", "120x90", "--iterations", "120", "-o", "f.png"});
   unsetenv("OMPI_MCA_btl");
   unsetenv("OMPI_MCA_btl_tcp_if_include");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("vantorel-render-mpi: the run failed: process 1: Cannot write"),
-            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("vantorel-render-mpi: the run failed: process 1: Cannot write"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("nothing new was written"), std::string::npos) << r.err;
   EXPECT_TRUE(Files(dir).empty());
 }

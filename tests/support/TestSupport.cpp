@@ -43,15 +43,13 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 
 std::vector<std::string> FileNames(const TempDir& dir) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
 
 ProgramResult RunProgram(const std::filesystem::path& folder, const std::vector<std::string>& argv,
-                         const std::function<void()>& inChild,
-                         const std::function<void(pid_t)>& whileRunning) {
+                         const std::function<void()>& inChild, const std::function<void(pid_t)>& whileRunning) {
   const std::string out = (folder / ".stdout").string(), err = (folder / ".stderr").string();
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -76,8 +74,8 @@ ProgramResult RunProgram(const std::filesystem::path& folder, const std::vector<
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), text(out), text(err)};
 }
 
-void WriteInterruptedProject(const std::string& before, const std::string& done, int64_t records,
-                             int64_t at, uint8_t state, const std::string& target) {
+void WriteInterruptedProject(const std::string& before, const std::string& done, int64_t records, int64_t at,
+                             uint8_t state, const std::string& target) {
   const auto b = ReadBytes(before), d = ReadBytes(done);
   TCalcParams p = DecodeParameterBlock(b.data(), b.size()).Params;
   p.State = state;

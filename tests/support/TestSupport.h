@@ -45,7 +45,7 @@ ProgramResult RunProgram(const std::filesystem::path& folder, const std::vector<
 // Writes `target`: a project of `records` pixels stopped at record `at` in `state`, its block
 // taken from the project file `before`, the records before `at` from the project file `done` and
 // the others from `before` (a paused first run has no records beyond `at`).
-void WriteInterruptedProject(const std::string& before, const std::string& done, int64_t records,
-                             int64_t at, uint8_t state, const std::string& target);
+void WriteInterruptedProject(const std::string& before, const std::string& done, int64_t records, int64_t at,
+                             uint8_t state, const std::string& target);
 
 }  // namespace vantorel::test
