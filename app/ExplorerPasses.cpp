@@ -98,7 +98,7 @@ struct ExplorerPasses::Impl {
     for (int i; (i = nextItem.fetch_add(1, std::memory_order_relaxed)) < n;) fn(thread, i);
   }
 
-  void RunItems(int n, std::function<void(int, int)> fn) {
+  void RunItems(int n, const std::function<void(int, int)>& fn) {
     {
       std::lock_guard lk(mu);
       task = fn;

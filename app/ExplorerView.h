@@ -57,7 +57,7 @@ class ExplorerView {
   bool operator==(const ExplorerView&) const;
 
  private:
-  bool Accept(const RegionFrame& candidate);
+  bool Accept(const RegionFrame& r);
   RegionFrame region_;
   int width_ = 1, height_ = 1;
 };
