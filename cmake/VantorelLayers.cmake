@@ -43,7 +43,6 @@ endfunction()
 # and is compiled with the include paths of one library, by a test that builds the probe's
 # target. A probe that `may` include the header must build; one that may not must fail with
 # the compiler's "No such file" for that very header (not for some other reason).
-set(VANTOREL_LAYER_PROBES "")
 function(vantorel_layer_probe library header verdict)
   string(MAKE_C_IDENTIFIER "${library}_${header}" id)
   set(target layer_probe_${id})
