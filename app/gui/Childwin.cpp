@@ -201,7 +201,8 @@ void TMDIChild::ConnectChangeHandlers() {
 }
 
 void TMDIChild::setChanged() {
-  if (pageUndo_) pageUndo_->Record();
+  // While the ratio sets the other side, the change is recorded once it is complete.
+  if (pageUndo_ && ratioDepth_ == 0) pageUndo_->Record();
   changed_ = true;
   ShowIterationsUsed();
   control_.Changed();

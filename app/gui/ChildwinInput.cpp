@@ -59,15 +59,15 @@ void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* nume
 }
 
 void TMDIChild::SpinEdit3Change() {
+  // The side the ratio sets follows within this change: one undo step for both sides.
+  if (ratioDepth_ == 0) KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
   setChanged();
-  if (ratioDepth_ > 0) return;
-  KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
 }
 
 void TMDIChild::SpinEdit4Change() {
+  // The side the ratio sets follows within this change: one undo step for both sides.
+  if (ratioDepth_ == 0) KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
   setChanged();
-  if (ratioDepth_ > 0) return;
-  KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
 }
 
 void TMDIChild::PictureSizeEdited() {
@@ -88,6 +88,7 @@ void TMDIChild::PictureSizeEdited() {
   SpinEdit3->setValue(takenSize_.width());
   SpinEdit4->setValue(takenSize_.height());
   --ratioDepth_;
+  setChanged();  // the step back cancels the refused step on the undo stack
   CoordinatesError->setText(
       QStringLiteral("The picture size was left at %1 x %2 pixels.").arg(takenSize_.width()).arg(takenSize_.height()));
   CoordinatesError->show();

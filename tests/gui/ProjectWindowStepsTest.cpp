@@ -71,6 +71,17 @@ TEST_F(ProjectWindowSteps, CtrlZAndTheEditMenuTakeBackTypedValuesAndColourEdits)
   frame_->Redo1->trigger();
   EXPECT_EQ(child->ColorPage->Colors().size(), colours.size() + 1);
 
+  // A picture width typed with "adjust ratio" on sets the height within the same step.
+  const int width = child->SpinEdit3->value(), height = child->SpinEdit4->value();
+  child->CheckBox3->setChecked(true);
+  Type(child->SpinEdit3, QString::number(width * 2));
+  QTest::keyClick(child->SpinEdit3, Qt::Key_Return);
+  ASSERT_NE(child->SpinEdit4->value(), height);
+  EXPECT_EQ(frame_->Undo1->text(), "&Undo change picture width and picture height");
+  frame_->Undo1->trigger();
+  EXPECT_EQ(child->SpinEdit3->value(), width);
+  EXPECT_EQ(child->SpinEdit4->value(), height);
+
   // An initialisation starts afresh.
   ASSERT_TRUE(child->InitialisePicture());
   EXPECT_FALSE(frame_->Undo1->isEnabled());
