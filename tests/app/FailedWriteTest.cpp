@@ -65,13 +65,10 @@ TEST(FailedWrite, EverySavePathKeepsTheOldFileAndNamesTheSystemsError) {
     SCOPED_TRACE(name);
     const std::string path = dir.file("old file");
     test::WriteBytes(path, {'o', 'l', 'd'});
-    std::string what = "no error";
-    try {
+    const std::string what = test::ErrorOf<IoError>([&] {
       SmallFileLimit limit;
       save(path);
-    } catch (const IoError& e) {
-      what = e.what();
-    }
+    });
     EXPECT_NE(what.find("'" + path + "': File too large"), std::string::npos) << what;
     EXPECT_EQ(test::ReadBytes(path), (std::vector<unsigned char>{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "a temporary file stayed";
@@ -92,13 +89,10 @@ TEST(FailedWrite, AFailedRecoveryLeavesNoFileBehind) {
   }
   const std::string target = dir.file("out");
   std::filesystem::create_directory(target);
-  std::string what = "no error";
-  try {
+  const std::string what = test::ErrorOf<IoError>([&] {
     SmallFileLimit limit;
     RecoverProject(dir.file("lost.TMP0"), target);
-  } catch (const IoError& e) {
-    what = e.what();
-  }
+  });
   EXPECT_NE(what.find("File too large"), std::string::npos) << what;
   EXPECT_TRUE(std::filesystem::is_empty(target)) << "a partial project or temporary file stayed";
 }

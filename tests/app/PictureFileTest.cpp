@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
@@ -169,12 +170,7 @@ TEST_F(PictureFileTest, PngCarriesTheParameterBlockBackToTheLoaders) {
   for (auto [file, reason] : {std::pair<const char*, const char*>{"plain.png", "carries no parameters"},
                               {"fake.png", "damaged PNG"},
                               {"x.Par", "not a PNG"}}) {
-    try {
-      ReadPngParameterBlock(dir.file(file));
-      ADD_FAILURE() << file;
-    } catch (const FormatError& e) {
-      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
-    }
+    EXPECT_THAT(test::ErrorOf<FormatError>([&] { ReadPngParameterBlock(dir.file(file)); }), testing::HasSubstr(reason));
   }
   EXPECT_FALSE(IsPngFile(dir.file("x.Par")));
   EXPECT_THROW(LoadParameterFile(dir.file("plain.png")), FormatError);
@@ -192,12 +188,8 @@ TEST_F(PictureFileTest, SizesATypeCannotHoldAreRefusedWithoutAFile) {
                {PictureType::Png, 0, 5, "no picture"}};
   for (const Case& c : cases) {
     PictureRows rows{c.w, c.h, [](int32_t, uint8_t*) { FAIL() << "a row was asked for"; }};
-    try {
-      SavePicture(dir.file("big"), rows, c.type);
-      ADD_FAILURE() << c.w << " x " << c.h;
-    } catch (const FormatError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
-    }
+    EXPECT_THAT(test::ErrorOf<FormatError>([&] { SavePicture(dir.file("big"), rows, c.type); }),
+                testing::HasSubstr(c.reason));
   }
   EXPECT_EQ(Entries(), 0u);
   // The largest sizes that fit are written.

@@ -28,27 +28,17 @@ TEST(PictureSizeCheck, TakesSmallSizesAsksAboutLargeOnesAndRefusesWhatDoesNotFit
     MachineRoom room;
     SizeVerdict verdict;
     std::vector<std::string> said;
-  } cases[] = {
-      {194, 154, plenty, SizeVerdict::Take, {}},
-      {194, 154, {1000, 500 * GB}, SizeVerdict::Refuse, {"194 x 154 pixels does not fit into memory"}},
-      {3840, 2160, plenty, SizeVerdict::Take, {}},  // exactly four screens
-      {3841,
-       2160,
-       plenty,
-       SizeVerdict::Ask,
-       {"3841 x 2160 pixels is larger than four screens", "of memory", "of disk space", "about 2h 0m 0s",
-        "Use this size anyway?"}},
-      {29333, 29333, plenty, SizeVerdict::Ask, {"5,6 GB of memory and 12,8 GB of disk space"}},
-      {29333,
-       29333,
-       {4 * GB, 500 * GB},
-       SizeVerdict::Refuse,
-       {"does not fit into memory", "5,6 GB", "free are 4,0 GB of memory and 500,0 GB", "left as it was"}},
-      {29333,
-       29333,
-       {64 * GB, 10 * GB},
-       SizeVerdict::Refuse,
-       {"does not fit into the temporary directory", "12,8 GB of disk space", "10,0 GB in the temporary"}},
+  };
+  using enum SizeVerdict;
+  const MachineRoom mem{4 * GB, 500 * GB}, disk{64 * GB, 10 * GB};
+  const Case cases[] = {
+      {194, 154, plenty, Take, {}},
+      {194, 154, {1000, 500 * GB}, Refuse, {"194 x 154 pixels does not fit into memory"}},
+      {3840, 2160, plenty, Take, {}},  // exactly four screens
+      {3841, 2160, plenty, Ask, {"3841 x 2160 pixels is larger than four screens", "about 2h 0m 0s", "anyway?"}},
+      {29333, 29333, plenty, Ask, {"5,6 GB of memory and 12,8 GB of disk space"}},
+      {29333, 29333, mem, Refuse, {"not fit into memory", "free are 4,0 GB of memory and 500,0 GB", "left as it was"}},
+      {29333, 29333, disk, Refuse, {"not fit into the temporary directory", "12,8 GB of disk", "10,0 GB in the temp"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));

@@ -201,12 +201,7 @@ TEST_F(RecoveryTest, WholeRecordsOfTheShorterFileAndTheContinuationPoint) {
 TEST_F(RecoveryTest, RefusalsWriteNothingAndMissingDataGiveParametersOnly) {
   LeaveSet(200, 10, 80, 80);
   WriteBytes(dir.file("here/new project 1.LPr"), {'o', 'l', 'd'});
-  try {
-    Recover();
-    ADD_FAILURE() << "an existing project file was replaced";
-  } catch (const FormatError& e) {
-    EXPECT_STREQ(e.what(), "error: new project 1.LPr already exists!");
-  }
+  EXPECT_EQ(test::ErrorOf<FormatError>([&] { Recover(); }), "error: new project 1.LPr already exists!");
   EXPECT_EQ(ReadBytes(dir.file("here/new project 1.LPr")), (Bytes{'o', 'l', 'd'}));
   std::filesystem::remove(dir.file("here/new project 1.LPr"));
 

@@ -13,17 +13,14 @@
 #include "colour/ColorFile.h"
 #include "core/ColorMapping.h"
 #include "core/PixelDataFile.h"
-#include "support/TestSupport.h"
+#include "cli/RenderProgram.h"
 
 namespace vantorel {
 namespace {
 
 using test::TempDir;
 
-test::ProgramResult Render(const TempDir& dir, std::vector<std::string> args) {
-  args.insert(args.begin(), VANTOREL_RENDER_EXE);
-  return test::RunProgram(dir.path(), args);
-}
+using test::Render;
 
 void WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
   test::WriteBytes(dir.file(name), std::vector<unsigned char>(text.begin(), text.end()));

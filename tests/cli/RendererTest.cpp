@@ -17,7 +17,7 @@
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "core/Version.h"
-#include "support/TestSupport.h"
+#include "cli/RenderProgram.h"
 
 namespace vantorel {
 namespace {
@@ -28,21 +28,7 @@ using test::WriteBytes;
 
 using Result = test::ProgramResult;
 
-// Runs the renderer in `dir`, optionally with a file-size limit and another TMPDIR.
-// `whileRunning` is called with the child's id before waiting for it.
-Result Render(const TempDir& dir, const std::vector<std::string>& args, rlim_t fileSizeLimit = 0,
-              const std::string& tmpdir = "", const std::function<void(pid_t)>& whileRunning = {}) {
-  std::vector<std::string> argv{VANTOREL_RENDER_EXE};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return test::RunProgram(
-      dir.path(), argv,
-      [&] {
-        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
-        if (fileSizeLimit > 0) setrlimit(RLIMIT_FSIZE, &limit);
-      },
-      whileRunning);
-}
+using test::Render;
 
 std::vector<std::string> Files(const TempDir& dir) { return test::FileNames(dir); }
 
@@ -122,6 +108,13 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndTheOutputIsKept) {
       {{"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "--time-limit", "0,3", "-o", "big.bmp"},
        1,
        "the time limit of 0,3 s was reached; nothing was written"},
+      {{"--supersample", "9"}, 2, "1..8"},
+      {{"--supersample", "0"}, 2, "1..8"},
+      {{"--supersample", "2", "--project", "x.LPr"}, 2, "not a project"},
+      {{"--supersample", "2", "--data", "x"}, 2, "not a project"},
+      {{"--supersample", "2", "--more"}, 2, "--more"},
+      {{"--supersample", "2", "--auto-colours"}, 2, "stored exponents"},
+      {{"--supersample", "2", "--thumbnail", "64", "-o", "t.png"}, 2, "--thumbnail"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -386,31 +379,43 @@ TEST(RendererFailures, TooLittleRoomForTheDataIsSaidInUnitsThatShowIt) {
   EXPECT_NE(r.err.find("has 64 kB free"), std::string::npos) << r.err;
 }
 
+// A plain render and a supersampled one, stopped by Ctrl-C once their signal handlers are in
+// place: when the data files exist, or the supersampler's private directory.
 TEST(RendererFailures, InterruptWritesNothing) {
-  TempDir dir, work;
-  std::chrono::steady_clock::time_point stopped;
-  const auto interrupt = [&](pid_t pid) {
-    // Once the data files exist the renderer's signal handlers are in place.
-    bool computing = false;
-    for (int k = 0; k < 600 && !computing; ++k) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      for (const auto& e : std::filesystem::recursive_directory_iterator(work.path()))
-        computing = computing || e.path().filename() == "data.TMP1";
+  const struct Case {
+    std::vector<std::string> args;
+    bool started(const std::filesystem::path& work) const {
+      if (args.back() == "big.png") return !std::filesystem::is_empty(work);
+      for (const auto& e : std::filesystem::recursive_directory_iterator(work))
+        if (e.path().filename() == "data.TMP1") return true;
+      return false;
     }
-    EXPECT_TRUE(computing);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    kill(pid, SIGINT);
-    stopped = std::chrono::steady_clock::now();
-  };
-  const Result r = Render(dir,
-                          {"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "-o", "big.bmp",
-                           "--project", "big.LPr", "--data", "big"},
-                          0, work.path().string(), interrupt);
-  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r.err;
-  EXPECT_TRUE(Files(dir).empty());
-  EXPECT_TRUE(std::filesystem::is_empty(work.path()));  // the private data are removed too
+  } cases[] = {
+      {{"--fixed", "2", "--size", "2000x2000", "--iterations", "100000", "--project", "big.LPr", "--data", "big", "-o",
+        "big.bmp"}},
+      {{"--fixed", "2", "--size", "1000x1000", "--iterations", "100000", "--supersample", "4", "-o", "big.png"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    TempDir dir, work;
+    std::chrono::steady_clock::time_point stopped;
+    const auto interrupt = [&](pid_t pid) {
+      bool started = false;
+      for (int k = 0; k < 600 && !started; ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        started = c.started(work.path());
+      }
+      EXPECT_TRUE(started);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      kill(pid, SIGINT);
+      stopped = std::chrono::steady_clock::now();
+    };
+    const Result r = Render(dir, c.args, 0, work.path().string(), interrupt);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("interrupted; nothing was written"), std::string::npos) << r.err;
+    EXPECT_TRUE(Files(dir).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(work.path()));  // the private data are removed too
+  }
 }
 
 }  // namespace

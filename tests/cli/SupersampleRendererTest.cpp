@@ -11,7 +11,7 @@
 
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
-#include "support/TestSupport.h"
+#include "cli/RenderProgram.h"
 
 namespace vantorel {
 namespace {
@@ -20,16 +20,7 @@ using test::ReadBytes;
 using test::TempDir;
 using Result = test::ProgramResult;
 
-Result Render(const TempDir& dir, std::vector<std::string> args, const std::string& tmpdir = "",
-              const std::function<void(pid_t)>& whileRunning = {}) {
-  args.insert(args.begin(), VANTOREL_RENDER_EXE);
-  return test::RunProgram(
-      dir.path(), args,
-      [&] {
-        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
-      },
-      whileRunning);
-}
+using test::Render;
 
 // Fixed formula 2: filaments and sharp edges in a few milliseconds; rotated, so that the
 // sub-pixel grid has to follow the angle.
@@ -102,51 +93,6 @@ TEST(SupersampleRenderer, TakesEveryInputAndOneSubPixelIsThePlainPicture) {
   // The default project.
   ASSERT_EQ(Render(dir, {"--size", "20x16", "--supersample", "2", "-q"}).status, 0);
   EXPECT_EQ(LoadBitmap(dir.file("vantorel.bmp")).Width, 20);
-}
-
-TEST(SupersampleRenderer, RefusesWhatItCannotWrite) {
-  TempDir dir;
-  const std::vector<std::string> files = test::FileNames(dir);
-  struct Case {
-    std::vector<std::string> args;
-    std::string text;
-  };
-  const Case cases[] = {
-      {{"--supersample", "9"}, "1..8"},
-      {{"--supersample", "0"}, "1..8"},
-      {{"--supersample", "2", "--project", "x.LPr"}, "not a project"},
-      {{"--supersample", "2", "--data", "x"}, "not a project"},
-      {{"--supersample", "2", "--more"}, "--more"},
-      {{"--supersample", "2", "--auto-colours"}, "stored exponents"},
-      {{"--supersample", "2", "--thumbnail", "64", "-o", "t.png"}, "--thumbnail"},
-  };
-  for (const Case& c : cases) {
-    const Result r = Render(dir, c.args);
-    EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
-  }
-  EXPECT_EQ(test::FileNames(dir), files);
-}
-
-TEST(SupersampleRenderer, InterruptWritesNothing) {
-  TempDir dir, work;
-  const auto interrupt = [&](pid_t pid) {
-    bool started = false;  // the private directory exists once the signal handlers are in place
-    for (int k = 0; k < 600 && !started; ++k) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      started = !std::filesystem::is_empty(work.path());
-    }
-    EXPECT_TRUE(started);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    kill(pid, SIGINT);
-  };
-  const Result r = Render(
-      dir, {"--fixed", "2", "--size", "1000x1000", "--iterations", "100000", "--supersample", "4", "-o", "big.png"},
-      work.path().string(), interrupt);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("interrupted; nothing was written"), std::string::npos) << r.err;
-  EXPECT_TRUE(test::FileNames(dir).empty());
-  EXPECT_TRUE(std::filesystem::is_empty(work.path()));
 }
 
 }  // namespace

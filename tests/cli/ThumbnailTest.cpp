@@ -6,7 +6,7 @@
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "cli/Thumbnail.h"
-#include "support/TestSupport.h"
+#include "cli/RenderProgram.h"
 
 namespace vantorel::cli {
 namespace {
@@ -15,11 +15,7 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-test::ProgramResult Render(const TempDir& dir, const std::vector<std::string>& args) {
-  std::vector<std::string> argv{VANTOREL_RENDER_EXE};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return test::RunProgram(dir.path(), argv);
-}
+using test::Render;
 
 TEST(Thumbnail, FitsInTheSquareKeepingTheProportions) {
   struct Case {

@@ -1,4 +1,5 @@
 // Colour files: the 12-byte record layout, reading back what was written, refusing bad files.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,12 +77,8 @@ TEST(ColorFile, BadFilesAreRefusedWithAReasonAndFailedSavesSaySo) {
                         {"infinite", withInf, "not a finite number"}};
   for (const Case& c : cases) {
     test::WriteBytes(dir.file("bad.Pal"), c.bytes);
-    try {
-      LoadColorFile(dir.file("bad.Pal"));
-      ADD_FAILURE() << c.name;
-    } catch (const FormatError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << c.name << ": " << e.what();
-    }
+    EXPECT_THAT(test::ErrorOf<FormatError>([&] { LoadColorFile(dir.file("bad.Pal")); }), testing::HasSubstr(c.reason))
+        << c.name;
   }
   // Too many entries: refused by the size alone (a sparse file, nothing is read).
   {

@@ -31,54 +31,45 @@ TEST(CalculationControlTest, EachStepShowsItsStateButtonsImageAndHint) {
     const char* enabled;
   };
   bool selected = false;
+  using Text = const char*;
+  const Text idle = "7 it smart col", ready = "4 2 10 it smart col", running = "13 9 2 10",
+             paused = "13 9 4 2 10 3 12 B6", finished = "13 4 14 2 10 3 12 B6 it smart col",
+             more = "derive more iterations", deriving = "13 2 10";
   const Step steps[] = {
-      {"created", [](auto&) { return true; }, 0, 0, "start", "7 it smart col"},
-      {"start refused before initialise", [](auto& c) { return !c.Start(); }, 0, 0, "start", "7 it smart col"},
-      {"initialise", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
-      {"edit a setting",
-       [](auto& c) {
-         c.Changed();
-         return true;
-       },
-       0, 0, "start", "13 9 4 2 10 it smart col"},
-      {"start", [](auto& c) { return c.Start(); }, 1, 1, "pause", "13 9 2 10"},
-      {"initialise refused while running", [](auto& c) { return !c.Initialise(); }, 1, 1, "pause", "13 9 2 10"},
-      {"pause", [](auto& c) { return c.Pause(); }, 2, 2, "continue", "13 9 4 2 10 3 12 B6"},
-      {"pause again refused", [](auto& c) { return !c.Pause(); }, 2, 2, "continue", "13 9 4 2 10 3 12 B6"},
-      {"initialise refused while paused", [](auto& c) { return !c.Initialise(); }, 2, 2, "continue",
-       "13 9 4 2 10 3 12 B6"},
-      {"continue", [](auto& c) { return c.Continue(); }, 1, 1, "pause", "13 9 2 10"},
-      {"finish", [&](auto& c) { return c.Finish(selected) && !selected; }, 3, 0, "derive more iterations",
+      {"created", [](auto&) { return true; }, 0, 0, "start", idle},
+      {"start refused before initialise", [](auto& c) { return !c.Start(); }, 0, 0, "start", idle},
+      {"initialise", [](auto& c) { return c.Initialise(); }, 0, 0, "start", ready},
+      {"edit a setting", [](auto& c) { return c.Changed(), true; }, 0, 0, "start", "13 9 4 2 10 it smart col"},
+      {"start", [](auto& c) { return c.Start(); }, 1, 1, "pause", running},
+      {"initialise refused while running", [](auto& c) { return !c.Initialise(); }, 1, 1, "pause", running},
+      {"pause", [](auto& c) { return c.Pause(); }, 2, 2, "continue", paused},
+      {"pause again refused", [](auto& c) { return !c.Pause(); }, 2, 2, "continue", paused},
+      {"initialise refused while paused", [](auto& c) { return !c.Initialise(); }, 2, 2, "continue", paused},
+      {"continue", [](auto& c) { return c.Continue(); }, 1, 1, "pause", running},
+      {"finish", [&](auto& c) { return c.Finish(selected) && !selected; }, 3, 0, more,
        "13 9 4 14 2 10 3 12 B6 it smart col"},
-      {"reset adjustments",
-       [](auto& c) {
-         c.AdjustmentsReset();
-         return true;
-       },
-       3, 0, "derive more iterations", "13 4 14 2 10 3 12 B6 it smart col"},
-      {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", "13 2 10"},
+      {"reset adjustments", [](auto& c) { return c.AdjustmentsReset(), true; }, 3, 0, more, finished},
+      {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", deriving},
       {"pause deriving", [](auto& c) { return c.Pause(); }, 5, 2, "continue", "13 4 2 10 3 12 B6"},
       {"recolour while paused", [](auto& c) { return c.SetBusy(true); }, 5, 2, "continue", ""},
       {"continue refused while recolouring", [](auto& c) { return !c.Continue(); }, 5, 2, "continue", ""},
       {"recolouring done", [](auto& c) { return c.SetBusy(false); }, 5, 2, "continue", "13 4 2 10 3 12 B6"},
-      {"continue deriving", [](auto& c) { return c.Continue(); }, 4, 1, "pause", "13 2 10"},
-      {"finish deriving", [&](auto& c) { return c.Finish(selected); }, 3, 0, "derive more iterations",
-       "13 4 14 2 10 3 12 B6 it smart col"},
-      {"press area button", [](auto& c) { return c.SetSelecting(true) && c.ChoosingArea(); }, 3, 0,
-       "derive more iterations", "13 4 14 2 10 3 12 B6 it smart col"},
+      {"continue deriving", [](auto& c) { return c.Continue(); }, 4, 1, "pause", deriving},
+      {"finish deriving", [&](auto& c) { return c.Finish(selected); }, 3, 0, more, finished},
+      {"press area button", [](auto& c) { return c.SetSelecting(true) && c.ChoosingArea(); }, 3, 0, more, finished},
       {"confirm a rectangle", [](auto& c) { return c.StartSelectedArea() && !c.ChoosingArea(); }, 4, 1, "pause",
-       "13 2 10"},
+       deriving},
       {"area button stays down", [](auto& c) { return !c.SetSelecting(false) && c.Selecting(); }, 4, 1, "pause",
-       "13 2 10"},
-      {"finish the area", [&](auto& c) { return c.Finish(selected) && selected && !c.Selecting(); }, 3, 0,
-       "derive more iterations", "13 4 14 2 10 3 12 B6 it smart col"},
-      {"derive more", [](auto& c) { return c.Start(); }, 4, 1, "pause", "13 2 10"},
+       deriving},
+      {"finish the area", [&](auto& c) { return c.Finish(selected) && selected && !c.Selecting(); }, 3, 0, more,
+       finished},
+      {"derive again", [](auto& c) { return c.Start(); }, 4, 1, "pause", deriving},
       {"a data file fails", [](auto& c) { return c.Fail() && c.Live() && !c.Running(); }, 4, 1, "pause", "13 10"},
       {"finish refused after failure", [&](auto& c) { return !c.Finish(selected); }, 4, 1, "pause", "13 10"},
       // The stopped picture stays: it can be recoloured and exported.
       {"stop keeps the state", [](auto& c) { return c.Stop() && !c.Live(); }, 4, 0, "start", "7 3 B6 it smart col"},
       {"area refused after stop", [](auto& c) { return !c.SetSelecting(true); }, 4, 0, "start", "7 3 B6 it smart col"},
-      {"initialise again", [](auto& c) { return c.Initialise(); }, 0, 0, "start", "4 2 10 it smart col"},
+      {"initialise again", [](auto& c) { return c.Initialise(); }, 0, 0, "start", ready},
   };
   CalculationControl c;
   for (const Step& s : steps) {

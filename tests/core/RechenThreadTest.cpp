@@ -271,31 +271,6 @@ TEST(RechenThread, ChangesMadeWhilePausedApplyToThePixelsNotYetHandedOver) {
     EXPECT_EQ(e[size_t(k)], Expected(before, int32_t(k % 60), int32_t(k / 60)).E) << k;
 }
 
-TEST(RechenThread, EndingARunEarlyHandsNothingOverAfterwards) {
-  // Terminate a running or a paused run, or destroy a running one.
-  enum How { Terminate, TerminatePaused, Destroy };
-  for (How how : {Terminate, TerminatePaused, Destroy}) {
-    SCOPED_TRACE(how);
-    LiveRun run(200, 100, 1, 600, 1200, 2);
-    run.Start(2);
-    const int rows = run.rows;
-    if (how == TerminatePaused) run.t->Suspend();
-    if (how == Destroy) {
-      run.t.reset();
-    } else {
-      run.t->Terminate();
-      run.t->WaitFor();
-      EXPECT_TRUE(run.t->Ended());
-    }
-    const auto files = run.p.Snapshot();
-    run.ui.PumpFor(50ms);  // closures still queued find the run ended or gone
-    EXPECT_EQ(run.rows, rows);
-    EXPECT_TRUE(run.p.Snapshot() == files) << "a hand-over after the end";
-    EXPECT_LT(run.p.tmp1.RecordCount(), 200 * 100);
-    EXPECT_FALSE(run.finished);
-  }
-}
-
 TEST(RechenThread, AFailingDataFileEndsTheRunWithTheSystemsMessage) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device";
   LiveRun run(20, 10, 1, 24, 48, 2);

@@ -59,19 +59,17 @@ uint64_t Bits(double v) { return std::bit_cast<uint64_t>(v); }
 }  // namespace
 
 TEST(CompiledFormula, SameValuesToTheBitAsTheTreeWalk) {
-  const char* const formulas[] = {
-      "2,5*sqr(sin(X+AB))",
-      "AB*X*(1-X)",
-      "PI*X+A-B",
-      "sin(X)*cos(X)+sin(AB)",
-      "2,5*AB*(cos(X-AB))+0,1137635*BA*X",
-      "teta(X-0,5)*AB*X*abs(1-X)+teta(0,5-X)*(AB*X*(1-X)+0,063633*(AB-2)/4)",
-      "AB*(2,5*sin(X+AB)+0,1137635*cos(X+BA))",
-      "X^AB-log(X)/sqrt(X)+exp(X*BA)",
-      "tan(X)+atan(X)+sinh(X)-cosh(X)*tanh(X)",
-      "max(X;AB)*min(X;BA)+fak(X)+int(X)+frac(X)",
-      "1/X+X^X+cosh(X*1000)",  // faults for large X
-  };
+  const char* const formulas[] = {"2,5*sqr(sin(X+AB))",
+                                  "AB*X*(1-X)",
+                                  "PI*X+A-B",
+                                  "sin(X)*cos(X)+sin(AB)",
+                                  "2,5*AB*(cos(X-AB))+0,1137635*BA*X",
+                                  "teta(X-0,5)*AB*X*abs(1-X)+teta(0,5-X)*(AB*X*(1-X)+0,063633*(AB-2)/4)",
+                                  "AB*(2,5*sin(X+AB)+0,1137635*cos(X+BA))",
+                                  "X^AB-log(X)/sqrt(X)+exp(X*BA)",
+                                  "tan(X)+atan(X)+sinh(X)-cosh(X)*tanh(X)",
+                                  "max(X;AB)*min(X;BA)+fak(X)+int(X)+frac(X)",
+                                  "1/X+X^X+cosh(X*1000)"};  // the last faults for large X
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
   std::uniform_int_distribution<int> exponent(-5, 6);

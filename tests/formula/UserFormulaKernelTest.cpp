@@ -105,18 +105,3 @@ TEST(UserFormulaKernel, BrokenUserFormulaIsRefusedOnlyWhenInUse) {
   block.FixedFormula = 1;  // a fixed formula in use: the broken text does not matter
   EXPECT_NO_THROW(TRechenThread(direct, 1).Setup(block, picture));
 }
-
-TEST(UserFormulaKernel, TheThreadComputesAUserFormulaPicture) {
-  TCalcParams block = Block("2,5*sqr(sin(X+AB))", 48);
-  block.CalmDownIterations = 24;
-  block.PictureWidth = block.PictureHeight = 12;
-  test::EngineProject p(12, 12);
-  ASSERT_TRUE(test::RunEngine(block, p.tmp1, p.tmp2, 2));
-  const std::vector<double> e = test::Records(p.tmp1);
-  const PixelMapping mapping(block);
-  for (int k = 0; k < 144; k += 13) {
-    double a, b;
-    mapping.MapPixel(k % 12, 12 - k / 12, a, b);
-    EXPECT_EQ(e[size_t(k)], UserPixel(block, a, b).E) << k;
-  }
-}

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,43 +53,12 @@ bool Close(double a, double b) { return a == b || std::fabs(a - b) <= 1e-13 * st
 
 // Every function and operator the parser accepts, with operands that meet their limits and
 // substitutes (division by 0, logarithm and root of non-positive numbers, a negative base, sine
-// beyond 2^63, exp beyond 650) and values that leave the double range.
-const char* const kFormulas[] = {
-    "X+AB",
-    "X-BA",
-    "X*A",
-    "X/B",
-    "X^AB",
-    "X^3",
-    "(0-X)^2,5",
-    "AB^X",
-    "max(X;AB)",
-    "min(X;BA)",
-    "sin(X)",
-    "cos(X)",
-    "sin(X)*cos(X)",
-    "tan(X)",
-    "exp(X)",
-    "log(X)",
-    "sqr(X)",
-    "int(X)",
-    "abs(X)",
-    "sinh(X)",
-    "cosh(X)",
-    "tanh(X)",
-    "sqrt(X)",
-    "frac(X)",
-    "atan(X)",
-    "fak(X)",
-    "teta(X)",
-    "1/X",
-    "X/0,1",
-    "2,5*sqr(sin(X+AB))",
-    "2,5*sin(X+AB)*cos(X-AB)+0,1137635*exp(-X*X)*AB",
-    "log(abs(X))*sinh(X/AB)+sqrt(cosh(X))/tan(BA)",
-    "fak(abs(X))/(1+sqr(X))",
-    "PI*X^B-Y",
-};
+// beyond 2^63, exp beyond 650) and values that leave the double range; separated by spaces.
+const char kFormulas[] =
+    "X+AB X-BA X*A X/B X^AB X^3 (0-X)^2,5 AB^X max(X;AB) min(X;BA) sin(X) cos(X) sin(X)*cos(X) tan(X) "
+    "exp(X) log(X) sqr(X) int(X) abs(X) sinh(X) cosh(X) tanh(X) sqrt(X) frac(X) atan(X) fak(X) teta(X) "
+    "1/X X/0,1 2,5*sqr(sin(X+AB)) 2,5*sin(X+AB)*cos(X-AB)+0,1137635*exp(-X*X)*AB "
+    "log(abs(X))*sinh(X/AB)+sqrt(cosh(X))/tan(BA) fak(abs(X))/(1+sqr(X)) PI*X^B-Y";
 
 std::vector<UserPoint> Points() {
   const double xs[] = {0.0,    -0.0,   0.25, 0.5,   -3,    -2,     3.5,   1000,      -1000, 700,
@@ -106,7 +76,8 @@ TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
   const std::vector<UserPoint> points = Points();
   for (const VectorTarget& target : AvailableVectorTargets()) {
     ForceVectorTargets(target.bit);
-    for (const char* formula : kFormulas) {
+    std::istringstream formulas(kFormulas);
+    for (std::string formula; formulas >> formula;) {
       SCOPED_TRACE(testing::Message() << target.name << ": " << formula);
       const UserProgram program = ProgramOf(formula);
       std::vector<double> f(points.size()), d(points.size());

@@ -28,6 +28,17 @@ class TempDir {
 std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
+// The message of the E that `call` throws, or "(nothing thrown)"; other exceptions pass.
+template <class E, class Call>
+std::string ErrorOf(Call&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(nothing thrown)";
+}
+
 // The names of the entries of a directory, sorted.
 std::vector<std::string> FileNames(const TempDir& dir);
 
