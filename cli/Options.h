@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ParameterOverrides.h"
 #include "core/CalcParams.h"
 
 namespace vantorel::cli {
@@ -22,24 +23,7 @@ class UsageError : public std::runtime_error {
 };
 
 // Changes to the loaded parameter block given on the command line.
-struct Overrides {
-  std::optional<int32_t> PictureWidth, PictureHeight;
-  std::optional<int32_t> Iterations, CalmDownIterations;  // as typed; rounded when applied
-  std::optional<int32_t> FixedFormula;                    // -1 or 0..5
-  std::optional<std::string> FormulaText;
-  std::optional<double> W, V, U;
-  std::optional<std::string> Sequence;
-  std::optional<double> StartX;
-  std::optional<bool> SmartIterate;
-  std::optional<double> ErrorLimit;
-  std::optional<double> CenterX, CenterY, Width, Height;
-  std::optional<double> AngleDegrees;
-
-  bool Any() const;
-  // Applies the changes as the desktop program gathers them: iteration counts rounded to the
-  // AB-sequence length, the error limit as its absolute value, the angle in radians.
-  void ApplyTo(TCalcParams& params) const;
-};
+using vantorel::Overrides;
 
 // Thumbnail sides the renderer writes (--thumbnail SIZE), and its default time limit.
 constexpr int32_t kMinThumbnailSide = 16;
