@@ -187,6 +187,16 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   QTest::qWait(100);
   EXPECT_EQ(child_->Params().State, StateDeriving);
   EXPECT_NE(child_->StatusBar1->currentMessage(), "progress: finished");
+
+  // A new picture after a finished one: the status line no longer speaks of the old run.
+  child_->ToolButton7->click();
+  child_->ToolButton2->click();
+  ASSERT_TRUE(WaitForState(StateFinished));
+  EXPECT_EQ(child_->StatusBar1->currentMessage(), "progress: finished");
+  child_->SpinEdit3->setValue(child_->SpinEdit3->value() - 2);
+  child_->ToolButton7->click();
+  EXPECT_EQ(child_->Params().State, StateInitialised);
+  EXPECT_TRUE(child_->StatusBar1->currentMessage().isEmpty()) << child_->StatusBar1->currentMessage().toStdString();
 }
 
 // The fast switch covers the default project's own formula. A run computes in the mode it was
