@@ -86,7 +86,8 @@ std::string KeyNameList() {
 }
 
 AnimationKey ParseKey(const std::vector<Word>& words, int line) {
-  if (words.size() < 2 || words[1].Equals != std::string::npos) Fail(line, "key needs a frame number: key N name=value ...");
+  if (words.size() < 2 || words[1].Equals != std::string::npos)
+    Fail(line, "key needs a frame number: key N name=value ...");
   AnimationKey key;
   key.Frame = WholeNumber(words[1].Text, line, "key");
   const std::vector<std::string>& names = AnimationKeyNames();
@@ -127,8 +128,8 @@ std::string RealText(double v) { return FloatToExactText(v); }
 
 const std::vector<std::string>& AnimationKeyNames() {
   static const std::vector<std::string> names = {
-      "center-x", "center-y", "region-width", "region-height", "angle",    "w",        "v",
-      "u",        "iterations", "calm-down",  "start-x",       "sequence", "formula", "fixed",
+      "center-x", "center-y",   "region-width", "region-height", "angle",    "w",       "v",
+      "u",        "iterations", "calm-down",    "start-x",       "sequence", "formula", "fixed",
   };
   return names;
 }
@@ -150,8 +151,8 @@ Animation ParseAnimation(std::string_view text) {
     if (statement == "key") {
       AnimationKey key = ParseKey(words, line);
       if (const auto k = keyLine.find(key.Frame); k != keyLine.end())
-        Fail(line, "key " + std::to_string(key.Frame) + " is given twice (first on line " +
-                       std::to_string(k->second) + ")");
+        Fail(line,
+             "key " + std::to_string(key.Frame) + " is given twice (first on line " + std::to_string(k->second) + ")");
       keyLine[key.Frame] = line;
       a.Keys.push_back(std::move(key));
       continue;

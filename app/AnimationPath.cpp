@@ -20,7 +20,7 @@ using Complex = std::complex<double>;
 
 // The eased numbers of a block, in the order of AnimationPath's slopes.
 constexpr double TCalcParams::*kRealNumbers[] = {&TCalcParams::W, &TCalcParams::V, &TCalcParams::U,
-                                                  &TCalcParams::StartX};
+                                                 &TCalcParams::StartX};
 constexpr int32_t TCalcParams::*kCounts[] = {&TCalcParams::Iterations, &TCalcParams::CalmDownIterations};
 constexpr size_t kEased = std::size(kRealNumbers) + std::size(kCounts);
 
@@ -70,8 +70,8 @@ AnimationPath::AnimationPath(const Animation& a, const TCalcParams& base) : ease
   if (a.Width < kMinPictureSize || a.Width > kMaxPictureSize || a.Height < kMinPictureSize ||
       a.Height > kMaxPictureSize)
     throw AnimationError("the frame size " + std::to_string(a.Width) + "x" + std::to_string(a.Height) +
-                         " lies outside " + std::to_string(kMinPictureSize) + ".." +
-                         std::to_string(kMaxPictureSize) + " pixels each way");
+                         " lies outside " + std::to_string(kMinPictureSize) + ".." + std::to_string(kMaxPictureSize) +
+                         " pixels each way");
   Overrides merged;
   std::string checkedFormula;
   bool formulaChecked = false;

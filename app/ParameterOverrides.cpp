@@ -63,11 +63,16 @@ void Take(std::optional<T>& into, const std::optional<T>& from) {
 void SetOverride(Overrides& c, std::string_view name, const std::string& value) {
   using Real = std::optional<double> Overrides::*;
   static constexpr std::pair<std::string_view, Real> reals[] = {
-      {"center-x", &Overrides::CenterX}, {"center-y", &Overrides::CenterY},
-      {"region-width", &Overrides::Width}, {"region-height", &Overrides::Height},
-      {"angle", &Overrides::AngleDegrees}, {"w", &Overrides::W},
-      {"v", &Overrides::V}, {"u", &Overrides::U},
-      {"start-x", &Overrides::StartX}, {"error-limit", &Overrides::ErrorLimit},
+      {"center-x", &Overrides::CenterX},
+      {"center-y", &Overrides::CenterY},
+      {"region-width", &Overrides::Width},
+      {"region-height", &Overrides::Height},
+      {"angle", &Overrides::AngleDegrees},
+      {"w", &Overrides::W},
+      {"v", &Overrides::V},
+      {"u", &Overrides::U},
+      {"start-x", &Overrides::StartX},
+      {"error-limit", &Overrides::ErrorLimit},
   };
   for (const auto& [n, field] : reals)
     if (n == name) {

@@ -181,7 +181,7 @@ TEST(AnimationPath, KeyBlocksAreTheBaseWithTheMergedOptionsOfEveryKeySoFar) {
   merged.V = 0.2;
   EXPECT_EQ(path.Frame(4), expected());
   EXPECT_EQ(path.Frame(4).Iterations, 102);  // rounded to the new sequence
-  merged.FormulaText.reset();  // a fixed formula drops the text set before
+  merged.FormulaText.reset();                // a fixed formula drops the text set before
   merged.FixedFormula = 2;
   merged.W = 3.5;
   EXPECT_EQ(path.Frame(8), expected());
@@ -240,16 +240,12 @@ TEST(AnimationPath, SmoothNumbersHitTheKeysAndNeverOvershoot) {
 
 TEST(AnimationPath, RefusesKeysWhoseBlockCannotBeComputed) {
   const BadText rows[] = {
-      {"key 9 region-width=0", "key 9", "positive width"},
-      {"key 9 region-height=-1", "key 9", "positive width"},
-      {"key 9 sequence=\"\"", "key 9", "AB-sequence"},
-      {"key 9 iterations=0", "key 9", "not positive"},
-      {"key 9 iterations=2000000000", "key 9", "larger than"},
-      {"key 9 formula=sin(", "key 9", "formula"},
+      {"key 9 region-width=0", "key 9", "positive width"},     {"key 9 region-height=-1", "key 9", "positive width"},
+      {"key 9 sequence=\"\"", "key 9", "AB-sequence"},         {"key 9 iterations=0", "key 9", "not positive"},
+      {"key 9 iterations=2000000000", "key 9", "larger than"}, {"key 9 formula=sin(", "key 9", "formula"},
   };
   for (const BadText& row : rows) {
-    const std::string message =
-        test::ErrorOf<AnimationError>([&] { PathOf("frames 10\nkey 0\n" + row.text + "\n"); });
+    const std::string message = test::ErrorOf<AnimationError>([&] { PathOf("frames 10\nkey 0\n" + row.text + "\n"); });
     EXPECT_EQ(message.rfind(row.line + ":", 0), 0u) << message;
     EXPECT_NE(message.find(row.word), std::string::npos) << message;
   }
