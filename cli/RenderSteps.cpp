@@ -114,15 +114,12 @@ PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile&
   TCalcParams& p = b.Params;
   p = o.Input ? LoadProject(*o.Input, tmp1, tmp2) : DefaultCalcParams();
   if (o.Changes.Any()) {
-    o.Changes.ApplyTo(p);
     if (tmp1.RecordCount() > 0 || p.State != StateInitialised || p.ProgressColumn != 0 || p.ProgressRow != 0) {
       Note(o, err, "the changed parameters start the picture afresh; the stored data are not used");
       tmp1.Clear();
       tmp2.Clear();
     }
-    p.ProgressColumn = p.ProgressRow = 0;
-    p.IterationsDone = 0;
-    p.State = StateInitialised;
+    p = ChangedBlock(p, o.Changes);  // as a film's keyframe gets it
   }
   ApplyColourOptions(o, p, err);
   CheckComputable(p);
