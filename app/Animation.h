@@ -83,9 +83,10 @@ class AnimationPath {
   TCalcParams Frame(int32_t frame) const;
 
  private:
-  struct Segment;
   std::vector<TCalcParams> keyBlocks_;
   std::vector<int32_t> keyFrames_;
+  // Per key, the slope (per frame) of the smooth curve of each eased number at the key.
+  std::vector<std::vector<double>> slopes_;
   Easing ease_ = Easing::Smooth;
 };
 

@@ -9,15 +9,17 @@ namespace vantorel {
 
 namespace {
 
-std::string GeneralText(double value, bool allowExponent) {
+// significant: digits shown, or 0 for the fewest that read back as the same value.
+std::string GeneralText(double value, bool allowExponent, int significant = 15) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0.0) return "0";
 
-  // 15 significant digits: d.dddddddddddddde±x
-  // std::to_chars is independent of the C locale.
+  // d.ddd...e±x; std::to_chars is independent of the C locale.
   char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  const auto res = significant > 0
+                       ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, significant - 1)
+                       : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   std::string s(buf, res.ptr);
   bool negative = false;
   size_t pos = 0;
@@ -66,6 +68,7 @@ std::string GeneralText(double value, bool allowExponent) {
 
 std::string FloatToText(double value) { return GeneralText(value, true); }
 std::string FloatToPlainText(double value) { return GeneralText(value, false); }
+std::string FloatToExactText(double value) { return GeneralText(value, true, 0); }
 
 namespace {
 

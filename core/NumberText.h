@@ -19,6 +19,10 @@ std::string FloatToText(double value);
 // form that formula texts use, since the formula parser reads no exponents.
 std::string FloatToPlainText(double value);
 
+// As FloatToText, but with as many significant digits as it takes to read back as the same
+// value (17 at most): the form of files that must keep numbers exactly.
+std::string FloatToExactText(double value);
+
 // Text to number with the decimal comma only ("0,5", "-1,5E-3", " 2 "). A point is refused.
 // Returns nothing when the text is not a number.
 std::optional<double> TextToFloat(std::string_view text);

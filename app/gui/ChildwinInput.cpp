@@ -60,13 +60,15 @@ void TMDIChild::KeepRatio(QSpinBox* target, double factor, const QLineEdit* nume
 
 void TMDIChild::SpinEdit3Change() {
   // The side the ratio sets follows within this change: one undo step for both sides.
-  if (ratioDepth_ == 0) KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
+  if (ratioDepth_ == 0)
+    KeepRatio(SpinEdit4, SpinEdit3->value(), Edit7, Edit6, QStringLiteral("height"), QStringLiteral("width"));
   setChanged();
 }
 
 void TMDIChild::SpinEdit4Change() {
   // The side the ratio sets follows within this change: one undo step for both sides.
-  if (ratioDepth_ == 0) KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
+  if (ratioDepth_ == 0)
+    KeepRatio(SpinEdit3, SpinEdit4->value(), Edit6, Edit7, QStringLiteral("width"), QStringLiteral("height"));
   setChanged();
 }
 

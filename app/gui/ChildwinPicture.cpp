@@ -1,6 +1,7 @@
 // The project window's picture: its allocation and display, and (re)initialising it for new
 // settings or a new size, all or nothing: the new values are checked first (settings, formula,
 // size), then the question is asked if data would be lost, then the picture is replaced.
+#include <QStatusBar>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
@@ -211,6 +212,7 @@ bool TMDIChild::Reinitialise(LossQuestion ask, bool* declined) {
   ReleaseArea();
   control_.Initialise();
   ProgressBar1->setValue(0);
+  StatusBar1->clearMessage();  // the old picture's progress says nothing of the new one
   changed_ = true;
   PageControl1->setCurrentWidget(TabSheet4);
   ApplyControl();
@@ -241,6 +243,7 @@ bool TMDIChild::UsePictureSize(int32_t width, int32_t height) {
   ReleaseArea();
   control_.Initialise();
   ProgressBar1->setValue(0);
+  StatusBar1->clearMessage();  // the old picture's progress says nothing of the new one
   changed_ = true;
   ApplyControl();
   WriteTempParameters();

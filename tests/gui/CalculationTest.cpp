@@ -60,8 +60,8 @@ class CalculationTest : public FrameTest {
     frame_->resize(900, 700);
     frame_->show();
     child_->CheckBox3->setChecked(false);  // keep both picture sides as set
-    child_->SpinEdit3->setValue(120);
-    child_->SpinEdit4->setValue(90);
+    child_->SpinEdit3->setValue(80);
+    child_->SpinEdit4->setValue(60);
     child_->PageControl1->setCurrentWidget(child_->TabSheet4);
   }
 
@@ -115,7 +115,7 @@ class CalculationTest : public FrameTest {
 TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   child_->ToolButton7->click();
   ASSERT_EQ(child_->Params().State, StateInitialised);
-  EXPECT_EQ(child_->Picture().size(), QSize(120, 90));
+  EXPECT_EQ(child_->Picture().size(), QSize(80, 60));
   TCalcParams reference = child_->Params();
 
   // Start and pause at once: nothing has been handed over yet, so the run is surely unfinished.
@@ -187,6 +187,16 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   QTest::qWait(100);
   EXPECT_EQ(child_->Params().State, StateDeriving);
   EXPECT_NE(child_->StatusBar1->currentMessage(), "progress: finished");
+
+  // A new picture after a finished one: the status line no longer speaks of the old run.
+  child_->ToolButton7->click();
+  child_->ToolButton2->click();
+  ASSERT_TRUE(WaitForState(StateFinished));
+  EXPECT_EQ(child_->StatusBar1->currentMessage(), "progress: finished");
+  child_->SpinEdit3->setValue(child_->SpinEdit3->value() - 2);
+  child_->ToolButton7->click();
+  EXPECT_EQ(child_->Params().State, StateInitialised);
+  EXPECT_TRUE(child_->StatusBar1->currentMessage().isEmpty()) << child_->StatusBar1->currentMessage().toStdString();
 }
 
 // The fast switch covers the default project's own formula. A run computes in the mode it was

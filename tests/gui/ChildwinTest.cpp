@@ -179,7 +179,11 @@ TEST_F(ChildwinTest, PictureSizeKeepsTheRegionsRatio) {
       {"the ratio again sets the height", {{'r', "0"}, {'w', "500"}, {'h', "100"}, {'r', "1"}}, 500, 398, ""},
       {"largest height", {{'r', "0"}, {'w', "10"}, {'r', "1"}, {'H', "1000"}}, 10, 100000, ""},
       {"smallest height", {{'H', "0,000001"}}, -1, 10, ""},
-      {"region height not a number", {{'H', "0.0105"}, {'w', "400"}}, 400, 154, "height"},
+      {"region height not a number",
+       {{'H', "0.0105"}, {'w', "400"}},
+       400,
+       154,
+       "height: \"0.0105\" is not a number. Both picture sizes were left as they are."},
       {"and mended", {{'H', "0.0105"}, {'w', "400"}, {'H', "0,0105"}}, 400, 318, ""},
       {"region width 0", {{'W', "0"}, {'w', "500"}}, 500, 154, "width is 0"},
   };
@@ -283,6 +287,7 @@ TEST_F(ChildwinTest, SaveParametersWritesThePagesWithoutAQuestion) {
   child->SaveParameters();
   EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();
   EXPECT_EQ(child->Caption(), "Fern");
+  EXPECT_TRUE(RecentFiles().value(0).endsWith("Fern.Par")) << RecentFiles().join(", ").toStdString();
   EXPECT_EQ(LoadParameterFile(File("Fern.Par")).CenterX, 1.25);
   EXPECT_TRUE(child->Params() == applied && child->ToolButton9->isEnabled());
   EXPECT_TRUE(child->Changed());  // saving parameters is not saving the project

@@ -1,8 +1,14 @@
-// Colour tools: editing the list on the "colors" page through its dialogs, colour files, and the
-// histogram window. With VANTOREL_GRAB_DIR set, the page and the window are saved there to look at.
+// Colour tools: the list display on the "colors" page, editing the list through its dialogs,
+// colour files, and the histogram window. With VANTOREL_GRAB_DIR set, the page and the window
+// are saved there to look at.
+#include <QUndoStack>
+
 #include "colour/gui/ColorDialogs.h"
+#include "core/ColorMapping.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "colour/gui/Histogram.h"
+#include "core/CalcParams.h"
+#include "core/PixelDataFile.h"
 #include "core/NumberText.h"
 #include "gui/GuiTest.h"
 
@@ -50,10 +56,130 @@ class ColourToolsTest : public ::testing::Test {
     for (int r : rows) page.ListView1->item(r)->setSelected(true);
   }
 
+  // "new colour": the value typed and OK pressed, the colour proposed kept.
+  void New(const QString& value) {
+    dialogs.answerDialog([value](QDialog* d) {
+      auto* dlg = dynamic_cast<TOKBottomDlg*>(d);
+      ASSERT_NE(dlg, nullptr);
+      dlg->Edit1->setText(value);
+      QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(page.Button3, Qt::LeftButton);
+  }
+
   test::ScriptedDialogs dialogs;
   TColorListDisplay page;
   QSignalSpy edited{&page, &TColorListDisplay::colorsEdited};
 };
+
+// ---------------------------------------------------------------------------------------------
+// The list display itself: items in value order with their squares, the colour bar and its
+// readout, the outer colours and the preview.
+
+using ColorListDisplayTest = ColourToolsTest;
+uint32_t BarColumn(const TColorListDisplay& d, int x) { return FromQColor(d.ColorBar().pixelColor(x, 11)); }
+
+TEST_F(ColorListDisplayTest, ListInValueOrderWithItsSquares) {
+  const uint32_t colours[5] = {kWhite, kYellow, kOrange, kRed, kBlack};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(page.ItemColor(page.ListView1->item(i)), colours[i]);
+    EXPECT_EQ(TColorListDisplay::ItemImage(page.ListView1->item(i)), i);
+    EXPECT_FALSE(page.ListView1->item(i)->icon().isNull());
+  }
+  EXPECT_EQ(page.Colors(), DefaultColorList());
+  EXPECT_FALSE(page.Button4->isEnabled() || page.Button5->isEnabled());  // nothing is selected
+
+  page.SetColors({{kRed, 0.5}, {kYellow, -3}, {kBlack, 0.01}, {kWhite, -3}}, kWhite, kBlack);
+  QStringList texts;
+  for (int i = 0; i < page.ListView1->count(); ++i) texts << page.ListView1->item(i)->text();
+  EXPECT_EQ(texts, (QStringList{"-3", "-3", "0,01", "0,5"}));
+  EXPECT_EQ(page.ItemColor(page.ListView1->item(0)), kYellow);  // equal values keep their order
+  // An item added later finds its place when the list is sorted again.
+  page.AddItem(page.AddImage(kOrange), 0.1);
+  page.DrawColorPad();
+  EXPECT_EQ(page.ListView1->item(3)->text(), "0,1");
+}
+
+TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {
+  struct Case {
+    std::vector<TColorEntry> list;
+    uint32_t below, above;
+    QString first, last;                            // the end labels
+    std::vector<std::pair<int, uint32_t>> columns;  // x -> colour
+  };
+  const Case cases[] = {
+      // Column 277 shows v = -1 + 1,1 * 272 / 300 = -0,00267, just short of orange (0) coming
+      // from yellow (-0,1): green 255 + (128 - 255) * 0,9733 = 131,4, truncated.
+      {DefaultColorList(),
+       0x112233,
+       0x445566,
+       "-1",
+       "0,1",
+       {{0, 0x112233}, {4, 0x112233}, {5, kWhite}, {277, 0x0083FF}, {305, kBlack}, {306, 0x445566}, {310, 0x445566}}},
+      {{{kOrange, 0.25}},
+       kWhite,
+       kBlack,
+       "0,25",
+       "0,25",
+       {{2, kWhite}, {5, kOrange}, {100, kOrange}, {305, kOrange}, {308, kBlack}}},
+      {{}, kRed, kYellow, "", "", {{0, kRed}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.first.toStdString());
+    page.SetColors(c.list, c.below, c.above);
+    EXPECT_EQ(page.ListView1->count(), int(c.list.size()));
+    EXPECT_TRUE(page.Label17->text() == c.first && page.Label18->text() == c.last);
+    for (const auto& [x, colour] : c.columns) EXPECT_EQ(BarColumn(page, x), colour) << x;
+  }
+  EXPECT_EQ(page.ReadoutText(100), QString());  // nothing to read on an empty list
+}
+
+TEST_F(ColorListDisplayTest, ReadoutFollowsTheMouse) {
+  EXPECT_EQ(QStringList({page.ReadoutText(5), page.ReadoutText(155), page.ReadoutText(305)}),
+            QStringList({"-1", "-0,45", "0,1"}));
+  EXPECT_TRUE(page.Label19->isHidden());
+
+  QMouseEvent over(QEvent::MouseMove, QPointF(5, 10), QPointF(5, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(page.Image3, &over);
+  EXPECT_TRUE(!page.Label19->isHidden() && page.Label19->text() == "-1");
+
+  QMouseEvent away(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(page.ScrollBox4, &away);
+  EXPECT_TRUE(page.Label19->isHidden());
+}
+
+TEST_F(ColorListDisplayTest, ClickingAnOuterColourAsksForANewOne) {
+  QSignalSpy changed(&page, &TColorListDisplay::outerColorChanged);
+  dialogs.answerColor(QColor(0, 0, 255));
+  QTest::mouseClick(page.Shape1, Qt::LeftButton);
+  ASSERT_EQ(dialogs.colorRequests.size(), 1u);
+  EXPECT_EQ(dialogs.colorRequests[0].first, QColor(255, 255, 255));
+  EXPECT_TRUE(page.BelowColor() == 0xFF0000u && BarColumn(page, 0) == 0xFF0000u);  // blue in 0x00BBGGRR
+  EXPECT_EQ(changed.count(), 1);
+
+  QTest::mouseClick(page.Shape2, Qt::LeftButton);  // cancelled: nothing changes
+  EXPECT_TRUE(page.AboveColor() == kBlack && changed.count() == 1);
+}
+
+TEST_F(ColorListDisplayTest, PreviewMapsTheGridThroughTheList) {
+  auto grid = std::make_unique<PreviewGrid>();
+  grid->At(0, 0) = -1;     // the first value: its colour
+  grid->At(1, 0) = -5;     // below
+  grid->At(2, 0) = 7;      // above
+  grid->At(3, 0) = 0.005;  // between orange and red
+  page.SetColors(DefaultColorList(), 0x010203, 0x040506);
+  page.DrawPreview(*grid);
+  const QImage& img = page.PreviewImage();
+  ASSERT_EQ(img.size(), QSize(175, 119));
+  EXPECT_EQ(FromQColor(img.pixelColor(0, 0)), kWhite);
+  EXPECT_EQ(FromQColor(img.pixelColor(1, 0)), 0x010203u);
+  EXPECT_EQ(FromQColor(img.pixelColor(2, 0)), 0x040506u);
+  EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);    // green halfway from 128 to 0
+  EXPECT_EQ(FromQColor(img.pixelColor(100, 100)), kOrange);  // the rest of the grid holds 0
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing through the dialogs
 
 TEST_F(ColourToolsTest, EditsThroughTheDialogsKeepTheListSortedAndRefuseBadNumbers) {
   dialogs.answerColor(QColor(0, 255, 0));
@@ -172,6 +298,63 @@ TEST_F(ColourToolsTest, ColourFilesSavedAndLoadedOrRefused) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The "colors" page step by step: every change is an undo step of its stack, the preview waits
+// for "apply to preview", and Delete without a selection does nothing.
+
+using ColoursPageSteps = ColourToolsTest;
+
+TEST_F(ColoursPageSteps, EveryChangeIsOneStepBackAndForth) {
+  const ColorListState start = page.State();
+  New("0,5");
+  const ColorListState added = page.State();
+  page.ListView1->clearSelection();
+  page.Farbreihenfolgeumkehren1->trigger();  // "invert order"
+  const ColorListState inverted = page.State();
+  dialogs.answerColor(QColor(0, 255, 0));
+  QTest::mouseClick(page.Shape1, Qt::LeftButton);
+  EXPECT_EQ(page.BelowColor(), 0x00FF00u);
+  const QStringList names{"new colour", "invert order", "change colour below"};
+  ASSERT_EQ(page.UndoStack().count(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(page.UndoStack().text(i), names[i]);
+  const ColorListState back[] = {inverted, added, start};
+  for (const ColorListState& expected : back) {
+    ASSERT_TRUE(page.UndoButton->isEnabled());
+    QTest::mouseClick(page.UndoButton, Qt::LeftButton);
+    EXPECT_EQ(page.State(), expected);
+  }
+  EXPECT_FALSE(page.UndoButton->isEnabled());
+  page.RedoClick();
+  EXPECT_EQ(page.State(), added);
+  // A list shown from outside (a loaded project) is no step.
+  page.SetColors(DefaultColorList(), 0xFFFFFF, 0);
+  EXPECT_EQ(page.UndoStack().count(), 3);
+  EXPECT_EQ(dialogs.unexpected, 0);
+}
+
+TEST_F(ColoursPageSteps, EditsWaitForApplyToPreviewAndDeleteWithoutSelectionDoesNothing) {
+  PreviewGrid grid;
+  for (int x = 0; x < PreviewGrid::Columns; ++x)
+    for (int y = 0; y < PreviewGrid::Rows; ++y) grid.At(x, y) = 0.5;
+  page.DrawPreview(grid);
+  const QImage before = page.PreviewImage().copy();
+  dialogs.answerColor(QColor(0, 0, 255));
+  QTest::mouseClick(page.Shape2, Qt::LeftButton);  // the colour above the list: 0,5 lies above it
+  New("0,4");
+  EXPECT_EQ(page.PreviewImage(), before);
+  page.DrawPreview(grid);  // "apply to preview"
+  EXPECT_EQ(page.PreviewImage().pixelColor(10, 10), QColor(0, 0, 255));
+
+  const List colours = page.Colors();
+  page.ListView1->clearSelection();
+  page.ListView1->setFocus();
+  QTest::keyClick(page.ListView1, Qt::Key_Delete);
+  EXPECT_FALSE(page.Button4->isEnabled());
+  EXPECT_EQ(page.Colors(), colours);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.unexpected, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
 // The histogram window
 
 TEST(HistogramWindow, BarsInTheListsColoursWithReadoutAndCuts) {
@@ -263,22 +446,27 @@ TEST_F(HistogramOfAProject, ShowHistogramPutsTheFilePositionBackAndEditsMarkTheP
   EXPECT_EQ(dialogs_.dialogRequests, (std::vector<QString>{"histogram", "choose color and value"}));
 }
 
+// Each project window keeps its own histogram window: it comes back with the bins left there.
 TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars) {
-  TMDIChild* child = Open("h");
   std::vector<double> v;
   for (int i = 0; i < 400; ++i) v.push_back(i < 200 ? -0.5 + i / 1000.0 : (i - 200) / 100.0);
-  child->DataFile1().Write(v.data(), v.size());
-  child->ToolButton12->setEnabled(true);
+  const auto project = [&](const QString& name) {
+    TMDIChild* c = Open(name);
+    c->DataFile1().Write(v.data(), v.size());
+    c->ToolButton12->setEnabled(true);
+    return c;
+  };
+  TMDIChild* child = project("h");
   // All white: the stored list gives white to every exponent.
   child->Params().SetColors({{0xFFFFFF, -10}, {0xFFFFFF, 10}});
-  std::vector<int> seen;
+  std::vector<std::pair<QDialog*, int>> seen;
   QImage bars;
   QString edges;
-  const auto look = [&](std::optional<int> type) {
+  const auto look = [&](TMDIChild* c, std::optional<int> type) {
     dialogs_.answerDialog([&, type](QDialog* d) {
       auto* form = dynamic_cast<TForm4*>(d);
       ASSERT_NE(form, nullptr);
-      seen.push_back(form->SpinEdit1->value());
+      seen.emplace_back(d, form->SpinEdit1->value());
       if (type) {  // typed into the field, as a person sets the bins
         form->SpinEdit1->selectAll();
         QTest::keyClicks(form->SpinEdit1, QString::number(*type));
@@ -288,11 +476,14 @@ TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars
       bars = form->Picture().copy();
       edges = form->Label2->text() + " .. " + form->Label3->text();
     });
-    child->ToolButton12->click();
+    QTest::mouseClick(c->ToolButton12, Qt::LeftButton);
   };
-  look(100);
-  look(std::nullopt);
-  EXPECT_EQ(seen, (std::vector<int>{500, 100}));  // the second time as left the first time
+  look(child, 100);
+  look(child, std::nullopt);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].first, seen[1].first);  // the same window again
+  EXPECT_EQ(seen[0].second, 500);
+  EXPECT_EQ(seen[1].second, 100);  // the second time as left the first time
   ASSERT_EQ(bars.width(), 100);
   EXPECT_EQ(edges, "-0,5 .. 1,99");  // the digits in which the edges differ
   // A white bar beside a lower one shows a grey edge on the background; the background stays white.
@@ -304,7 +495,12 @@ TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars
   int background = 0;
   for (int x = 0; x < bars.width(); ++x) background += bars.pixelColor(x, 0) == QColor(Qt::white);
   EXPECT_GT(background, 50);
-  look(500);  // the bins as the other tests expect them
+
+  look(project("k"), std::nullopt);  // the other project's own window, with its own bins
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_NE(seen[2].first, seen[0].first);
+  EXPECT_EQ(seen[2].second, 500);
+  look(child, 500);  // the bins as the other tests expect them
 }
 
 }  // namespace

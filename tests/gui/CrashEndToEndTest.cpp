@@ -63,7 +63,7 @@ TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutR
   for (const char* folder : {"uncut", "crash", "window", "render"}) fs::create_directories(dir.path() / folder);
   // Long enough that the kill lands in the middle of the run, even on a fast machine.
   TCalcParams p = DefaultCalcParams();
-  p.PictureWidth = 240, p.PictureHeight = 160;
+  p.PictureWidth = 160, p.PictureHeight = 120;
   p.Iterations = 2000, p.CalmDownIterations = 400;
   const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
   const int64_t bytes = pixels * 8;

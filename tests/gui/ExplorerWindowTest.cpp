@@ -13,7 +13,7 @@ using namespace test;
 class ExplorerWindowTest : public test::FrameTest {
  protected:
   void SetUp() override {
-    frame_->resize(900, 700);
+    frame_->resize(480, 360);  // a small canvas: few pixels per pass
     frame_->show();
     child_ = Open("x");
     frame_->Explore1->trigger();  // on the active project window
@@ -86,6 +86,8 @@ TEST_F(ExplorerWindowTest, TheWheelZoomsAboutTheCursorADragPansAndBackGoesBack) 
   Grab(*explorer_, "explorer");
 }
 
+// One window set-up (its first full pass) serves the region hand-over, the names and the
+// project window's own explorer action.
 TEST_F(ExplorerWindowTest, UsingTheRegionInitialisesTheProjectAfterAskingAndANewProjectTakesIt) {
   Wheel(QPoint(30, 30), 360);
   const RegionFrame r = explorer_->View().Region();
@@ -112,9 +114,8 @@ TEST_F(ExplorerWindowTest, UsingTheRegionInitialisesTheProjectAfterAskingAndANew
   EXPECT_DOUBLE_EQ(fresh->Params().CenterX, explorer_->View().Region().CenterX);
   EXPECT_EQ(fresh->Params().FormulaText, child_->Params().FormulaText);
   EXPECT_EQ(fresh->Edit3->text().toStdString(), FloatToText(explorer_->View().Region().CenterX));
-}
 
-TEST_F(ExplorerWindowTest, EveryControlHasANameAndTheProjectWindowOpensTheExplorer) {
+  // Every control has a name; the project window opens an explorer of its own.
   QStringList unnamed;
   for (QWidget* w : explorer_->findChildren<QWidget*>())
     if (IsControl(w) && AccessibleNameOf(w).isEmpty()) unnamed << w->objectName();

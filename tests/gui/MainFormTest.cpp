@@ -146,7 +146,7 @@ TEST_F(MainFormTest, TilingStacksOrPlacesSideBySideWithoutGaps) {
   Grab(*frame_, "main-cascaded");
 }
 
-TEST_F(MainFormTest, WindowMenuListsTheProjects) {
+TEST_F(MainFormTest, WindowMenuListsTheProjectsAndCloseTakesTheActiveOne) {
   Open("alpha");
   Open("beta");
   const auto items = [&] {
@@ -160,6 +160,10 @@ TEST_F(MainFormTest, WindowMenuListsTheProjects) {
   frame_->Window1->actions()[texts.indexOf("&1 alpha")]->trigger();
   EXPECT_EQ(frame_->CurrentProject().Window->windowTitle(), "alpha");
   EXPECT_EQ(items().filter("alpha").size(), 1);  // rebuilt, not appended
+  frame_->FileClose1->trigger();                 // "close" takes the active one, unchanged: no question
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(frame_->ProjectWindows().size(), 1);
+  EXPECT_EQ(frame_->ProjectWindows()[0]->windowTitle(), "beta");
 }
 
 TEST(HelpDocument, FoundBesideAnInstalledProgramOrAboveABuildFolder) {

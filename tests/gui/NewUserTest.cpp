@@ -1,5 +1,5 @@
-// What a new user ran into: the wheel over a scrolling page, a half-typed region width, a bad
-// setting found only after the save dialog, a main window larger than the screen, and
+// What a new user ran into: the wheel over a scrolling page, a bad setting found only after the
+// save dialog, a main window larger than the screen, and
 // controls that assistive technology could not name.
 #include "app/gui/About.h"
 #include "gui/Accessibility.h"
@@ -61,27 +61,6 @@ TEST_F(NewUserTest, TheWheelScrollsThePageUnlessTheControlHasTheFocus) {
   bar->setValue(0);
   WheelDown(child->SpinEdit1);
   EXPECT_TRUE(child->SpinEdit1->value() == 100 && bar->value() == 0);  // 150 less one step of 50
-}
-
-// Typing "0.0132" passes through "0" and ends with a point: neither changes a picture size,
-// and once the edit is finished the note says why.
-TEST_F(NewUserTest, AHalfTypedRegionWidthLeavesBothPictureSizesAlone) {
-  TMDIChild* child = frame_->OpenProjectWindow("x");
-  child->Edit6->clear();
-  for (QChar c : QString("0.0132")) {
-    QTest::keyClick(child->Edit6, c.toLatin1());
-    EXPECT_TRUE(child->SpinEdit3->value() == 194 && child->SpinEdit4->value() == 154)
-        << child->Edit6->text().toStdString();
-    EXPECT_TRUE(child->CoordinatesError->isHidden());
-  }
-  QTest::keyClick(child->Edit6, Qt::Key_Return);
-  EXPECT_EQ(child->CoordinatesError->text(),
-            "width: \"0.0132\" is not a number. Both picture sizes were left as they are.");
-  EXPECT_FALSE(child->CoordinatesError->isHidden());
-  child->Edit6->selectAll();
-  QTest::keyClicks(child->Edit6, "0,0132");
-  QTest::keyClick(child->Edit6, Qt::Key_Return);
-  EXPECT_TRUE(child->CoordinatesError->isHidden());
 }
 
 // A bad setting is reported before a save dialog asks for a file name, for both saves and for

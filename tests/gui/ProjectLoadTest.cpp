@@ -61,6 +61,7 @@ TEST_F(ProjectLoadTest, LoadsIntoANewWindowOrLeavesNoneAndSaysWhy) {
       {"Plain.Par", StateInitialised, 0, nullptr},
       {"Count.LPr", 0, 0, "Dateifehler!"},
       {"Junk.LPr", 0, 0, "too short"},
+      {"Gone.LPr", 0, 0, ""},  // a file that is not there
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

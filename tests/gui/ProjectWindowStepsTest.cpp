@@ -1,13 +1,11 @@
 // The project window as a person uses it step by step: undo and redo of the pages and the
-// colours (keys and the frame's "edit" menu), the histogram window it keeps, and the region
-// dialog's drags and progress.
+// colours (keys and the frame's "edit" menu), and the region dialog's drags and progress.
 #include <QUndoStack>
 #include <numbers>
 
 #include "app/gui/RegionDialog.h"
 #include "colour/gui/ColorDialogs.h"
 #include "colour/gui/ColorListDisplay.h"
-#include "colour/gui/Histogram.h"
 #include "gui/GuiTest.h"
 
 namespace vantorel::gui {
@@ -113,38 +111,6 @@ TEST_F(ProjectWindowSteps, AStepTheColouredPictureRestsOnIsTakenBackOnlyWhenTheU
   frame_->Undo1->trigger();
   EXPECT_EQ(dialogs_.messages.size(), asked);
   EXPECT_EQ(dialogs_.unexpected, 0);
-}
-
-TEST_F(ProjectWindowSteps, EachProjectWindowKeepsItsOwnHistogramWindowWithItsBins) {
-  TMDIChild* a = Shown("a");
-  TMDIChild* b = Open("b");
-  for (TMDIChild* c : {a, b}) {
-    const std::vector<double> v{-0.5, -0.25, 0.0, 0.05};
-    c->DataFile1().Write(v.data(), v.size());
-    c->ToolButton12->setEnabled(true);
-  }
-  std::vector<std::pair<QDialog*, int>> seen;
-  const auto open = [&](TMDIChild* c, std::optional<int> bins) {
-    dialogs_.answerDialog([&, bins](QDialog* d) {
-      auto* form = dynamic_cast<TForm4*>(d);
-      ASSERT_NE(form, nullptr);
-      seen.emplace_back(d, form->SpinEdit1->value());
-      if (bins) {
-        form->SpinEdit1->selectAll();
-        QTest::keyClicks(form->SpinEdit1, QString::number(*bins));
-        QTest::keyClick(form->SpinEdit1, Qt::Key_Return);
-      }
-    });
-    QTest::mouseClick(c->ToolButton12, Qt::LeftButton);
-  };
-  open(a, 200);
-  open(a, std::nullopt);
-  open(b, std::nullopt);
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].first, seen[1].first);  // the same window again
-  EXPECT_EQ(seen[1].second, 200);
-  EXPECT_NE(seen[2].first, seen[0].first);  // the other project's own
-  EXPECT_EQ(seen[2].second, 500);
 }
 
 TEST_F(ProjectWindowSteps, RegionDragsLandOnTrackBarStepsAndAcceptingShowsRowProgress) {
