@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/PictureFile.h"
+#include "cli/FrameFiles.h"
 #include "colour/Supersample.h"
 #include "core/NumberText.h"
 
@@ -22,6 +23,16 @@ double RealValue(const std::string& option, const std::string& text) {
   const std::optional<double> v = TextToFloatLenient(text);
   if (!v || !std::isfinite(*v)) throw UsageError("the value of " + option + " is not a number: '" + text + "'");
   return *v;
+}
+
+// "A-B" or "A": whole numbers, A <= B.
+std::pair<int32_t, int32_t> ParseFrameRange(const std::string& text) {
+  const size_t dash = text.find('-', 1);
+  const std::string first = text.substr(0, dash), last = dash == std::string::npos ? first : text.substr(dash + 1);
+  const std::optional<int> a = TextToInt(first), b = TextToInt(last);
+  if (!a || !b || *a < 0 || *b < *a)
+    throw UsageError("--frames needs FIRST-LAST, two frame numbers with FIRST <= LAST, e.g. 0-29: '" + text + "'");
+  return {*a, *b};
 }
 
 void ParseSize(const std::string& text, Overrides& o) {
@@ -56,6 +67,7 @@ std::pair<double, double> ParseColourRange(const std::string& text) {
 Options ParseOptions(const std::vector<std::string>& args) {
   Options o;
   Overrides& c = o.Changes;
+  bool fpsGiven = false;
   using Setter = std::function<void(const std::string& option, const std::string& value)>;
   const std::map<std::string, Setter> valued = {
       {"-o", [&](auto&, auto& v) { o.Picture = v; }},
@@ -104,6 +116,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
       {"--region-height", [&](auto& n, auto& v) { c.Height = RealValue(n, v); }},
       {"--angle", [&](auto& n, auto& v) { c.AngleDegrees = RealValue(n, v); }},
       {"--colours", [&](auto&, auto& v) { o.Colours = v; }},
+      {"--animate", [&](auto&, auto& v) { o.Animate = v; }},
+      {"--frames", [&](auto&, auto& v) { o.FrameRange = ParseFrameRange(v); }},
+      {"--video", [&](auto&, auto& v) { o.Video = v; }},
+      {"--fps",
+       [&](auto& n, auto& v) {
+         o.Fps = IntValue(n, v);
+         fpsGiven = true;
+         if (o.Fps < 1 || o.Fps > kMaxFps) throw UsageError("--fps must lie in 1.." + std::to_string(kMaxFps));
+       }},
       {"--colour-range", [&](auto&, auto& v) { o.ColourRange = ParseColourRange(v); }},
       {"--thumbnail",
        [&](auto& n, auto& v) {
@@ -173,6 +194,26 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (!inRange(c.CalmDownIterations, 0, kLargestSpinCount))
     throw UsageError("--calm-down must lie in 0.." + std::to_string(kLargestSpinCount));
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
+  if (o.Animate) {
+    if (!o.Picture) throw UsageError("--animate needs -o PATTERN, e.g. -o frames/frame_%05d.png");
+    FramePattern{*o.Picture};
+    if (o.Input || c.Any())
+      throw UsageError("--animate takes the picture and its parameters from the animation file: give no input "
+                       "file and no parameter options with it");
+    if (o.Project || o.DataBase || o.More || o.Thumbnail || o.TimeLimit)
+      throw UsageError("--animate writes frame pictures only and cannot be combined with --project, --data, "
+                       "--more, --thumbnail or --time-limit");
+  } else if (o.FrameRange || o.Video || fpsGiven) {
+    throw UsageError("--frames, --video and --fps belong to --animate");
+  }
+  if (o.Video) {
+    const std::string& v = *o.Video;
+    const auto endsWith = [&](const std::string& ext) {
+      return v.size() > ext.size() && v.compare(v.size() - ext.size(), ext.size(), ext) == 0;
+    };
+    if (!endsWith(".mp4") && !endsWith(".webm"))
+      throw UsageError("the video name must end in .mp4 or .webm: '" + v + "'");
+  }
   PictureType type;
   if (o.Picture && !o.Thumbnail && !PictureTypeForPath(*o.Picture, type))
     throw UsageError("the picture name must end in .bmp, .jpg, .jpeg or .png: '" + *o.Picture + "'");

@@ -52,7 +52,16 @@ struct Options {
   std::optional<std::pair<double, double>> ColourRange;
   bool AutoColours = false;
   bool ListPalettes = false;
+  // A film: the animation file, the frames to render (inclusive; all when not given), the
+  // video made from the frames and its frame rate.
+  std::optional<std::string> Animate;
+  std::optional<std::pair<int32_t, int32_t>> FrameRange;
+  std::optional<std::string> Video;
+  int Fps = 30;
 };
+
+// Frame rates --fps takes.
+constexpr int kMaxFps = 240;
 
 // "LOW,HIGH" (also with ";"): two numbers with a decimal point or comma; a comma between them
 // is found when the text has one or three commas. Throws UsageError.

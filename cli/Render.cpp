@@ -97,8 +97,11 @@ enum class RunResult { Finished, Stopped, OutOfTime };
 
 // Runs the computation thread over the whole picture from the block's progress position.
 // A batch handler, when given, receives the pixels instead of the data files.
+const ProgressHooks kNoHooks;
+
 RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelDataFile& tmp2, bool fresh,
-                  const Options& o, std::ostream& err, TRechenThread::BatchHandler batches = {}) {
+                  const Options& o, std::ostream& err, const ProgressHooks& hooks = kNoHooks,
+                  TRechenThread::BatchHandler batches = {}) {
   DirectDispatcher ui;
   TRechenThread thread(ui, o.Threads);
   std::atomic<bool> finished{false};
@@ -115,7 +118,7 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
   });
   thread.Setup(p, picture);
 
-  const bool show = !o.Quiet && isatty(STDERR_FILENO);
+  const bool show = hooks.Line ? hooks.Show : !o.Quiet && isatty(STDERR_FILENO);
   const auto start = std::chrono::steady_clock::now();
   const auto limit = std::chrono::duration<double>(o.TimeLimit.value_or(0));
   bool outOfTime = false;
@@ -130,9 +133,14 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
       thread.Terminate();
       break;
     }
+    if (hooks.Tick) hooks.Tick();
     if (!show || now - lastShown < std::chrono::seconds(1)) continue;
     lastShown = now;
     const double percent = PercentDone(thread);
+    if (hooks.Line) {
+      err << "\r" << hooks.Line(percent) << "\033[K" << std::flush;
+      continue;
+    }
     if (startPercent < 0) startPercent = percent;
     std::string line = "\rprogress: " + FixedText(percent, 2) + "%";
     const double elapsed = std::chrono::duration<double>(now - start).count();
@@ -142,7 +150,7 @@ RunResult Compute(TCalcParams& p, TPicture& picture, PixelDataFile& tmp1, PixelD
     err << line << "\033[K" << std::flush;
   }
   thread.WaitFor();
-  if (show) err << "\r\033[K" << std::flush;
+  if (show && !hooks.Line) err << "\r\033[K" << std::flush;
 
   {
     std::lock_guard<std::mutex> lock(errorLock);
@@ -209,15 +217,9 @@ int WriteThumbnail(const Options& o, TCalcParams& p, PixelDataFile& tmp1, PixelD
 
 // The picture coloured from N x N sub-pixels a pixel, computed afresh through the computation
 // thread straight into the rows of the held picture; no data files are written.
-int RenderSupersampled(const Options& o, std::ostream& err) {
-  WorkDirectory work;  // the input's stored data are loaded there, and not used
-  PixelDataFile tmp1, tmp2;
-  tmp1.Create(work.File("data.TMP1"));
-  tmp2.Create(work.File("data.TMP2"));
-  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, true);
+RunResult RenderSupersampledBlock(const Options& o, PreparedBlock& block, PixelDataFile& tmp1, PixelDataFile& tmp2,
+                                  std::ostream& err, const ProgressHooks& hooks) {
   TCalcParams& p = block.Params;
-  if (tmp1.RecordCount() > 0)
-    Note(o, err, "the supersampled picture is computed afresh; the project's stored data are not used");
   tmp1.Clear();
   tmp2.Clear();
   TPicture picture = PictureOfBlock(p);
@@ -230,7 +232,7 @@ int RenderSupersampled(const Options& o, std::ostream& err) {
     std::copy_n(bgr, size_t(picture.Width) * 3, picture.Row(row));
   });
   TPicture noPicture;  // the sub-pixels are not drawn
-  const RunResult result = Compute(sub, noPicture, tmp1, tmp2, true, o, err,
+  const RunResult result = Compute(sub, noPicture, tmp1, tmp2, true, o, err, hooks,
                                    [&rows](int64_t record, const double* e, const double*, int32_t count) {
                                      try {
                                        rows.Add(record, e, count);
@@ -238,31 +240,32 @@ int RenderSupersampled(const Options& o, std::ostream& err) {
                                        throw IoError(problem.what());
                                      }
                                    });
-  if (!Completed(result, o, err)) return 1;
+  if (result != RunResult::Finished) return result;
+  if (stopRequested) return RunResult::Stopped;
   if (!rows.Complete()) throw IoError("The calculation ended before the picture was complete.");
   // The PNG carries the block as a plain render of the picture leaves it.
   p.IterationsDone = 0;
   MarkFinished(p);
   WriteOutputs(o, p, block.PicturePath, RowsOf(picture), tmp1, tmp2, err);
-  return 0;
+  return RunResult::Finished;
 }
 
-}  // namespace
-
-void RequestStop() noexcept { stopRequested = 1; }
-
-int Render(const Options& o, std::ostream& err) {
-  if (o.Supersample > 1) return RenderSupersampled(o, err);
-  WorkDirectory work;
+int RenderSupersampled(const Options& o, std::ostream& err) {
+  WorkDirectory work;  // the input's stored data are loaded there, and not used
   PixelDataFile tmp1, tmp2;
   tmp1.Create(work.File("data.TMP1"));
   tmp2.Create(work.File("data.TMP2"));
+  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, true);
+  if (tmp1.RecordCount() > 0)
+    Note(o, err, "the supersampled picture is computed afresh; the project's stored data are not used");
+  return Completed(RenderSupersampledBlock(o, block, tmp1, tmp2, err, kNoHooks), o, err) ? 0 : 1;
+}
 
-  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, !o.Thumbnail);
+// Computes what remains of the prepared block and writes the outputs.
+RunResult RenderBlock(const Options& o, PreparedBlock& block, const WorkDirectory& work, PixelDataFile& tmp1,
+                      PixelDataFile& tmp2, std::ostream& err, const ProgressHooks& hooks) {
   TCalcParams& p = block.Params;
-  if (o.Thumbnail) return WriteThumbnail(o, p, tmp1, tmp2, err);
   work.CheckRoomFor(int64_t(p.PictureWidth) * p.PictureHeight);
-
   TPicture picture = PictureOfBlock(p);
   picture.Fill(0xFFFFFF);
   ColourFromData(p, tmp1, picture);
@@ -272,21 +275,47 @@ int Render(const Options& o, std::ostream& err) {
     if (p.ProgressRow < p.PictureHeight) {
       tmp1.Rewind();
       tmp2.Rewind();
-      if (!Completed(Compute(p, picture, tmp1, tmp2, plan.Fresh, o, err), o, err)) return 1;
+      const RunResult result = Compute(p, picture, tmp1, tmp2, plan.Fresh, o, err, hooks);
+      if (result != RunResult::Finished) return result;
     }
     // As the desktop program's finished handler does.
     MarkFinished(p);
   }
-  if (stopRequested) {
-    err << "vantorel-render: interrupted; nothing was written\n";
-    return 1;
-  }
+  if (stopRequested) return RunResult::Stopped;
   if (o.AutoColours) {
     ApplyAutoColours(o, p, tmp1, err);
     ColourFromData(p, tmp1, picture);
   }
   WriteOutputs(o, p, block.PicturePath, RowsOf(picture), tmp1, tmp2, err);
-  return 0;
+  return RunResult::Finished;
+}
+
+}  // namespace
+
+void RequestStop() noexcept { stopRequested = 1; }
+
+bool StopRequested() noexcept { return stopRequested != 0; }
+
+bool RenderFresh(const Options& o, PreparedBlock& block, std::ostream& err, const ProgressHooks& hooks) {
+  WorkDirectory work;
+  PixelDataFile tmp1, tmp2;
+  tmp1.Create(work.File("data.TMP1"));
+  tmp2.Create(work.File("data.TMP2"));
+  const RunResult result = o.Supersample > 1 ? RenderSupersampledBlock(o, block, tmp1, tmp2, err, hooks)
+                                             : RenderBlock(o, block, work, tmp1, tmp2, err, hooks);
+  return result == RunResult::Finished && !stopRequested;
+}
+
+int Render(const Options& o, std::ostream& err) {
+  if (o.Supersample > 1) return RenderSupersampled(o, err);
+  WorkDirectory work;
+  PixelDataFile tmp1, tmp2;
+  tmp1.Create(work.File("data.TMP1"));
+  tmp2.Create(work.File("data.TMP2"));
+
+  PreparedBlock block = PrepareBlock(o, tmp1, tmp2, err, !o.Thumbnail);
+  if (o.Thumbnail) return WriteThumbnail(o, block.Params, tmp1, tmp2, err);
+  return Completed(RenderBlock(o, block, work, tmp1, tmp2, err, kNoHooks), o, err) ? 0 : 1;
 }
 
 }  // namespace vantorel::cli

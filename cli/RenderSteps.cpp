@@ -37,16 +37,6 @@ void CheckComputable(const TCalcParams& p) {
     fail("the fixed formula index " + std::to_string(p.FixedFormula) + " is unknown");
 }
 
-// Makes sure that each output can be created before hours of computing are spent.
-void CheckOutputDirectory(const std::string& path) {
-  std::filesystem::path dir = std::filesystem::path(path).parent_path();
-  if (dir.empty()) dir = ".";
-  std::error_code ec;
-  if (!std::filesystem::is_directory(dir, ec)) ThrowIoError("Cannot write", path, ENOENT);
-  if (access(dir.c_str(), W_OK | X_OK) != 0) ThrowIoError("Cannot write", path, errno);
-  if (std::filesystem::is_directory(path, ec)) ThrowIoError("Cannot write", path, EISDIR);
-}
-
 void CheckPictureFits(const TCalcParams& p, const std::optional<std::string>& picturePath, bool holdsPicture) {
   const uint64_t stride = (uint64_t(p.PictureWidth) * 3 + 3) & ~uint64_t(3);
   const uint64_t bytes = stride * uint64_t(p.PictureHeight);
@@ -132,6 +122,30 @@ PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile&
   if (o.Project) CheckOutputDirectory(*o.Project);
   if (o.DataBase)
     for (const char* ext : {".TMP0", ".TMP1", ".TMP2"}) CheckOutputDirectory(*o.DataBase + ext);
+  return b;
+}
+
+void CheckOutputDirectory(const std::string& path) {
+  std::filesystem::path dir = std::filesystem::path(path).parent_path();
+  if (dir.empty()) dir = ".";
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir, ec)) ThrowIoError("Cannot write", path, ENOENT);
+  if (access(dir.c_str(), W_OK | X_OK) != 0) ThrowIoError("Cannot write", path, errno);
+  if (std::filesystem::is_directory(path, ec)) ThrowIoError("Cannot write", path, EISDIR);
+}
+
+PreparedBlock PrepareFrame(const Options& o, const TCalcParams& params, const std::string& picturePath,
+                           std::ostream& err) {
+  PreparedBlock b;
+  b.Params = params;
+  TCalcParams& p = b.Params;
+  p.ProgressColumn = p.ProgressRow = 0;
+  p.IterationsDone = 0;
+  p.State = StateInitialised;
+  ApplyColourOptions(o, p, err);
+  CheckComputable(p);
+  b.PicturePath = picturePath;
+  CheckPictureFits(p, b.PicturePath, true);
   return b;
 }
 

@@ -36,6 +36,15 @@ struct PreparedBlock {
 PreparedBlock PrepareBlock(const Options& o, PixelDataFile& tmp1, PixelDataFile& tmp2, std::ostream& err,
                            bool holdsPicture);
 
+// The block of a film's frame: `params` (nothing computed) with the colour options, refused as
+// PrepareBlock refuses a block; its picture goes to `picturePath`.
+PreparedBlock PrepareFrame(const Options& o, const TCalcParams& params, const std::string& picturePath,
+                           std::ostream& err);
+
+// Makes sure that a file can be created at path before hours of computing are spent; throws
+// IoError.
+void CheckOutputDirectory(const std::string& path);
+
 // What remains to be computed, by the stored state; sets the block's state and progress for
 // the run. Throws FormatError when --more cannot be done.
 struct ComputePlan {

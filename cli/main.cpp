@@ -3,6 +3,7 @@
 #include <iostream>
 #include <new>
 
+#include "cli/Animate.h"
 #include "cli/CheckFormula.h"
 #include "cli/Colours.h"
 #include "cli/Options.h"
@@ -40,7 +41,10 @@ int main(int argc, char** argv) {
 
   InstallStopSignals(OnStopSignal);
   try {
-    return Render(options, std::cerr);
+    return options.Animate ? Animate(options, std::cerr) : Render(options, std::cerr);
+  } catch (const UsageError& e) {
+    std::cerr << "vantorel-render: " << e.what() << "\nTry 'vantorel-render --help'.\n";
+    return 2;
   } catch (const std::bad_alloc&) {
     std::cerr << "vantorel-render: not enough memory\n";
   } catch (const std::exception& e) {

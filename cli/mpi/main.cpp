@@ -9,13 +9,18 @@
 #include "cli/Colours.h"
 #include "cli/Options.h"
 #include "cli/RenderSteps.h"
+#include "cli/Render.h"
+#include "cli/mpi/MpiAnimate.h"
 #include "cli/mpi/MpiRender.h"
 #include "core/Version.h"
 #include "formula/UserFormulaMap.h"
 
 namespace {
 
-extern "C" void OnStopSignal(int) { vantorel::cli::RequestMpiStop(); }
+extern "C" void OnStopSignal(int) {
+  vantorel::cli::RequestMpiStop();
+  vantorel::cli::RequestStop();  // a film's frame is computed as by the one-process renderer
+}
 
 int Run(int argc, char** argv, int rank) {
   using namespace vantorel::cli;
@@ -54,6 +59,7 @@ int Run(int argc, char** argv, int rank) {
     return ListPalettes(std::cout, std::cerr);
   }
   InstallStopSignals(OnStopSignal);
+  if (options.Animate) return MpiAnimate(options, std::cerr);
   return MpiRender(options, mpiOptions, std::cerr);
 }
 
