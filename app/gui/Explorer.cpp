@@ -16,6 +16,7 @@
 #include "app/RegionGeometry.h"
 #include "gui/Accessibility.h"
 #include "app/gui/Childwin.h"
+#include "app/gui/KeyframeEditor.h"
 #include "gui/DialogService.h"
 #include "app/gui/Main.h"
 #include "core/IoError.h"
@@ -74,14 +75,23 @@ TExplorer::TExplorer(TMainForm& host, TMDIChild* project, const TCalcParams& par
   if (project_) connect(project_, &QObject::destroyed, UseRegionButton, [this] { UseRegionButton->setEnabled(false); });
   NewProjectButton = MakeButton(this, QStringLiteral("open as new project"), QStringLiteral("open as new project"),
                                 "NewProjectButton");
-  for (QWidget* w : std::initializer_list<QWidget*>{BackButton, ForwardButton, RecentButton, HomeButton, ZoomInButton,
-                                                    ZoomOutButton, SupersampleBox, UseRegionButton, NewProjectButton})
+  KeyframesButton = MakeButton(this, QStringLiteral("keyframes"), QStringLiteral("keyframes"), "KeyframesButton");
+  KeyframesButton->setCheckable(true);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{BackButton, ForwardButton, RecentButton, HomeButton, ZoomInButton, ZoomOutButton,
+                                       SupersampleBox, UseRegionButton, NewProjectButton, KeyframesButton})
     bar->addWidget(w);
   bar->addStretch(1);
   column->addLayout(bar);
 
   Canvas = new TExplorerCanvas(*this);
-  column->addWidget(Canvas, 1);
+  auto* middle = new QHBoxLayout;
+  middle->setSpacing(0);
+  middle->addWidget(Canvas, 1);
+  Keyframes = new TKeyframeEditor(*this);
+  Keyframes->hide();
+  middle->addWidget(Keyframes);
+  column->addLayout(middle, 1);
   CursorLabel = new QLabel(this);
   CursorLabel->setObjectName(QStringLiteral("CursorLabel"));
   CursorLabel->setAccessibleName(QStringLiteral("under the cursor"));
@@ -104,6 +114,7 @@ TExplorer::TExplorer(TMainForm& host, TMDIChild* project, const TCalcParams& par
   connect(SupersampleBox, &QCheckBox::toggled, this, [this] { Compute(); });
   connect(UseRegionButton, &QToolButton::clicked, this, [this] { UseThisRegion(); });
   connect(NewProjectButton, &QToolButton::clicked, this, [this] { OpenAsNewProject(); });
+  connect(KeyframesButton, &QToolButton::toggled, Keyframes, &QWidget::setVisible);
   // Alt+Left and Alt+Right anywhere in the window.
   auto addShortcut = [this](QKeySequence keys, void (TExplorer::*fn)(), const QString& text) {
     auto* action = new QAction(text, this);
@@ -126,7 +137,10 @@ TExplorer::TExplorer(TMainForm& host, TMDIChild* project, const TCalcParams& par
   UpdateTexts();
 }
 
-TExplorer::~TExplorer() { passes_.Cancel(); }
+TExplorer::~TExplorer() {
+  Keyframes->StopPreview();
+  passes_.Cancel();
+}
 
 TMDIChild* TExplorer::Project() const { return project_; }
 
@@ -208,6 +222,11 @@ void TExplorer::Begin() {
   Compute();
 }
 
+void TExplorer::ShowRegion(const RegionFrame& region) {
+  const QSize size = Canvas->DeviceSize();
+  Show(ExplorerView(region, size.width(), size.height()), true);
+}
+
 void TExplorer::GoBack() {
   live_.reset();
   if (!history_->Back()) return;
@@ -242,6 +261,18 @@ void TExplorer::FillRecentMenu() {
       if (!history_->GoTo(index)) return;
       history_->ResizeCurrent(Canvas->DeviceSize().width(), Canvas->DeviceSize().height());
       Compute();
+    });
+  }
+  // Any of them as a keyframe of a film.
+  QMenu* keys = recentMenu_->addMenu(QStringLiteral("add keyframe from"));
+  keys->setObjectName(QStringLiteral("AddKeyframeFrom"));
+  for (size_t index : history_->Recent(12)) {
+    const RegionFrame r = history_->At(index).Region();
+    QAction* a = keys->addAction(
+        QStringLiteral("%1 ; %2   width %3").arg(Number(r.CenterX), Number(r.CenterY), Number(r.Width)));
+    connect(a, &QAction::triggered, this, [this, r] {
+      KeyframesButton->setChecked(true);
+      Keyframes->AddView(r);
     });
   }
 }

@@ -29,6 +29,7 @@ namespace vantorel::gui {
 class TMDIChild;
 class TMainForm;
 class TExplorerCanvas;
+class TKeyframeEditor;
 
 class TExplorer : public QWidget {
   Q_OBJECT
@@ -48,6 +49,8 @@ class TExplorer : public QWidget {
   void Begin();
   void GoBack();
   void GoForward();
+  // Shows a region fitted into the window as a new view.
+  void ShowRegion(const RegionFrame& region);
 
   // "use this region": writes the view into the project window's coordinates page (a picture
   // of about its old pixel count with the view's ratio) and initialises it, asking first when
@@ -60,6 +63,9 @@ class TExplorer : public QWidget {
   const ExplorerHistory& History() const { return *history_; }
   ExplorerPasses& Passes() { return passes_; }
   TMDIChild* Project() const;
+  // The block explored (its region is the home view) and whether it uses the fast kernels.
+  const TCalcParams& Params() const { return params_; }
+  bool Fast() const { return fast_; }
   // The generation whose passes are drawn; passes of others are dropped.
   uint64_t ExpectedGeneration() const { return expected_; }
   // The last pass drawn (null before the first).
@@ -79,6 +85,8 @@ class TExplorer : public QWidget {
   QCheckBox* SupersampleBox = nullptr;      // "supersample when still"
   QToolButton* UseRegionButton = nullptr;   // "use this region"
   QToolButton* NewProjectButton = nullptr;  // "open as new project"
+  QToolButton* KeyframesButton = nullptr;   // "keyframes": shows the keyframe editor
+  TKeyframeEditor* Keyframes = nullptr;
   TExplorerCanvas* Canvas = nullptr;
   QLabel* CursorLabel = nullptr;  // A, B and the exponent under the cursor
   QLabel* ViewLabel = nullptr;    // centre, size, angle and the pass being computed
