@@ -111,6 +111,7 @@ TEST_F(RegionDialogTest, AcceptingARegionInitialisesTheNewPictureWithThePreview)
 TEST_F(RegionDialogTest, DiscardedOrRefusedRegionsChangeNothing) {
   const TCalcParams before = child_->Params();
   const QImage picture = child_->Picture();
+  const QString startX = child_->Edit2->text();
   // Discarded; refused by the initialisation (a setting on another page is not a number).
   ChangeCoordinates([](TForm3& f) { f.ToolButton4Click(); });
   child_->Edit2->setText("abc");
@@ -124,6 +125,15 @@ TEST_F(RegionDialogTest, DiscardedOrRefusedRegionsChangeNothing) {
   EXPECT_TRUE(child_->Edit6->text() == "0,0132" && child_->SpinEdit3->value() == 194);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_TRUE(dialogs_.lastMessage().contains("start X"));
+  // A region so flat that its picture would be under 10 pixels high is refused with the size.
+  child_->Edit2->setText(startX);
+  child_->Edit7->setText("0,000001");
+  ASSERT_TRUE(child_->InitialisePicture());
+  const TCalcParams flat = child_->Params();
+  ChangeCoordinates([](TForm3& f) { f.ToolButton6Click(); });
+  EXPECT_EQ(child_->Params(), flat);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_TRUE(dialogs_.lastMessage().contains("between 10 and 100000")) << dialogs_.lastMessage().toStdString();
 }
 
 }  // namespace
