@@ -145,6 +145,9 @@ TEST(AnimateRenderer, FrameRangesAndBadFilmsAreRefusedClearly) {
     EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("v.mp4")));
+  const Result help = Render(dir, {"--help"});
+  for (const char* option : {"--animate FILE.anim", "--frames A-B", "--video OUT.mp4", "--fps N", "status is 3"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
   EXPECT_EQ(Render(dir, {"--frames", "1-2", "-o", "x.png"}).status, 2);  // no --animate
   // A range renders those frames only.
   ASSERT_EQ(Render(dir, {"--animate", "film.anim", "--frames", "2-4", "-o", "part/f_%02d.bmp", "-q"}).status, 0);
