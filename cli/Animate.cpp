@@ -31,10 +31,8 @@ bool WholePicture(const std::string& path, PictureType type, int32_t width, int3
     return bytes;
   };
   switch (type) {
-    case PictureType::Png:
-      return bytesAt(size - 12, 12) == std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
-    case PictureType::Jpeg:
-      return bytesAt(0, 2) == "\xFF\xD8" && bytesAt(size - 2, 2) == "\xFF\xD9";
+    case PictureType::Png: return bytesAt(size - 12, 12) == std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+    case PictureType::Jpeg: return bytesAt(0, 2) == "\xFF\xD8" && bytesAt(size - 2, 2) == "\xFF\xD9";
     case PictureType::Bitmap: {
       const int64_t row = (3 * int64_t(width) + 3) / 4 * 4;
       const std::string sides = bytesAt(18, 8);
@@ -156,8 +154,8 @@ int Animate(const Options& o, std::ostream& err) {
     const bool written = !StopRequested() && RenderFresh(frameOptions, frame, err, hooks);
     if (terminal) err << "\r\033[K" << std::flush;
     if (!written) {
-      err << ProgramName() << ": interrupted; frame " << n << " was not written, " << progress.Done() << " of "
-          << count << " frames are complete (the same command continues)\n";
+      err << ProgramName() << ": interrupted; frame " << n << " was not written, " << progress.Done() << " of " << count
+          << " frames are complete (the same command continues)\n";
       return 1;
     }
     progress.FrameRendered();

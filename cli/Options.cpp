@@ -198,11 +198,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
     if (!o.Picture) throw UsageError("--animate needs -o PATTERN, e.g. -o frames/frame_%05d.png");
     FramePattern{*o.Picture};
     if (o.Input || c.Any())
-      throw UsageError("--animate takes the picture and its parameters from the animation file: give no input "
-                       "file and no parameter options with it");
+      throw UsageError(
+          "--animate takes the picture and its parameters from the animation file: give no input "
+          "file and no parameter options with it");
     if (o.Project || o.DataBase || o.More || o.Thumbnail || o.TimeLimit)
-      throw UsageError("--animate writes frame pictures only and cannot be combined with --project, --data, "
-                       "--more, --thumbnail or --time-limit");
+      throw UsageError(
+          "--animate writes frame pictures only and cannot be combined with --project, --data, "
+          "--more, --thumbnail or --time-limit");
   } else if (o.FrameRange || o.Video || fpsGiven) {
     throw UsageError("--frames, --video and --fps belong to --animate");
   }

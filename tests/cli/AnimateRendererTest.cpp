@@ -47,8 +47,10 @@ TEST(AnimateRenderer, KeyframesArePlainPictures) {
   // What each key sets, together with those of the keys before it.
   const std::pair<int, std::vector<std::string>> keys[] = {
       {0, {"--center-x", "3,5", "--region-width", "1", "--region-height", "0,75", "--iterations", "40"}},
-      {3, {"--center-x", "3.4", "--region-width", "0.5", "--region-height", "0,375", "--iterations", "40", "--w", "0,5"}},
-      {5, {"--center-x", "3,4", "--region-width", "0,1", "--region-height", "0,075", "--iterations", "80", "--w", "0,5"}},
+      {3,
+       {"--center-x", "3.4", "--region-width", "0.5", "--region-height", "0,375", "--iterations", "40", "--w", "0,5"}},
+      {5,
+       {"--center-x", "3,4", "--region-width", "0,1", "--region-height", "0,075", "--iterations", "80", "--w", "0,5"}},
   };
   for (const std::string type : {"png", "bmp"}) {
     const Result r = Render(dir, {"--animate", "film.anim", "-o", "f_%02d." + type, "-q"});
@@ -106,8 +108,7 @@ TEST(AnimateRenderer, AKilledFilmResumesWithTheBytesOfAnUninterruptedRun) {
   for (const auto& e : std::filesystem::directory_iterator(cut.file("out"))) names.push_back(e.path().filename());
   EXPECT_EQ(names.size(), 12u);
   for (int n = 0; n < 12; ++n)
-    EXPECT_EQ(ReadBytes(cut.file("out/" + Frame(n) + ".png")), ReadBytes(whole.file("out/" + Frame(n) + ".png")))
-        << n;
+    EXPECT_EQ(ReadBytes(cut.file("out/" + Frame(n) + ".png")), ReadBytes(whole.file("out/" + Frame(n) + ".png"))) << n;
 }
 
 TEST(AnimateRenderer, FrameRangesAndBadFilmsAreRefusedClearly) {
@@ -186,8 +187,8 @@ TEST(AnimateRenderer, TheVideoIsMadeByTheFfmpegOnPathOrTheFramesStay) {
   EXPECT_EQ(ReadBytes(dir.file("v.mp4")), (std::vector<unsigned char>{'v', 'i', 'd', 'e', 'o'}));
   const auto a = ReadBytes(dir.file("bin/args"));
   const std::string args(a.begin(), a.end());
-  for (const char* part : {"-framerate\n12\n", "-start_number\n0\n-i\nfile:f/f_%02d.png\n-frames:v\n6\n",
-                                  "libx264", "\nfile:.v.mp4.tmp-"})
+  for (const char* part :
+       {"-framerate\n12\n", "-start_number\n0\n-i\nfile:f/f_%02d.png\n-frames:v\n6\n", "libx264", "\nfile:.v.mp4.tmp-"})
     EXPECT_NE(args.find(part), std::string::npos) << part << " in\n" << args;
   // ffmpeg failing leaves no video; without ffmpeg the frames are complete and the status is 3.
   std::filesystem::remove(dir.file("v.mp4"));
