@@ -196,7 +196,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   if (o.Animate) {
     if (!o.Picture) throw UsageError("--animate needs -o PATTERN, e.g. -o frames/frame_%05d.png");
-    FramePattern{*o.Picture};
+    static_cast<void>(FramePattern{*o.Picture});  // refuses a pattern without a frame number
     if (o.Input || c.Any())
       throw UsageError(
           "--animate takes the picture and its parameters from the animation file: give no input "
