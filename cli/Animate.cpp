@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "app/ParameterFile.h"
 #include "app/PictureFile.h"
@@ -13,6 +14,40 @@
 #include "core/CalculationControl.h"
 
 namespace vantorel::cli {
+
+namespace {
+
+// Whether a picture file is whole: every frame is written through a temporary file, but a file
+// cut short elsewhere (a copy, a full disk of another program) must not pass for a frame. A PNG
+// ends with its IEND chunk, a JPEG with its end-of-image marker; a bitmap has the size of a
+// 24-bit picture of the frame's sides.
+bool WholePicture(const std::string& path, PictureType type, int32_t width, int32_t height) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return false;
+  const std::streamoff size = file.tellg();
+  const auto bytesAt = [&](std::streamoff at, size_t count) {
+    std::string bytes(count, '\0');
+    if (at < 0 || !file.seekg(at) || !file.read(bytes.data(), std::streamsize(count))) return std::string();
+    return bytes;
+  };
+  switch (type) {
+    case PictureType::Png: return bytesAt(size - 12, 12) == std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+    case PictureType::Jpeg: return bytesAt(0, 2) == "\xFF\xD8" && bytesAt(size - 2, 2) == "\xFF\xD9";
+    case PictureType::Bitmap: {
+      const int64_t row = (3 * int64_t(width) + 3) / 4 * 4;
+      const std::string sides = bytesAt(18, 8);
+      const auto side = [&](size_t at) {
+        return int32_t(uint32_t(uint8_t(sides[at])) | uint32_t(uint8_t(sides[at + 1])) << 8 |
+                       uint32_t(uint8_t(sides[at + 2])) << 16 | uint32_t(uint8_t(sides[at + 3])) << 24);
+      };
+      return size == 54 + row * height && sides.size() == 8 && side(0) == width &&
+             (side(4) == height || side(4) == -height);
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 Film::Film(const Options& o) : Script(LoadAnimationFile(*o.Animate)), Pattern(*o.Picture) {
   Path = std::make_unique<AnimationPath>(Script, LoadAnimationBase(Script, *o.Animate));
@@ -39,6 +74,7 @@ bool Film::Done(const Options& o, const PreparedBlock& frame) const {
   if (!std::filesystem::is_regular_file(path, ec)) return false;
   PictureType type = PictureType::Bitmap;
   PictureTypeForPath(path, type);
+  if (!WholePicture(path, type, frame.Params.PictureWidth, frame.Params.PictureHeight)) return false;
   if (type != PictureType::Png || o.AutoColours) return true;
   // The block a render of the frame writes into its PNG.
   TCalcParams written = frame.Params;
@@ -118,8 +154,8 @@ int Animate(const Options& o, std::ostream& err) {
     const bool written = !StopRequested() && RenderFresh(frameOptions, frame, err, hooks);
     if (terminal) err << "\r\033[K" << std::flush;
     if (!written) {
-      err << ProgramName() << ": interrupted; frame " << n << " was not written, " << progress.Done() << " of "
-          << count << " frames are complete (the same command continues)\n";
+      err << ProgramName() << ": interrupted; frame " << n << " was not written, " << progress.Done() << " of " << count
+          << " frames are complete (the same command continues)\n";
       return 1;
     }
     progress.FrameRendered();

@@ -93,13 +93,11 @@ std::string FrameListText(const std::vector<int32_t>& frames) {
   for (size_t i = 0; i < frames.size();) {
     size_t j = i;
     while (j + 1 < frames.size() && frames[j + 1] == frames[j] + 1) ++j;
-    parts.push_back(j == i ? std::to_string(frames[i])
-                           : std::to_string(frames[i]) + "-" + std::to_string(frames[j]));
+    parts.push_back(j == i ? std::to_string(frames[i]) : std::to_string(frames[i]) + "-" + std::to_string(frames[j]));
     i = j + 1;
   }
   std::string text = frames.size() == 1 ? "frame " : "frames ";
-  for (size_t k = 0; k < parts.size(); ++k)
-    text += (k == 0 ? "" : k + 1 == parts.size() ? " and " : ", ") + parts[k];
+  for (size_t k = 0; k < parts.size(); ++k) text += (k == 0 ? "" : k + 1 == parts.size() ? " and " : ", ") + parts[k];
   return text;
 }
 

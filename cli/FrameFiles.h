@@ -24,8 +24,8 @@ class FramePattern {
 
  private:
   std::string text_, folder_, prefix_;  // prefix_: the pattern up to the file name
-  std::string before_, after_;        // the file name around the number
-  int width_ = 0;                               // 0: as many digits as the number has
+  std::string before_, after_;          // the file name around the number
+  int width_ = 0;                       // 0: as many digits as the number has
 };
 
 // Creates the pattern's folder when it is missing; throws IoError.

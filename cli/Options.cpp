@@ -196,13 +196,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (c.Sequence && c.Sequence->empty()) throw UsageError("--sequence must not be empty");
   if (o.Animate) {
     if (!o.Picture) throw UsageError("--animate needs -o PATTERN, e.g. -o frames/frame_%05d.png");
-    FramePattern{*o.Picture};
+    static_cast<void>(FramePattern{*o.Picture});  // refuses a pattern without a frame number
     if (o.Input || c.Any())
-      throw UsageError("--animate takes the picture and its parameters from the animation file: give no input "
-                       "file and no parameter options with it");
+      throw UsageError(
+          "--animate takes the picture and its parameters from the animation file: give no input "
+          "file and no parameter options with it");
     if (o.Project || o.DataBase || o.More || o.Thumbnail || o.TimeLimit)
-      throw UsageError("--animate writes frame pictures only and cannot be combined with --project, --data, "
-                       "--more, --thumbnail or --time-limit");
+      throw UsageError(
+          "--animate writes frame pictures only and cannot be combined with --project, --data, "
+          "--more, --thumbnail or --time-limit");
   } else if (o.FrameRange || o.Video || fpsGiven) {
     throw UsageError("--frames, --video and --fps belong to --animate");
   }
@@ -328,6 +330,17 @@ Colours (the list of value-colour pairs that colours the exponents):
                          that each colour band covers a similar share of the pixels
       --list-palettes    list the shipped colour lists and exit
 
+Films (frame after frame of a keyframed animation, see docs/animation.md):
+      --animate FILE.anim  render the film's frames to -o PATTERN, a name with %d or %0Nd
+                         for the frame number (e.g. -o frames/f_%05d.png); every frame is
+                         written whole, frames already complete are kept, so the same
+                         command resumes an interrupted film
+      --frames A-B       render only frames A to B of the film (0 is the first)
+      --video OUT.mp4    when every frame is there, encode them with ffmpeg (.mp4 or .webm);
+                         without ffmpeg the frames stay and the exit status is 3
+      --fps N            the video's frames per second, 1..240 (default 30)
+  e.g. vantorel-render --animate zoom.anim -o frames/f_%05d.png --video zoom.mp4
+
 Other:
       --check-formula TEXT  say whether TEXT is a usable formula and exit (0: usable)
   -h, --help             show this text
@@ -335,7 +348,8 @@ Other:
 
 Progress and remaining time are shown on stderr when it is a terminal. Ctrl-C stops the
 calculation; nothing is written then.
-Exit status: 0 success, 1 failure (with a message), 2 bad command line.
+Exit status: 0 success, 1 failure (with a message), 2 bad command line, 3 a film's frames
+are complete but its video was not made because ffmpeg is not installed.
 )HELP";
 }
 

@@ -33,11 +33,20 @@ bool EndsWith(const std::string& text, const std::string& end) {
 std::string FileUrl(const std::string& path) { return "file:" + path; }
 
 // The arguments of ffmpeg for the frames and the temporary video.
-std::vector<std::string> FfmpegArguments(const Options& o, const FramePattern& pattern, int32_t frames,
-                                         int32_t width, int32_t height, const std::string& temp) {
-  std::vector<std::string> args{"ffmpeg",     "-nostdin",  "-y", "-loglevel",
-                                "error",      "-framerate", std::to_string(o.Fps), "-start_number",
-                                "0",          "-i",         FileUrl(pattern.Text()), "-frames:v",
+std::vector<std::string> FfmpegArguments(const Options& o, const FramePattern& pattern, int32_t frames, int32_t width,
+                                         int32_t height, const std::string& temp) {
+  std::vector<std::string> args{"ffmpeg",
+                                "-nostdin",
+                                "-y",
+                                "-loglevel",
+                                "error",
+                                "-framerate",
+                                std::to_string(o.Fps),
+                                "-start_number",
+                                "0",
+                                "-i",
+                                FileUrl(pattern.Text()),
+                                "-frames:v",
                                 std::to_string(frames)};
   // The chroma of 4:2:0 video covers 2 x 2 pixels: an odd side gets one more (black) pixel.
   if (width % 2 != 0 || height % 2 != 0) args.insert(args.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
@@ -100,6 +109,7 @@ int MakeVideo(const Options& o, const FramePattern& pattern, int32_t frames, int
   TemporaryVideo temp(*o.Video);
   const std::vector<std::string> args = FfmpegArguments(o, pattern, frames, width, height, temp.Path());
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t child = 0;
@@ -113,7 +123,8 @@ int MakeVideo(const Options& o, const FramePattern& pattern, int32_t frames, int
     err << ProgramName() << ": cannot start ffmpeg: " << std::strerror(spawned) << "\n";
     return 1;
   }
-  Note(o, err, "encoding " + std::to_string(frames) + " frames at " + std::to_string(o.Fps) + " per second with ffmpeg");
+  Note(o, err,
+       "encoding " + std::to_string(frames) + " frames at " + std::to_string(o.Fps) + " per second with ffmpeg");
   int status = 0;
   bool stopSent = false;
   for (;;) {

@@ -57,7 +57,11 @@ void Send(int32_t frame, int to, int tag) {
 class Dealer {
  public:
   Dealer(const Options& o, const Film& film, std::vector<int32_t> todo, int ranks, std::ostream& err)
-      : o_(o), film_(film), queue_(todo.begin(), todo.end()), ranks_(ranks), err_(err),
+      : o_(o),
+        film_(film),
+        queue_(todo.begin(), todo.end()),
+        ranks_(ranks),
+        err_(err),
         progress_(film.Last - film.First + 1, film.Last - film.First + 1 - int32_t(todo.size())),
         terminal_(!o.Quiet && isatty(STDERR_FILENO)) {}
 
@@ -93,7 +97,8 @@ class Dealer {
         err_ << ProgramName() << ": the run failed: " << failure_;
       else
         err_ << ProgramName() << ": stopped by a signal";
-      err_ << "; " << progress_.Done() << " of " << film_.Last - film_.First + 1 << " frames are complete (the same command continues)\n"
+      err_ << "; " << progress_.Done() << " of " << film_.Last - film_.First + 1
+           << " frames are complete (the same command continues)\n"
            << std::flush;
       for (int k = 1; k < ranks_; ++k) {
         try {

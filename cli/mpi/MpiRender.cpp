@@ -291,6 +291,8 @@ is the usual choice); the files are the same as one process's. Further options:
                              (default: the first output's name with .checkpoint.LPr); it is
                              removed when the run has written its outputs
   --checkpoint-every SECONDS time between two checkpoints (default 300; 0: whenever possible)
+With --animate, process 0 hands out whole frames, one at a time, to whichever process asks
+and makes the video; the frame files are the same as one process's.
 --thumbnail and --time-limit are options of vantorel-render only.
 )";
 }

@@ -172,6 +172,30 @@ TEST_F(MpiRenderer, InterruptedAndDerivingRunsEndLikeOneProcess) {
     }
 }
 
+TEST(MpiRendererFilms, EveryProcessCountWritesTheOneProcessFrames) {
+  TempDir dir;
+  std::ofstream(dir.file("film.anim")) << "size 41x29\nframes 7\nkey 0 fixed=2 iterations=60\n"
+                                          "key 3 w=0,5 region-width=1 region-height=0,75\nkey 6 sequence=AABB\n";
+  ASSERT_EQ(One(dir, {"--animate", "film.anim", "-o", "one/f_%d.png", "-q"}).status, 0);
+  const auto frames = [&](const std::string& folder) {
+    std::vector<std::vector<uint8_t>> bytes;
+    for (int n = 0; n < 7; ++n) bytes.push_back(ReadBytes(dir.file(folder + "/f_" + std::to_string(n) + ".png")));
+    return bytes;
+  };
+  // With 1, 2 and 3 processes from nothing; with 3 continuing a film of which frames 0-2 are done.
+  for (const auto& [n, resume] : {std::pair{1, false}, {2, false}, {3, false}, {3, true}}) {
+    SCOPED_TRACE(std::to_string(n) + (resume ? " processes, resuming" : " processes"));
+    const std::string folder = "mpi" + std::to_string(n) + (resume ? "r" : "");
+    if (resume) {
+      ASSERT_EQ(One(dir, {"--animate", "film.anim", "--frames", "0-2", "-o", folder + "/f_%d.png", "-q"}).status, 0);
+    }
+    const Result r = Mpi(dir, n, {"--animate", "film.anim", "-o", folder + "/f_%d.png"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("kept frames 0-2") != std::string::npos, resume) << r.err;
+    EXPECT_EQ(frames(folder), frames("one"));
+  }
+}
+
 // A run long enough to be stopped in the middle: 120 x 90 pixels of the logistic map.
 const std::vector<std::string> kLongRun{"--size", "120x90",   "--iterations", "4000",
                                         "-o",     "long.png", "--project",    "long.LPr"};
