@@ -31,7 +31,7 @@ struct Keyframe {
 
 class KeyframeList {
  public:
-  static constexpr int32_t kDefaultStep = 100;    // frames between a new key and the last one
+  static constexpr int32_t kDefaultStep = 100;  // frames between a new key and the last one
   static constexpr int32_t kLargestFrame = 999999;
   static constexpr int32_t kSmallestFilmSide = 8, kLargestFilmSide = 100000;
 

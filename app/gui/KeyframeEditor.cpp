@@ -287,8 +287,9 @@ bool TKeyframeEditor::SaveAnimationTo(const QString& path) {
     SaveAnimationFile(LocalPath(path), animation);
     group.Commit();
   } catch (const std::exception& e) {
-    DialogService::instance().error(this, QStringLiteral("The animation could not be saved to \"%1\":\n%2")
-                                              .arg(path, QString::fromLocal8Bit(e.what())));
+    DialogService::instance().error(
+        this,
+        QStringLiteral("The animation could not be saved to \"%1\":\n%2").arg(path, QString::fromLocal8Bit(e.what())));
     return false;
   }
   return true;
@@ -313,8 +314,7 @@ bool TKeyframeEditor::StartPreview() {
   if (previewFrames_.back() != count - 1) previewFrames_.push_back(count - 1);
   images_.clear();
   playing_ = 0;
-  previewHeight_ =
-      std::max(1, int(std::lround(double(kPreviewWidth) * keys_.FilmHeight() / keys_.FilmWidth())));
+  previewHeight_ = std::max(1, int(std::lround(double(kPreviewWidth) * keys_.FilmHeight() / keys_.FilmWidth())));
   passes_ = std::make_unique<ExplorerPasses>();
   const uint64_t run = ++run_;
   passes_->SetPassHandler([this, run](std::shared_ptr<const ExplorerPass> pass) {

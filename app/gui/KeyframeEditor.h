@@ -33,9 +33,9 @@ class TExplorer;
 class TKeyframeEditor : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int kPreviewWidth = 80;     // pixels; the height follows the film's ratio
-  static constexpr int kPreviewFrames = 60;    // at most, every k-th frame of a longer film
-  static constexpr int kPreviewScale = 2;      // the label shows every pixel 2 x 2
+  static constexpr int kPreviewWidth = 80;   // pixels; the height follows the film's ratio
+  static constexpr int kPreviewFrames = 60;  // at most, every k-th frame of a longer film
+  static constexpr int kPreviewScale = 2;    // the label shows every pixel 2 x 2
 
   explicit TKeyframeEditor(TExplorer& explorer);
   ~TKeyframeEditor() override;
