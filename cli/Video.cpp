@@ -1,7 +1,5 @@
 #include "cli/Video.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include "cli/Render.h"
 #include "cli/RenderSteps.h"
 #include "core/IoError.h"
+#include "core/SafeFile.h"
 
 extern char** environ;
 
@@ -59,39 +58,6 @@ std::vector<std::string> FfmpegArguments(const Options& o, const FramePattern& p
   return args;
 }
 
-// A temporary file beside the video, removed with the object unless it was moved into place.
-class TemporaryVideo {
- public:
-  explicit TemporaryVideo(const std::string& target) {
-    const std::filesystem::path path(target);
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) ThrowIoError("Cannot create a file beside", target, errno);
-    // mkstemp's mode is 0600; the video gets a new file's usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    path_ = pattern;
-  }
-  ~TemporaryVideo() {
-    if (!path_.empty()) unlink(path_.c_str());
-  }
-  const std::string& Path() const { return path_; }
-  void MoveTo(const std::string& target) {
-    const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool synced = fd >= 0 && fsync(fd) == 0;
-    const int syncError = errno;
-    if (fd >= 0) close(fd);
-    if (!synced) ThrowIoError("Cannot write", target, syncError);
-    if (rename(path_.c_str(), target.c_str()) != 0) ThrowIoError("Cannot replace", target, errno);
-    path_.clear();
-  }
-
- private:
-  std::string path_;
-};
-
 }  // namespace
 
 int MakeVideo(const Options& o, const FramePattern& pattern, int32_t frames, int32_t width, int32_t height,
@@ -106,8 +72,10 @@ int MakeVideo(const Options& o, const FramePattern& pattern, int32_t frames, int
     return 1;
   }
   CheckOutputDirectory(*o.Video);
-  TemporaryVideo temp(*o.Video);
-  const std::vector<std::string> args = FfmpegArguments(o, pattern, frames, width, height, temp.Path());
+  // ffmpeg writes into a temporary file beside the video (truncating it, so the file SafeFile
+  // holds is the one it fills); only a finished video takes the name.
+  SafeFile temp(*o.Video);
+  const std::vector<std::string> args = FfmpegArguments(o, pattern, frames, width, height, temp.TempPath());
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -151,7 +119,7 @@ int MakeVideo(const Options& o, const FramePattern& pattern, int32_t frames, int
         << "); the video was not written, the frames are kept\n";
     return 1;
   }
-  temp.MoveTo(*o.Video);
+  temp.Commit();
   Note(o, err, "wrote the video '" + *o.Video + "'");
   return 0;
 }
