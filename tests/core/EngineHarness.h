@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/Kernels.h"
 #include "core/RechenThread.h"
 #include "support/TestSupport.h"
 
@@ -53,6 +54,21 @@ inline std::vector<double> Records(const PixelDataFile& file) {
   std::vector<double> v(static_cast<size_t>(file.RecordCount()));
   file.ReadAt(0, v.data(), v.size());
   return v;
+}
+
+// The exponent and final X of one pixel computed by the kernel alone, fresh or from its stored
+// records: by the scalar kernel, or by the engine's own several-pixel kernel (which gives a pixel
+// the same bits whatever its neighbours).
+inline PixelResult KernelPixel(const TCalcParams& params, int32_t column, int32_t row,
+                               const PixelInput* stored = nullptr, bool scalar = false) {
+  PixelInput in;
+  if (stored) in = *stored;
+  PixelMapping(params).MapPixel(column, params.PictureHeight - row, in.A, in.B);
+  PixelResult out;
+  const KernelParams k = KernelParamsFrom(params);  // the kernel keeps a reference
+  const PixelKernel kernel(k, nullptr);
+  scalar ? kernel.Compute(in, out) : kernel.ComputeMany(&in, &out, 1);
+  return out;
 }
 
 // Runs the engine over the block from its progress position (a white picture unless given);
@@ -108,5 +124,24 @@ struct EngineProject {
     return RunEngine(params, tmp1, tmp2, workers, fresh, adjust, &picture);
   }
 };
+
+// Compares every record of TMP1 and TMP2 with expected(column, row, record): X to the bit, the
+// exponent to the bit or within the tolerance.
+inline void ExpectRecords(const EngineProject& p, const std::function<PixelResult(int32_t, int32_t, size_t)>& expected,
+                          double tolerance = 0) {
+  const std::vector<double> e = Records(p.tmp1), x = Records(p.tmp2);
+  const int32_t w = p.params.PictureWidth;
+  ASSERT_EQ(e.size(), size_t(w * p.params.PictureHeight));
+  ASSERT_EQ(x.size(), e.size());
+  for (size_t k = 0; k < e.size(); ++k) {
+    const PixelResult r = expected(int32_t(k % w), int32_t(k / w), k);
+    if (tolerance > 0) {
+      EXPECT_NEAR(e[k], r.E, tolerance) << "record " << k;
+    } else {
+      EXPECT_EQ(e[k], r.E) << "record " << k;
+    }
+    EXPECT_EQ(x[k], r.X) << "record " << k;
+  }
+}
 
 }  // namespace vantorel::test

@@ -1,14 +1,23 @@
+// The pixel kernels: the scalar one (a logarithm per step), checked step by step, and the vector
+// kernels of every instruction set, which must give its orbits bit for bit.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <utility>
+#include <vector>
 
+#include "core/EngineHarness.h"
 #include "core/IoError.h"
 #include "core/Kernels.h"
 #include "core/UserMap.h"
+#include "core/VectorKernels.h"
 
 using namespace vantorel;
+using test::Records;
 
 namespace {
 
@@ -39,7 +48,19 @@ Counted Pixel(const KernelParams& p, const PixelInput& in, Map map) {
   c.sumSteps = counting.sumSteps;
   return c;
 }
-Counted Pixel(const KernelParams& p, const PixelInput& in) { return Pixel(p, in, FixedMap<0>(p)); }
+// A logistic pixel, by the scalar kernel and, to its bits, by every vector kernel.
+Counted Pixel(const KernelParams& p, const PixelInput& in) {
+  const Counted c = Pixel(p, in, FixedMap<0>(p));
+  for (const VectorTarget& target : AvailableVectorTargets()) {
+    ForceVectorTargets(target.bit);
+    PixelResult v;
+    EXPECT_TRUE(ComputeFixedPixels(p, &in, &v, 1));
+    EXPECT_EQ(std::memcmp(&v.X, &c.out.X, sizeof(double)), 0) << target.name;
+    EXPECT_NEAR(v.E, c.out.E, 1e-12 * std::max(1.0, std::fabs(c.out.E))) << target.name;
+  }
+  ForceVectorTargets(0);
+  return c;
+}
 
 // A map whose every step adds the term 1 (d = e) and moves X on by one.
 struct DriftMap {
@@ -125,6 +146,18 @@ TEST(Kernels, SmartIterateStopsAtAFixedPointAndExtrapolates) {
   EXPECT_NEAR(Pixel(p, Fresh(2.5, 2.5)).out.E, -kLn2, 1e-9);
   p.SmartIterate = false;
   EXPECT_NEAR(Pixel(p, Fresh(2.5, 2.5)).out.E, -kLn2 * 108.0 / 100.0, 1e-9);
+  // The largest counts, one letter: 2^31 passes, one more than a 32-bit int holds; one summation
+  // pass stands for all 2^31 - 1.
+  EXPECT_EQ(PixelFrame::Passes(INT32_MAX, 1), int64_t(1) << 31);
+  TCalcParams block = DefaultCalcParams();
+  block.FixedFormula = 0;
+  block.SetSequence({0});
+  block.CalmDownIterations = block.Iterations = INT32_MAX;
+  block.SmartIterate = true;
+  block.StartX = 0.6;
+  const Counted largest = Pixel(KernelParamsFrom(block), Fresh(2.5, 2.5));
+  EXPECT_EQ(largest.sumSteps, 1);
+  EXPECT_NEAR(largest.out.E, -kLn2, 1e-12);
 }
 
 TEST(Kernels, SmartIterateStopsOnEqualPassSums) {
@@ -219,4 +252,139 @@ TEST(Kernels, CancelLeavesThePixelUndone) {
   cancel = false;
   EXPECT_TRUE(PixelKernel(p, nullptr).Compute(Fresh(3.9, 1.1), out, &cancel));
   EXPECT_TRUE(PixelKernel(p, nullptr).ComputeMany(many, outs, 4, &cancel));
+}
+
+namespace {
+
+// A picture of each fixed formula over a region where its orbits settle, turn chaotic and, for
+// formulas 1, 3 and 6, run to infinity (the pixel ends at the fault).
+struct Region {
+  int32_t formula;
+  double centerX, centerY, width, height;
+};
+constexpr Region kRegions[] = {
+    {0, 3.2, 3.2, 2.8, 2.8}, {1, 2.0, 2.0, 4.0, 4.0}, {2, 3.2, 3.2, 2.8, 2.8},
+    {3, 2.0, 2.0, 4.0, 4.0}, {4, 2.0, 2.0, 4.0, 4.0}, {5, 6.0, 6.0, 12.0, 12.0},
+};
+constexpr int32_t kSide = 24;
+
+TCalcParams Picture(const Region& region, bool smart) {
+  TCalcParams p = DefaultCalcParams();
+  p.FixedFormula = region.formula;
+  p.SmartIterate = smart;
+  p.ErrorLimit = 1e-4;
+  p.CenterX = region.centerX;
+  p.CenterY = region.centerY;
+  p.Width = region.width;
+  p.Height = region.height;
+  p.PictureWidth = p.PictureHeight = kSide;
+  p.CalmDownIterations = 312;
+  p.Iterations = 612;
+  return p;
+}
+
+}  // namespace
+
+// Every instruction set gives every fixed formula, plain and smart, fresh and deriving more, the
+// orbits of the scalar kernel bit for bit and its exponents to rounding.
+TEST(VectorKernels, EveryInstructionSetGivesTheScalarKernelsOrbits) {
+  const std::vector<VectorTarget> targets = AvailableVectorTargets();
+  ASSERT_FALSE(targets.empty());
+  for (const VectorTarget& target : targets) {
+    ForceVectorTargets(target.bit);
+    ASSERT_EQ(CurrentVectorTarget(), target.name);
+    for (const Region& region : kRegions) {
+      for (bool smart : {false, true}) {
+        SCOPED_TRACE(testing::Message() << target.name << ", formula " << region.formula + 1
+                                        << (smart ? ", smart" : ""));
+        test::EngineProject e(kSide, kSide);
+        e.params = Picture(region, smart);
+        e.Run(2);
+        const auto scalar = [&](int32_t c, int32_t r, const PixelInput* stored = nullptr) {
+          return test::KernelPixel(e.params, c, r, stored, true);
+        };
+        test::ExpectRecords(
+            e, [&](int32_t c, int32_t r, size_t) { return scalar(c, r); }, 1e-12);
+        // Derive more from the stored data.
+        const std::vector<double> e0 = Records(e.tmp1), x0 = Records(e.tmp2);
+        e.params.IterationsDone = e.params.Iterations;
+        e.params.ProgressColumn = e.params.ProgressRow = 0;
+        e.Run(2, false);
+        test::ExpectRecords(
+            e,
+            [&](int32_t c, int32_t r, size_t k) {
+              const PixelInput stored{0, 0, false, x0[k], e0[k]};
+              return scalar(c, r, &stored);
+            },
+            1e-12);
+      }
+    }
+  }
+  ForceVectorTargets(0);
+}
+
+TEST(VectorKernels, PenaltiesFaultsAndStoredPixelsShareTheLanes) {
+  // Logistic pixels computed together: X = 0.5 at A = B = 2 has d = 0 in every step (the
+  // penalty); a stored X of 1e100 overflows in the second step; a stored X of 0.5 + 2^-40 gives
+  // derivatives that shrink to zero; ordinary settled and chaotic pixels fill the other lanes.
+  TCalcParams block = DefaultCalcParams();
+  block.FixedFormula = 0;
+  block.IterationsDone = 24;
+  std::vector<PixelInput> in;
+  for (int i = 0; i < 13; ++i) {
+    in.push_back({2.0, 2.0, true, 0.0, 0.0});
+    in.push_back({4.0, 4.0, false, 1e100, 0.5});
+    in.push_back({2.0, 2.0, false, 0.5 + std::ldexp(1.0, -40), -3.0});
+    in.push_back({2.5 + i * 0.1, 3.9, i % 2 == 0, 0.3, 0.1});
+  }
+  for (bool smart : {false, true}) {
+    block.SmartIterate = smart;
+    const KernelParams p = KernelParamsFrom(block);
+    std::vector<PixelResult> scalar(in.size()), vector(in.size());
+    for (size_t i = 0; i < in.size(); ++i) PixelKernel(p, nullptr).Compute(in[i], scalar[i]);
+    for (const VectorTarget& target : AvailableVectorTargets()) {
+      ForceVectorTargets(target.bit);
+      ASSERT_TRUE(ComputeFixedPixels(p, in.data(), vector.data(), in.size()));
+      for (size_t i = 0; i < in.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&vector[i].X, &scalar[i].X, sizeof(double)), 0) << target.name << " pixel " << i;
+        EXPECT_NEAR(vector[i].E, scalar[i].E, 1e-12) << target.name << " pixel " << i;
+      }
+    }
+    ForceVectorTargets(0);
+    // 14 passes of 12 penalties over N + P / 2 = 168; smart: one pass stands for N / L = 13.
+    EXPECT_DOUBLE_EQ(vector[0].E, smart ? -1200.0 * 13 / 168 : -100.0);
+  }
+}
+
+TEST(VectorKernels, FastTrigonometryKeepsTheStablePixels) {
+  // A stable pixel's orbit settles on an attracting cycle (negative exponent) during the
+  // calm-down and forgets rounding differences; chaotic orbits, and transients that wander to
+  // another attractor, need not agree.
+  for (const Region& region : kRegions) {
+    if (region.formula == 0 || region.formula == 2) continue;
+    SCOPED_TRACE(testing::Message() << "formula " << region.formula + 1);
+    TCalcParams p = Picture(region, false);
+    p.CalmDownIterations = 6000;
+    std::vector<double> exact[2], fast[2];
+    for (bool f : {false, true}) {
+      test::EngineProject run(kSide, kSide);
+      run.params = p;
+      run.Run(2, true, [&](TRechenThread& t) { t.SetFastTrig(f); });
+      (f ? fast : exact)[0] = Records(run.tmp1);
+      (f ? fast : exact)[1] = Records(run.tmp2);
+    }
+    int negative = 0, stable = 0, differ = 0;
+    for (size_t i = 0; i < exact[0].size(); ++i) {
+      if (!(exact[0][i] < -0.05)) continue;
+      ++negative;
+      differ += fast[0][i] != exact[0][i];
+      if (std::fabs(fast[1][i] - exact[1][i]) > 1e-9) continue;  // another attractor
+      ++stable;
+      EXPECT_NEAR(fast[0][i], exact[0][i], 1e-9) << "pixel " << i;
+    }
+    std::printf("[ figures  ] formula %d: %d of %d pixels with negative exponents on the same cycle\n",
+                region.formula + 1, stable, negative);
+    EXPECT_GE(stable, negative * 9 / 10);
+    EXPECT_GT(differ, 0) << "fast mode has to use the vector library";
+  }
 }

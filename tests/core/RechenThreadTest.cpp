@@ -1,7 +1,15 @@
+// The computation thread: what it writes and draws, where it continues, pauses and changes made
+// while paused, failing files, batches handed to a handler instead of the files (how the
+// multi-process renderer computes a band of rows), and random interrupted runs.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <random>
 #include <thread>
 
 #include "core/ColorMapping.h"
@@ -11,33 +19,15 @@
 
 using namespace vantorel;
 using namespace std::chrono_literals;
+using test::EventLoop;
 using test::Records;
 using Project = test::EngineProject;
 
 namespace {
 
-// The exponent and final X of one pixel computed by the kernel alone (the engine's own
-// several-pixel kernel, which gives a pixel the same bits whatever its neighbours).
+using test::ExpectRecords;
 PixelResult Expected(const TCalcParams& params, int32_t column, int32_t row, const PixelInput* stored = nullptr) {
-  PixelInput in;
-  if (stored) in = *stored;
-  PixelMapping(params).MapPixel(column, params.PictureHeight - row, in.A, in.B);
-  PixelResult out;
-  PixelKernel(KernelParamsFrom(params), nullptr).ComputeMany(&in, &out, 1);
-  return out;
-}
-
-// Compares every record of TMP1 and TMP2 with expected(column, row, record).
-void ExpectRecords(const Project& p, const std::function<PixelResult(int32_t, int32_t, size_t)>& expected) {
-  const std::vector<double> e = Records(p.tmp1), x = Records(p.tmp2);
-  const int32_t w = p.params.PictureWidth;
-  ASSERT_EQ(e.size(), size_t(w * p.params.PictureHeight));
-  ASSERT_EQ(x.size(), e.size());
-  for (size_t k = 0; k < e.size(); ++k) {
-    const PixelResult r = expected(int32_t(k % w), int32_t(k / w), k);
-    EXPECT_EQ(e[k], r.E) << "record " << k;
-    EXPECT_EQ(x[k], r.X) << "record " << k;
-  }
+  return test::KernelPixel(params, column, row, stored);
 }
 
 // A run driven from the test's event loop, as in the desktop program.
@@ -95,6 +85,22 @@ class RechenThreadTest : public testing::Test {
   Project p{10, 10};
   std::vector<double> e0, x0;
 };
+
+// Ends the test program when a blocking call does not return in time: CI fails, it does not hang.
+template <class Call>
+void Guard(const char* what, Call&& call) {
+  std::promise<void> returned;
+  std::thread watchdog([&what, done = returned.get_future()] {
+    if (done.wait_for(60s) == std::future_status::ready) return;
+    std::fprintf(stderr, "watchdog: %s did not return in time\n", what);
+    std::abort();
+  });
+  call();
+  returned.set_value();
+  watchdog.join();
+}
+
+constexpr int32_t kWidth = 29, kHeight = 11;  // the stress test's picture
 
 }  // namespace
 
@@ -305,4 +311,154 @@ TEST(RechenThread, WorkerCountZeroMeansEveryHardwareThread) {
   DirectDispatcher direct;
   EXPECT_EQ(TRechenThread(direct, 0).WorkerCount(), int(std::max(1u, std::thread::hardware_concurrency())));
   EXPECT_EQ(TRechenThread(direct, 3).WorkerCount(), 3);
+}
+
+struct Batch {
+  int64_t record;
+  std::vector<double> e, x;
+};
+
+TEST(EngineBatchHandler, BatchesCarryTheFilesRecordsInPixelOrderAndTheStoredFilesStayUntouched) {
+  // A first run and a run deriving more from it, over a band of rows begun in its first row:
+  // the batches must hold exactly the records a run with files writes there.
+  Project files(53, 17, 4, 24, 48), batches(53, 17, 4, 24, 48);
+  ASSERT_TRUE(files.Run(3));
+  ASSERT_TRUE(batches.Run(3));
+  const std::vector<double> firstE = Records(files.tmp1), firstX = Records(files.tmp2);
+  for (Project* p : {&files, &batches}) p->params.IterationsDone = p->params.Iterations;
+  const auto band = [](TRechenThread& t) { t.SetRegion(20, 5, 53, 11); };
+  ASSERT_TRUE(files.Run(3, false, band));
+
+  std::vector<Batch> seen;
+  TPicture none;
+  ASSERT_TRUE(test::RunEngine(
+      batches.params, batches.tmp1, batches.tmp2, 3, false,
+      [&](TRechenThread& t) {
+        band(t);
+        t.SetBatchHandler([&](int64_t record, const double* e, const double* x, int32_t n) {
+          seen.push_back({record, {e, e + n}, {x, x + n}});
+        });
+      },
+      &none));
+  EXPECT_EQ(Records(batches.tmp1), firstE);  // only read for the stored orbits
+  EXPECT_EQ(Records(batches.tmp2), firstX);
+  EXPECT_EQ(none.Width + none.Height, 0);
+
+  const std::vector<double> derivedE = Records(files.tmp1), derivedX = Records(files.tmp2);
+  int64_t next = 5 * 53 + 20;  // the band's pixels in order, rows from column 20 on
+  for (const Batch& b : seen) {
+    ASSERT_EQ(b.record, next);
+    ASSERT_LE(int64_t(b.record % 53) + int64_t(b.e.size()), 53) << "a batch ends at its row's end";
+    for (size_t k = 0; k < b.e.size(); ++k) {
+      EXPECT_EQ(b.e[k], derivedE[size_t(b.record) + k]) << "record " << b.record + int64_t(k);
+      EXPECT_EQ(b.x[k], derivedX[size_t(b.record) + k]) << "record " << b.record + int64_t(k);
+    }
+    next = b.record + int64_t(b.e.size());
+    if (next % 53 == 0) next += 20;
+  }
+  EXPECT_EQ(next, 11 * 53 + 20);
+}
+
+TEST(EngineBatchHandler, AHandlerThatFailsEndsTheRunWithItsMessage) {
+  LiveRun run(40, 12, 1, 24, 48, 2);
+  std::string error;
+  int calls = 0;
+  run.t->SetBatchHandler([&](int64_t, const double*, const double*, int32_t) {
+    if (++calls == 3) throw IoError("Cannot write 'x': the disk is full");
+  });
+  run.t->SetErrorHandler([&](const std::string& message) { error = message; });
+  run.Start(0);
+  ASSERT_TRUE(run.ui.PumpUntil([&] { return !error.empty(); }));
+  run.t->WaitFor();
+  EXPECT_THAT(error, testing::HasSubstr("the disk is full"));
+  EXPECT_FALSE(run.finished);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(run.p.params.ProgressRow, 1);  // two rows handed over, the failed batch not recorded
+  EXPECT_EQ(run.p.tmp1.RecordCount(), 0);  // the handler replaces the files
+}
+
+// Random start / pause / resume / stop / destroy cycles of the computation thread. Every run,
+// however it was interrupted, is taken up again and must end with the bytes of an uninterrupted
+// run. VANTOREL_STRESS_CYCLES sets the number of cycles (the sanitizer runs ask for more).
+namespace {
+int Cycles() {
+  const char* text = std::getenv("VANTOREL_STRESS_CYCLES");
+  return text ? std::max(1, std::atoi(text)) : 300;
+}
+
+enum Ending { Finish, TerminateRunning, TerminatePaused, DestroyRunning, DestroyPaused };
+
+}  // namespace
+
+TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterruptedRun) {
+  Project reference(kWidth, kHeight, 1, 120, 240);
+  reference.Run(1);
+  const auto expected = reference.Snapshot();
+  ASSERT_EQ(std::get<0>(expected).size(), size_t(8 * kWidth * kHeight));
+
+  std::mt19937 random(20261206);
+  const auto chance = [&](int percent) { return int(random() % 100) < percent; };
+  const auto micros = [&](int most) { return std::chrono::microseconds(random() % (most + 1)); };
+  const int cycles = Cycles();
+  int finishedFirstTime = 0;
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    const int workers = std::array{1, 2, 7}[cycle % 3];
+    SCOPED_TRACE(testing::Message() << "cycle " << cycle << ", " << workers << " workers");
+    LiveRun run(kWidth, kHeight, 1, 120, 240, workers);
+    Project& p = run.p;
+    EventLoop& ui = run.ui;
+    std::unique_ptr<TRechenThread>& t = run.t;
+    const int& rows = run.rows;
+    const bool& finished = run.finished;
+    // Now and then the window pauses while it draws a row.
+    const int32_t pauseRow = chance(30) ? int32_t(random() % kHeight) : -1;
+    run.onRow = [&](int32_t row) {
+      if (row == pauseRow) Guard("Suspend in a hand-over", [&] { t->Suspend(); });
+    };
+    t->SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
+    Guard("the first Resume", [&] { t->Resume(); });
+
+    // Pauses from outside, each holding the run still.
+    for (int k = int(random() % 6); k > 0 && !finished; --k) {
+      ui.PumpUntil([] { return false; }, micros(400));
+      Guard("Suspend", [&] { t->Suspend(); });
+      const int before = rows;
+      ui.PumpUntil([] { return false; }, micros(200));  // queued hand-overs wait for Resume
+      EXPECT_EQ(rows, before) << "a paused run handed over";
+      Guard("Resume", [&] { t->Resume(); });
+    }
+    const Ending ending = Ending(chance(40) ? 0 : 1 + random() % 4);
+    if (ending == Finish) {
+      while (!finished) {
+        ASSERT_TRUE(ui.PumpUntil([&] { return finished || t->Suspended(); }, 60s)) << "the run stalled";
+        if (!finished) Guard("Resume after a pause in a hand-over", [&] { t->Resume(); });
+      }
+      ++finishedFirstTime;
+    } else {
+      ui.PumpUntil([] { return false; }, micros(1500));
+      if (ending == TerminatePaused || ending == DestroyPaused) Guard("Suspend before the end", [&] { t->Suspend(); });
+      if (ending == TerminateRunning || ending == TerminatePaused) {
+        t->Terminate();
+        Guard("WaitFor", [&] { t->WaitFor(); });
+        EXPECT_TRUE(t->Ended());
+      }
+      Guard("destroying the run", [&] { t.reset(); });
+      const auto held = p.Snapshot();
+      const int before = rows;
+      ui.PumpUntil([] { return false; }, 300us);  // closures still queued find the run gone
+      EXPECT_EQ(rows, before) << "a hand-over after the end";
+      EXPECT_TRUE(p.Snapshot() == held) << "the files or the picture changed after the end";
+      // Taken up again at the stored position, as a stored project continues.
+      if (!finished) {
+        DirectDispatcher direct;
+        TRechenThread again(direct, workers);
+        p.Prepare(again);
+        again.Resume();
+        Guard("WaitFor of the continued run", [&] { again.WaitFor(); });
+      }
+    }
+    t.reset();
+    ASSERT_TRUE(p.Snapshot() == expected) << "the run ended with other bytes";
+  }
+  std::printf("[ stress   ] %d cycles, %d finished without a stop\n", cycles, finishedFirstTime);
 }

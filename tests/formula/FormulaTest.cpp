@@ -47,52 +47,40 @@ std::string Repeat(const std::string& piece, int n) {
   return s;
 }
 
-// Values at X (tolerance relative to the value, absolute below 1), without any message.
-void ExpectValues(const std::vector<std::tuple<const char*, double, double, double>>& cases, Step step) {
-  for (const auto& [text, x, value, tolerance] : cases) {
-    Formula t(text, step);
-    const double v = t.At(x);
-    EXPECT_TRUE(t.f.Ok() && t.sink.Messages.empty()) << text;
-    EXPECT_LE(std::fabs(v - value), tolerance * std::max(1.0, std::fabs(value))) << text << " at " << x << ": " << v;
-  }
-}
-
 }  // namespace
 
 TEST(FormulaParser, TreesOfTexts) {
   // Case and spaces do not matter; outer brackets go only around the whole piece; a sign before
   // anything but a number is 0 minus the rest; *, / and ^ share a level, left to right; there is
   // no exponent part (1E5 is a name); a trailing operator belongs to a name.
-  const TextPair cases[] = {
-      {"x*(1-x)", "((X)*(((1)-(X))))"},
-      {"  X + 1 ", "((X)+(1))"},
-      {"((X))", "X"},
-      {"(X)*(Y)", "((X)*(Y))"},
-      {"-X", "((0)-(X))"},
-      {"-5", "-5"},
-      {"-5*X", "((0)-(((5)*(X))))"},
-      {"-2^2", "((0)-(((2)^(2))))"},
-      {"+X", "X"},
-      {"(1-X)+-X", "((((1)-(X)))+(((0)-(X))))"},
-      {"X+-2", "((X)+(-2))"},
-      {"X*-2", "((X)*(-2))"},
-      {"X--X", "((X)-(((0)-(X))))"},
-      {"1+2*3", "((1)+(((2)*(3))))"},
-      {"2*X^2", "((((2)*(X)))^(2))"},
-      {"X^2*2", "((((X)^(2)))*(2))"},
-      {"2^3^2", "((((2)^(3)))^(2))"},
-      {"8/2/2", "((((8)/(2)))/(2))"},
-      {"3:4", "((3)/(4))"},
-      {"1.5", "1,5"},
-      {"5-3", "((5)-(3))"},
-      {"1E5", "1E5"},
-      {"X+", "X+"},
-      {"SINX", "SINX"},
-      {"sinh(X)-sin(X)", "((SINH(X))-(SIN(X)))"},
-      {"min(X+1;sqr(X))", "MIN(((X)+(1));SQR(X))"},
-      {"max(X;min(X;1))", "MAX(X;MIN(X;1))"},
-      {"sqrt(x)+atan(x)+teta(x)+fak(x)", "((((((SQRT(X))+(ATAN(X))))+(TETA(X))))+(FAK(X)))"},
-  };
+  const TextPair cases[] = {{"x*(1-x)", "((X)*(((1)-(X))))"},
+                            {"  X + 1 ", "((X)+(1))"},
+                            {"((X))", "X"},
+                            {"(X)*(Y)", "((X)*(Y))"},
+                            {"-X", "((0)-(X))"},
+                            {"-5", "-5"},
+                            {"-5*X", "((0)-(((5)*(X))))"},
+                            {"-2^2", "((0)-(((2)^(2))))"},
+                            {"+X", "X"},
+                            {"(1-X)+-X", "((((1)-(X)))+(((0)-(X))))"},
+                            {"X+-2", "((X)+(-2))"},
+                            {"X*-2", "((X)*(-2))"},
+                            {"X--X", "((X)-(((0)-(X))))"},
+                            {"1+2*3", "((1)+(((2)*(3))))"},
+                            {"2*X^2", "((((2)*(X)))^(2))"},
+                            {"X^2*2", "((((X)^(2)))*(2))"},
+                            {"2^3^2", "((((2)^(3)))^(2))"},
+                            {"8/2/2", "((((8)/(2)))/(2))"},
+                            {"3:4", "((3)/(4))"},
+                            {"1.5", "1,5"},
+                            {"5-3", "((5)-(3))"},
+                            {"1E5", "1E5"},
+                            {"X+", "X+"},
+                            {"SINX", "SINX"},
+                            {"sinh(X)-sin(X)", "((SINH(X))-(SIN(X)))"},
+                            {"min(X+1;sqr(X))", "MIN(((X)+(1));SQR(X))"},
+                            {"max(X;min(X;1))", "MAX(X;MIN(X;1))"},
+                            {"sqrt(x)+atan(x)+teta(x)+fak(x)", "((((((SQRT(X))+(ATAN(X))))+(TETA(X))))+(FAK(X)))"}};
   for (const auto& [text, tree] : cases) {
     const Formula t(text, kConvert);
     EXPECT_TRUE(t.f.Ok() && t.sink.Messages.empty()) << text;
@@ -170,64 +158,28 @@ TEST(FormulaParser, DeepFormulaWithinTheLimitsConvertsEvaluatesAndDerives) {
 }
 
 TEST(FormulaText, InternalFormulas) {
-  const TextPair cases[] = {
-      {"X*(1-X)", "(X)*((1-X))"},
-      {"AB*X*(1-X)", "((AB)*(X))*((1-X))"},
-      {"1*X+0", "X"},
-      {"0*X+1", "1"},
-      {"2,5*sqr(sin(X+AB))", "(2,5)*(SQR(SIN((X+AB))))"},
-      {"(2)*(3)+X", "(6+X)"},
-      {"X*-1", "(0-X)"},
-      {"fak(5)", "120"},
-      {"sinh(X)", "SINH(X)"},
-      {"max(2*3;X)", "MAX(6;X)"},
-      {"2^3+sqrt(16)+log(1)+teta(-1)", "12"},
-      {"(-2)^X+(-2)^0,5", "((-2)^(X)+-10000)"},
-      {"log(0)+X", "(-10000+X)"},
-      {"X-X*X", "(X-(X)*(X))"},
-      // Folded numbers are written without exponents: the parser reads none.
-      {"X/2", "(X)*(0,5)"},
-      {"X/(10^20)", "(X)*(0,00000000000000000001)"},
-      {"X+10^20", "(X+100000000000000000000)"},
-  };
+  const TextPair cases[] = {{"X*(1-X)", "(X)*((1-X))"},
+                            {"AB*X*(1-X)", "((AB)*(X))*((1-X))"},
+                            {"1*X+0", "X"},
+                            {"0*X+1", "1"},
+                            {"2,5*sqr(sin(X+AB))", "(2,5)*(SQR(SIN((X+AB))))"},
+                            {"(2)*(3)+X", "(6+X)"},
+                            {"X*-1", "(0-X)"},
+                            {"fak(5)", "120"},
+                            {"sinh(X)", "SINH(X)"},
+                            {"max(2*3;X)", "MAX(6;X)"},
+                            {"2^3+sqrt(16)+log(1)+teta(-1)", "12"},
+                            {"(-2)^X+(-2)^0,5", "((-2)^(X)+-10000)"},
+                            {"log(0)+X", "(-10000+X)"},
+                            {"X-X*X", "(X-(X)*(X))"},
+                            // Folded numbers are written without exponents: the parser reads none.
+                            {"X/2", "(X)*(0,5)"},
+                            {"X/(10^20)", "(X)*(0,00000000000000000001)"},
+                            {"X+10^20", "(X+100000000000000000000)"}};
   for (const auto& [text, internal] : cases) EXPECT_EQ(Formula(text).f.Text(), internal) << text;
   // Each pass folds one level of "1+1+...": the pass limit ends the loop with a correct formula.
   Formula sum("1" + Repeat("+1", 300) + "+X");
   EXPECT_EQ(sum.At(0.5), 301.5);
-}
-
-TEST(FormulaEvaluation, KnownValuesLimitsAndSubstitutes) {
-  ExpectValues({{"X*(1-X)", 0.25, 0.1875, 0},
-                {"X^2", -3, 9, 1e-15},
-                {"X^3", -2, -8, 1e-15},
-                {"sqrt(X)", -4, 2, 0},
-                {"teta(X-0,5)", 0.5, 1, 0},
-                {"teta(X-0,5)", 0.49, 0, 0},
-                {"fak(X)", 3.5, 6 * std::sqrt(3.5), 1e-15},
-                {"int(X)+frac(X)*10", -2.75, -2 - 7.5, 1e-15},
-                {"abs(X)+max(X;1)+min(X;1)", -2, 2 + 1 - 2, 0},
-                {"sin(X)^2+cos(X)^2", 0.7, 1, 1e-15},
-                {"atan(X)*4", 1, M_PI, 1e-15},
-                {"tan(X)", M_PI / 4, 1, 1e-15},
-                {"log(exp(X))", 2.5, 2.5, 1e-15},
-                {"cosh(X)^2-sinh(X)^2", 1.5, 1, 1e-14},
-                {"tanh(X)-sinh(X)/cosh(X)", 0.3, 0, 1e-16},
-                // Operand limits and substitutes; a base 0 of a power becomes 1e-300 (1e-600 is 0)
-                // or is folded away; beyond 2^63 the processor's sine gives 0; not a number is the
-                // upper bound.
-                {"1/X", 0, 1e100, 0},
-                {"exp(X)", 1000, std::exp(650.0), 1e-15},
-                {"log(X)", 0, std::log(1e-300), 1e-15},
-                {"X+X", 1e308, 2e300, 1e-15},
-                {"X*X", -1e200, 1e300, 1e-15},
-                {"sqr(X)", 1e200, 1e300, 1e-15},
-                {"sinh(X)", -1000, std::sinh(-650.0), 1e-15},
-                {"X^2", 0, 0, 0},
-                {"0^X", 2, 0, 0},
-                {"sin(X)", 1e19, 0, 0},
-                {"cos(X)", -1e19, 0, 0},
-                {"X+1", std::numeric_limits<double>::quiet_NaN(), 1e300, 0}},
-               kLoad);
 }
 
 TEST(FormulaEvaluation, WhatOverflowsDespiteTheLimitsGivesOne) {
@@ -281,33 +233,8 @@ TEST(FormulaEvaluation, FactorialAndItsCut) {
   EXPECT_EQ(fak.At(1e15 + 0.75), 1.0);  // times x^0,75: beyond the double range
 }
 
-TEST(FormulaDerivative, KnownSlopesAndWarnings) {
-  // The slope of abs(u) is taken as abs(du); MAX and MIN follow the larger and the smaller.
-  ExpectValues({{"X*(1-X)", 0.25, 0.5, 0},
-                {"abs(1-2*X)", -3, 2, 0},
-                {"abs(1-2*X)", 0.3, 2, 0},
-                {"abs(1-2*X)", 7, 2, 0},
-                {"sin(X)", 0.3, std::cos(0.3), 1e-15},
-                {"cos(X)", 0.3, -std::sin(0.3), 1e-15},
-                {"tan(X)", 0.3, 1 / std::pow(std::cos(0.3), 2), 1e-14},
-                {"exp(2*X)", 0.3, 2 * std::exp(0.6), 1e-14},
-                {"log(X)", 0.3, 1 / 0.3, 1e-14},
-                {"sqr(X)", 0.3, 0.6, 1e-15},
-                {"sinh(X)", 0.3, std::cosh(0.3), 1e-15},
-                {"cosh(X)", 0.3, std::sinh(0.3), 1e-15},
-                {"tanh(X)", 0.3, 1 / std::pow(std::cosh(0.3), 2), 1e-15},
-                {"sqrt(X)", 0.3, 0.5 / std::sqrt(0.3), 1e-15},
-                {"atan(X)", 0.3, 1 / 1.09, 1e-15},
-                {"X^3", 0.3, 3 * 0.09, 1e-15},
-                {"2^X", 0.3, std::log(2) * std::pow(2, 0.3), 1e-15},
-                {"1/X", 0.5, -4, 1e-14},
-                {"max(X;1-X)", 0.8, 1, 0},
-                {"min(X;1-X)", 0.8, -1, 0},
-                {"fak(X)", 3.5, 6 * std::sqrt(3.5) * (std::log(3.5) + 0.5 / 3.5), 1e-12},
-                {"frac(3*X)", 0.3, 3, 1e-15},
-                {"int(X)+teta(X)", 0.3, 0, 0},
-                {"AB*sin(BA)", 0.3, 0, 0}},
-               kDerive);
+// (Known slopes: UserFormulaTest, through every evaluator.)
+TEST(FormulaDerivative, TextsAndWarnings) {
   EXPECT_EQ(Formula("X-X*X", kDerive).f.Text(), "(1-(X+X))");
   EXPECT_EQ(Formula("AB*sin(BA)", kDerive).f.Text(), "0");
   // Warnings only when asked for; a formula that failed says so.
@@ -339,11 +266,9 @@ TEST(FormulaCheck, WhatTheTestButtonSaysAndTheDerivative) {
       {"sinus(X)", WrongVariables, {"wrong variables: \"SINUS(X)\"\r" + allowed}},
       {"Q*X+R", WrongVariables, {"wrong variables: \"Q\"\r" + allowed, "wrong variables: \"R\"\r" + allowed}},
       {"X*Y*Z*U*V*W", TooManyVariables, {"found too many variables!\r" + allowed}},
-      // A formula that does not convert gets its conversion messages but no success message.
+      // A formula that does not convert gets its conversion messages (the parser's table) but no
+      // success message.
       {"", NotConverted, {"Formel eingeben!!"}},
-      {"X)(", NotConverted, {"Klammerfehler !!! in\rX)("}},
-      {"max(min(X;1);2)", NotConverted, {"Fehler in Formel"}},
-      {"1,2,3", NotConverted, {"'1,2,3' is not a valid number"}},
       {"X/0", NotConverted, {"division by zero in the formula: a divisor is the constant 0"}},
   };
   for (const auto& [text, verdict, messages] : cases) {
