@@ -186,24 +186,16 @@ TEST(AnimationPath, KeyBlocksAreTheBaseWithTheMergedOptionsOfEveryKeySoFar) {
   merged.W = 3.5;
   EXPECT_EQ(path.Frame(8), expected());
   EXPECT_EQ(path.Frame(8).FormulaText, base.FormulaText);
+  for (int32_t n = 0; n < 9; ++n) {  // between keys the block of the key before, not a blend
+    const TCalcParams p = path.Frame(n), key = path.Frame(n < 4 ? 0 : n < 8 ? 4 : 8);
+    EXPECT_TRUE(p.Sequence == key.Sequence && p.FixedFormula == key.FixedFormula && p.FormulaText == key.FormulaText)
+        << n;
+    EXPECT_EQ(p.Iterations % p.SequenceLength, 0) << n;
+  }
   EXPECT_TRUE(path.IsKeyframe(4));
   EXPECT_FALSE(path.IsKeyframe(5));
   EXPECT_EQ(path.FrameCount(), 9);
   EXPECT_THROW(path.Frame(9), std::out_of_range);
-}
-
-TEST(AnimationPath, SequenceAndFormulaChangeAtKeysOnly) {
-  const AnimationPath path =
-      PathOf("frames 9\nkey 0 sequence=AB fixed=2\nkey 4 sequence=AAB formula=X*B\nkey 8 fixed=1\n");
-  for (int32_t n = 0; n < 9; ++n) {
-    const TCalcParams p = path.Frame(n);
-    EXPECT_EQ(SequenceText(p.Sequence), n < 4 ? "AB" : "AAB") << n;
-    EXPECT_EQ(p.FixedFormula, n < 4 ? 1 : n < 8 ? -1 : 0) << n;
-    if (n >= 4 && n < 8) {
-      EXPECT_EQ(p.FormulaText, "X*B") << n;
-    }
-    EXPECT_EQ(p.Iterations % p.SequenceLength, 0) << n;
-  }
 }
 
 TEST(AnimationPath, SmoothNumbersHitTheKeysAndNeverOvershoot) {
