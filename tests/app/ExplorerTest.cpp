@@ -35,8 +35,7 @@ void ExpectNear(ABPoint a, ABPoint b, double tolerance) {
 TEST(ExplorerView, PixelsAreThePointsOfAProjectPictureOfTheSameRegion) {
   for (const RegionFrame& r : kRegions) {
     TCalcParams p = DefaultCalcParams();
-    p.PictureWidth = 160;
-    p.PictureHeight = 120;
+    p.PictureWidth = 160, p.PictureHeight = 120;
     p.CenterX = r.CenterX, p.CenterY = r.CenterY, p.Angle = r.Angle;
     p.Width = r.Width, p.Height = r.Width * 120 / 160;  // square pixels
     const ExplorerView v({p.CenterX, p.CenterY, p.Width, p.Height, p.Angle}, 160, 120);
@@ -201,10 +200,8 @@ struct Collector {
 
 TCalcParams Logistic(int iterations) {
   TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = 0;
+  p.FixedFormula = 0, p.Iterations = iterations, p.CalmDownIterations = iterations / 2;
   p.SetSequence(ReadSequence("AB"));
-  p.Iterations = iterations;
-  p.CalmDownIterations = iterations / 2;
   return p;
 }
 

@@ -81,8 +81,7 @@ TEST(ColorList, NewEntriesFollowEqualValuesAndMustBeFinite) {
 TEST(ColorList, ReverseSwapsColoursNotValues) {
   for (size_t n = 1; n <= 4; ++n) {
     ColorListState s;
-    s.Below = kYellow;
-    s.Above = kRed;
+    s.Below = kYellow, s.Above = kRed;
     for (size_t i = 0; i < n; ++i) s.Entries.push_back({static_cast<uint32_t>(i + 1), double(i)});
     const ColorListState r = ReverseColors(s);
     EXPECT_EQ(Values(r), Values(s));

@@ -255,8 +255,7 @@ TEST(GimpGradient, ColourFileToGradientAndBackKeepsEntriesAndEdges) {
   ColorListState list;
   list.Entries = {{Rgb(255, 255, 255), -2.0}, {Rgb(200, 100, 0), -0.3}, {Rgb(0, 0, 0), 0.0},
                   {Rgb(0, 255, 255), 0.0},    {Rgb(10, 20, 30), 0.125}, {Rgb(1, 2, 3), 1.0}};
-  list.Below = 0x123456;
-  list.Above = 0x654321;
+  list.Below = 0x123456, list.Above = 0x654321;
   test::TempDir dir;
   SaveColorFile(dir.file("a.Pal"), list);
   ExportColours(dir.file("a.ggr"), LoadColorFile(dir.file("a.Pal")), ColourFormat::GimpGradient);

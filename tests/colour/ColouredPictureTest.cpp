@@ -18,13 +18,8 @@ namespace {
 
 TCalcParams Region(double angleDegrees) {
   TCalcParams p = DefaultCalcParams();
-  p.CenterX = 3.2;
-  p.CenterY = 2.7;
-  p.Width = 0.6;
-  p.Height = 0.45;
-  p.Angle = DegreesToRadians(angleDegrees);
-  p.PictureWidth = 7;
-  p.PictureHeight = 5;
+  p.CenterX = 3.2, p.CenterY = 2.7, p.Width = 0.6, p.Height = 0.45, p.Angle = DegreesToRadians(angleDegrees);
+  p.PictureWidth = 7, p.PictureHeight = 5;
   return p;
 }
 
@@ -118,11 +113,9 @@ TEST(Supersample, OneSubPixelGivesThePlainColours) {
 
 TEST(Supersample, AveragesInLinearLightChannelByChannel) {
   TCalcParams p = Region(0);
-  p.PictureWidth = 2;
-  p.PictureHeight = 1;
-  p.SetColors({{0x0000FF, 0.0}, {0x00FF00, 1.0}});  // red at 0, green at 1
-  p.BelowColor = 0x000000;                          // black below
-  p.AboveColor = 0xFFFFFF;                          // white above
+  p.PictureWidth = 2, p.PictureHeight = 1;
+  p.SetColors({{0x0000FF, 0.0}, {0x00FF00, 1.0}});  // red at 0, green at 1, black below, white above
+  p.BelowColor = 0x000000, p.AboveColor = 0xFFFFFF;
   Collected got;
   SupersampleRows rows(p, 2, Collect(got, 2));
   // Sub-pixel rows of 4: pixel 0 gets red, green, black, white; pixel 1 four times red.
@@ -168,11 +161,9 @@ TEST(RecolourTest, RecordsColourTheirPixelsRowByRowAndThePositionComesBack) {
     tmp1.Seek(5);
 
     TCalcParams p = DefaultCalcParams();
-    p.PictureWidth = c.width;
-    p.PictureHeight = c.height;
+    p.PictureWidth = c.width, p.PictureHeight = c.height;
     p.SetColors({{0x000000, 0.0}, {0xFFFFFF, 100.0}});
-    p.BelowColor = 0x0000FF;
-    p.AboveColor = 0xFF0000;
+    p.BelowColor = 0x0000FF, p.AboveColor = 0xFF0000;
     TPicture picture;
     picture.Resize(c.width, c.height);
     picture.Fill(0x123456);

@@ -149,8 +149,7 @@ TEST_F(AutoColoursTest, NegativeEntriesMoveToTheQuantilesOfTheLogisticExponents)
   ColorListState list;
   list.Entries = {{0x111111, -5}, {0x222222, -1},  {0x333333, -0.5}, {0x444444, -0.1},
                   {0x000000, 0},  {0x555555, 0.2}, {0x666666, 0.3}};
-  list.Below = 0xABCDEF;
-  list.Above = 0xFEDCBA;
+  list.Below = 0xABCDEF, list.Above = 0xFEDCBA;
   ExponentShares shares;
   const ColorEdit edit = AutoColours(list, file, {}, &shares);
   ASSERT_TRUE(edit.Ok()) << edit.Error;
