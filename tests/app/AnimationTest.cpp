@@ -76,27 +76,13 @@ TEST(AnimationParse, ReadsStatementsCommentsQuotesAndSortsKeys) {
 
 TEST(AnimationParse, TextRoundTripsExactly) {
   Animation a;
-  a.Base = "films/a \"b\" \\ c.png";
-  a.Width = 33;
-  a.Height = 10;
-  a.Frames = 100;
-  a.Ease = Easing::Linear;
+  a.Base = "films/a \"b\" \\ c.png", a.Width = 33, a.Height = 10, a.Frames = 100, a.Ease = Easing::Linear;
   AnimationKey k0{0, {}}, k1{50, {}}, k2{99, {}};
-  k0.Set.CenterX = 0.1 + 0.2;
-  k0.Set.CenterY = -1e-300;
-  k0.Set.Width = 1.0 / 3;
-  k0.Set.Height = 123456789012345678.0;
-  k0.Set.AngleDegrees = 12.5;
-  k0.Set.W = 3.999999999999999;
-  k0.Set.V = 5e-7;
-  k0.Set.U = -0.0;
-  k0.Set.Iterations = 1200;
-  k0.Set.CalmDownIterations = 0;
-  k0.Set.StartX = 0.5;
-  k0.Set.Sequence = "AB BA";
-  k0.Set.FormulaText = "2,5*sqr(sin(X+AB))";
-  k0.Set.FixedFormula = -1;
-  k1.Set.FixedFormula = 5;
+  Overrides& o = k0.Set;
+  o.CenterX = 0.1 + 0.2, o.CenterY = -1e-300, o.Width = 1.0 / 3, o.Height = 123456789012345678.0;
+  o.AngleDegrees = 12.5, o.W = 3.999999999999999, o.V = 5e-7, o.U = -0.0, o.StartX = 0.5;
+  o.Iterations = 1200, o.CalmDownIterations = 0, o.Sequence = "AB BA", o.FormulaText = "2,5*sqr(sin(X+AB))";
+  o.FixedFormula = -1, k1.Set.FixedFormula = 5;
   a.Keys = {k0, k1, k2};
   const std::string text = AnimationText(a);
   EXPECT_EQ(ParseAnimation(text), a) << text;
@@ -127,11 +113,9 @@ TEST(AnimationPath, ZoomHasAConstantRatioAndAFixedPointThatKeepsItsPixel) {
     const std::complex<double> c1 = f + std::polar(r, turn) * (c0 - f);
     Animation a = ParseAnimation("frames 61\nsize 320x240\nkey 0\nkey 60\n");
     a.Keys[0].Set.AngleDegrees = row.angle0;
-    a.Keys[1].Set.CenterX = c1.real();
-    a.Keys[1].Set.CenterY = c1.imag();
-    a.Keys[1].Set.Width = base.Width * r;
-    a.Keys[1].Set.Height = base.Height * r;
-    a.Keys[1].Set.AngleDegrees = row.angle1;
+    Overrides& last = a.Keys[1].Set;
+    last.CenterX = c1.real(), last.CenterY = c1.imag(), last.AngleDegrees = row.angle1;
+    last.Width = base.Width * r, last.Height = base.Height * r;
     const AnimationPath path(a, base);
     const auto [i0, j0] = PixelOf(path.Frame(0), f.real(), f.imag());
     const double ratio = std::pow(r, 1.0 / 60);
@@ -155,55 +139,38 @@ TEST(AnimationPath, PanMovesTheCentreLinearly) {
 
 TEST(AnimationPath, KeyBlocksAreTheBaseWithTheMergedOptionsOfEveryKeySoFar) {
   TCalcParams base = DefaultCalcParams();
-  base.State = StateFinished;
-  base.ProgressRow = 7;
-  base.IterationsDone = 150;
+  base.State = StateFinished, base.ProgressRow = 7, base.IterationsDone = 150;
   const AnimationPath path = PathOf(
       "size 100x80\nframes 9\nkey 0 w=3 iterations=100 formula=X*A\n"
       "key 4 sequence=ABB v=0.2\nkey 8 fixed=3 w=3,5\n",
       base);
   Overrides merged;
-  merged.PictureWidth = 100;
-  merged.PictureHeight = 80;
-  merged.W = 3;
-  merged.Iterations = 100;
-  merged.FormulaText = "X*A";
-  merged.FixedFormula = -1;
+  merged.PictureWidth = 100, merged.PictureHeight = 80, merged.W = 3, merged.Iterations = 100;
+  merged.FormulaText = "X*A", merged.FixedFormula = -1;
   const auto expected = [&] {
     TCalcParams p = base;
     merged.ApplyTo(p);
-    p.State = StateInitialised;
-    p.ProgressRow = p.IterationsDone = 0;
+    p.State = StateInitialised, p.ProgressRow = p.IterationsDone = 0;
     return p;
   };
   EXPECT_EQ(path.Frame(0), expected());
-  merged.Sequence = "ABB";
-  merged.V = 0.2;
+  merged.Sequence = "ABB", merged.V = 0.2;
   EXPECT_EQ(path.Frame(4), expected());
   EXPECT_EQ(path.Frame(4).Iterations, 102);  // rounded to the new sequence
   merged.FormulaText.reset();                // a fixed formula drops the text set before
-  merged.FixedFormula = 2;
-  merged.W = 3.5;
+  merged.FixedFormula = 2, merged.W = 3.5;
   EXPECT_EQ(path.Frame(8), expected());
   EXPECT_EQ(path.Frame(8).FormulaText, base.FormulaText);
+  for (int32_t n = 0; n < 9; ++n) {  // between keys the block of the key before, not a blend
+    const TCalcParams p = path.Frame(n), key = path.Frame(n < 4 ? 0 : n < 8 ? 4 : 8);
+    EXPECT_TRUE(p.Sequence == key.Sequence && p.FixedFormula == key.FixedFormula && p.FormulaText == key.FormulaText)
+        << n;
+    EXPECT_EQ(p.Iterations % p.SequenceLength, 0) << n;
+  }
   EXPECT_TRUE(path.IsKeyframe(4));
   EXPECT_FALSE(path.IsKeyframe(5));
   EXPECT_EQ(path.FrameCount(), 9);
   EXPECT_THROW(path.Frame(9), std::out_of_range);
-}
-
-TEST(AnimationPath, SequenceAndFormulaChangeAtKeysOnly) {
-  const AnimationPath path =
-      PathOf("frames 9\nkey 0 sequence=AB fixed=2\nkey 4 sequence=AAB formula=X*B\nkey 8 fixed=1\n");
-  for (int32_t n = 0; n < 9; ++n) {
-    const TCalcParams p = path.Frame(n);
-    EXPECT_EQ(SequenceText(p.Sequence), n < 4 ? "AB" : "AAB") << n;
-    EXPECT_EQ(p.FixedFormula, n < 4 ? 1 : n < 8 ? -1 : 0) << n;
-    if (n >= 4 && n < 8) {
-      EXPECT_EQ(p.FormulaText, "X*B") << n;
-    }
-    EXPECT_EQ(p.Iterations % p.SequenceLength, 0) << n;
-  }
 }
 
 TEST(AnimationPath, SmoothNumbersHitTheKeysAndNeverOvershoot) {

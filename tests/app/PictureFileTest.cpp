@@ -143,12 +143,8 @@ TEST_F(PictureFileTest, BitmapIsUncompressed24BitBottomUp) {
 // take it back as the settings of the picture.
 TEST_F(PictureFileTest, PngCarriesTheParameterBlockBackToTheLoaders) {
   TCalcParams p = DefaultCalcParams();
-  p.SetFormula("AB*X*(1-X)");
-  p.SetSequence({0, 1, 1});
-  p.CenterX = 3.25;
-  p.PictureWidth = 40;
-  p.PictureHeight = 30;
-  p.Reserved[86] = 7;
+  p.SetFormula("AB*X*(1-X)"), p.SetSequence({0, 1, 1});
+  p.CenterX = 3.25, p.PictureWidth = 40, p.PictureHeight = 30, p.Reserved[86] = 7;
   const std::vector<uint8_t> block = EncodeParameterBlock(p, BlockForm::Parameters);
   const std::string path = dir.file("picture.png");
   SavePng(path, RowsOf(Gradient(40, 30)), block);
@@ -157,8 +153,7 @@ TEST_F(PictureFileTest, PngCarriesTheParameterBlockBackToTheLoaders) {
   EXPECT_EQ(ReadPngParameterBlock(path), block);
   EXPECT_EQ(EncodeParameterBlock(LoadParameterFile(path), BlockForm::Parameters), block);
   PixelDataFile tmp1, tmp2;
-  tmp1.Create(dir.file("x.TMP1"));
-  tmp2.Create(dir.file("x.TMP2"));
+  tmp1.Create(dir.file("x.TMP1")), tmp2.Create(dir.file("x.TMP2"));
   tmp1.Write(std::vector<double>(5, 1.0).data(), 5);
   EXPECT_EQ(EncodeParameterBlock(LoadProject(path, tmp1, tmp2), BlockForm::Parameters), block);
   EXPECT_EQ(tmp1.RecordCount(), 0);  // a picture brings no pixel data

@@ -1,14 +1,18 @@
-// Loading projects: every field checked before it is trusted, state and progress fitted to the
-// data; and recovery of a project file from left-over temporary files.
+// Project files: the layout saved and loaded back, every field checked before it is trusted,
+// state and progress fitted to the data; and recovery of a project file from left-over
+// temporary files, up to an engine run that goes on where a crash cut it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
 #include "app/Recovery.h"
+#include "core/EngineHarness.h"
 #include "core/IoError.h"
 #include "support/TestSupport.h"
 
@@ -16,6 +20,7 @@ namespace vantorel {
 namespace {
 
 using test::ReadBytes;
+using test::Records;
 using test::WriteBytes;
 using Bytes = std::vector<unsigned char>;
 
@@ -39,8 +44,35 @@ Bytes ProjectBytes(const TCalcParams& p, int32_t n, size_t at = kNone, int32_t v
   return b;
 }
 
-class ProjectLoadTest : public ::testing::Test {
+// A pair of fresh data files named base.TMP1 and base.TMP2.
+struct DataFiles {
+  explicit DataFiles(const std::string& base) { tmp1.Create(base + ".TMP1"), tmp2.Create(base + ".TMP2"); }
+  PixelDataFile tmp1, tmp2;
+};
+
+class ProjectFileTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    tmp1.Create(dir.file("p.TMP1")), tmp2.Create(dir.file("p.TMP2"));
+    params = DefaultCalcParams();
+    params.PictureWidth = 150, params.PictureHeight = 100, params.Reserved[86] = 0x5A;
+    params.ProgressColumn = 7, params.ProgressRow = 80;  // deriving paused: both as they stand
+    params.State = StateDerivingPaused, params.IterationsDone = 156;
+  }
+
+  // Fills both data files with n distinguishable records.
+  void FillData(int64_t n) {
+    std::vector<double> a(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+    for (size_t k = 0; k < a.size(); ++k) a[k] = -0.001 * double(k), b[k] = 0.5 + 1e-6 * double(k);
+    tmp1.Write(a.data(), a.size());
+    tmp2.Write(b.data(), b.size());
+  }
+
+  ProjectProgress Recorder() {
+    stages.clear(), bar.clear();
+    return {[this](const std::string& s) { stages.push_back(s); }, [this](int p) { bar.push_back(p); }};
+  }
+
   // Loads bytes as a project file into data files that hold old records; returns the error
   // text, or "" when it loaded.
   std::string Load(const Bytes& bytes, TCalcParams* out = nullptr) {
@@ -60,9 +92,12 @@ class ProjectLoadTest : public ::testing::Test {
 
   test::TempDir dir;
   PixelDataFile tmp1, tmp2;
+  TCalcParams params;
+  std::vector<std::string> stages;
+  std::vector<int> bar;
 };
 
-TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
+TEST_F(ProjectFileTest, EveryFieldIsCheckedBeforeItIsTrusted) {
   TCalcParams noSequence = Small(), noColours = Small();
   noSequence.SetSequence({}), noColours.SetColors({});
   Bytes noRecordCount = ProjectBytes(Small(), 0);
@@ -105,7 +140,7 @@ TEST_F(ProjectLoadTest, EveryFieldIsCheckedBeforeItIsTrusted) {
   EXPECT_THROW(LoadProject(dir.file("missing.LPr"), tmp1, tmp2), IoError);
 }
 
-TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {
+TEST_F(ProjectFileTest, StateAndProgressFitTheData) {
   // Stored with IterationsDone 24; a project that goes on with a first run rests on none.
   const struct Case {
     uint8_t state;
@@ -136,6 +171,68 @@ TEST_F(ProjectLoadTest, StateAndProgressFitTheData) {
   // Nothing runs after loading: a run that was going on is shown paused.
   const uint8_t mapped[6] = {0, 2, 2, 3, 5, 5};
   for (uint8_t s = 0; s < 6; ++s) EXPECT_EQ(MapLoadedState(s), mapped[s]) << int(s);
+}
+
+TEST_F(ProjectFileTest, LayoutIsBlockThenBothDataFilesAndLoadsBackFromTheEnd) {
+  FillData(12345);  // more than one chunk
+  SaveProject(dir.file("a.LPr"), params, tmp1, tmp2, Recorder());
+  EXPECT_EQ(stages, (std::vector<std::string>{"saving parameters...", "saving data..."}));
+  // Two chunks per file: 10000 of 12345 records is 40.5 %, rounded.
+  EXPECT_EQ(bar, (std::vector<int>{41, 50, 91, 100, 0}));
+  const std::vector<double> d1 = Records(tmp1), d2 = Records(tmp2);
+  std::vector<uint8_t> expected = EncodeParameterBlock(params, BlockForm::Project, 12345);
+  for (const std::vector<double>* d : {&d1, &d2}) {
+    const auto* p = reinterpret_cast<const uint8_t*>(d->data());
+    expected.insert(expected.end(), p, p + 8 * d->size());
+  }
+  auto bytes = ReadBytes(dir.file("a.LPr"));
+  ASSERT_EQ(bytes, expected);
+  // Extra bytes between block and data do not matter: the loader never needs the block length.
+  bytes.insert(bytes.begin() + static_cast<long>(ParameterBlockLength(params)), 16, 0xEE);
+  WriteBytes(dir.file("b.LPr"), bytes);
+  for (const char* name : {"a.LPr", "b.LPr"}) {
+    SCOPED_TRACE(name);
+    DataFiles n(dir.file("n"));
+    // 12345 of 15000 pixels: the paused derivation goes on as a first run from pixel 12345.
+    TCalcParams expected = params;
+    expected.State = StateInitialised, expected.ProgressColumn = 45, expected.ProgressRow = 82;
+    expected.IterationsDone = 0;  // a first run rests on no earlier iterations
+    EXPECT_EQ(LoadProject(dir.file(name), n.tmp1, n.tmp2, Recorder()), expected);
+    EXPECT_EQ(Records(n.tmp1), d1);
+    EXPECT_EQ(Records(n.tmp2), d2);
+    EXPECT_EQ(stages, (std::vector<std::string>{"lade Parameter...", "lade Daten...", "erstelle Vorschau..."}));
+    ASSERT_FALSE(bar.empty());
+    EXPECT_EQ(bar.back(), 0);
+  }
+}
+
+TEST_F(ProjectFileTest, ProjectWithoutDataIsTheBlockAloneAndAParameterFileLoadsAsOne) {
+  SaveProject(dir.file("a.LPr"), params, tmp1, tmp2);
+  EXPECT_EQ(ReadBytes(dir.file("a.LPr")), EncodeParameterBlock(params, BlockForm::Project, 0));
+  SaveParameterFile(dir.file("b.Par"), params);
+  FillData(3);
+  EXPECT_EQ(LoadProject(dir.file("b.Par"), tmp1, tmp2).State, 0);
+  EXPECT_EQ(tmp1.RecordCount(), 0);
+  EXPECT_EQ(tmp2.RecordCount(), 0);
+}
+
+// A crash or a failed write between the two files leaves them of unequal length: the shorter is
+// the extent of the data, and the project goes on from there.
+TEST_F(ProjectFileTest, DataFilesOfUnequalLengthSaveTheShorterExtent) {
+  params.State = StatePaused, params.ProgressColumn = 10, params.ProgressRow = 0, params.IterationsDone = 0;
+  for (const bool longerFirst : {true, false}) {
+    SCOPED_TRACE(longerFirst);
+    tmp1.Clear(), tmp2.Clear();
+    FillData(8);
+    const double x = 1;
+    (longerFirst ? tmp1 : tmp2).WriteAt(8, &x, 1);
+    (longerFirst ? tmp1 : tmp2).WriteAt(9, &x, 1);
+    EXPECT_EQ(SaveProject(dir.file("a.LPr"), params, tmp1, tmp2), 8);
+    DataFiles n(dir.file("n"));
+    const TCalcParams loaded = LoadProject(dir.file("a.LPr"), n.tmp1, n.tmp2);
+    EXPECT_TRUE(n.tmp1.RecordCount() == 8 && n.tmp2.RecordCount() == 8);
+    EXPECT_TRUE(loaded.State == StatePaused && loaded.ProgressColumn == 8 && loaded.ProgressRow == 0);
+  }
 }
 
 // A crashed window's set in folder "left" (TMP0 of a w x h picture, data files of the given
@@ -192,9 +289,8 @@ TEST_F(RecoveryTest, WholeRecordsOfTheShorterFileAndTheContinuationPoint) {
     }
     EXPECT_EQ(ReadBytes(r.Target), want);
     EXPECT_EQ(Entries(), 1u);  // no temporary file left beside it
-    PixelDataFile t1, t2;
-    t1.Create(dir.file("here/t.TMP1")), t2.Create(dir.file("here/t.TMP2"));
-    EXPECT_EQ(LoadProject(r.Target, t1, t2), expected);
+    DataFiles t(dir.file("here/t"));
+    EXPECT_EQ(LoadProject(r.Target, t.tmp1, t.tmp2), expected);
   }
 }
 
@@ -217,6 +313,59 @@ TEST_F(RecoveryTest, RefusalsWriteNothingAndMissingDataGiveParametersOnly) {
   const RecoveryResult r = Recover();
   EXPECT_EQ(r.Message, kRecoveryDataError);
   EXPECT_EQ(ReadBytes(r.Target), ProjectBytes(params, 0));
+}
+
+// Runs the engine over the picture from the block's progress position and terminates it from
+// outside once the data files hold stopAt records, as a crash would end it.
+void ComputeUntil(TCalcParams& p, PixelDataFile& tmp1, PixelDataFile& tmp2, int64_t stopAt) {
+  TPicture picture;
+  picture.Resize(p.PictureWidth, p.PictureHeight);
+  DirectDispatcher direct;
+  TRechenThread thread(direct, 2);
+  thread.SetFiles(tmp1, tmp2);
+  thread.SetErrorHandler([](const std::string& message) { ADD_FAILURE() << message; });
+  thread.Setup(p, picture);
+  thread.Resume();
+  while (!thread.Ended() && tmp1.RecordCount() < stopAt) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  thread.Terminate();
+  thread.WaitFor();
+}
+
+TEST(CrashRecovery, RecoveredProjectContinuesToTheDataOfAnUncutRun) {
+  test::EngineProject uncut(120, 90, 1, 120, 1200);
+  const test::TempDir& dir = uncut.dir;
+  std::filesystem::create_directories(dir.path() / "out");
+  const TCalcParams p = uncut.params;
+  const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
+  ASSERT_TRUE(uncut.Run(2));
+  ASSERT_EQ(uncut.tmp1.RecordCount(), pixels);
+
+  // The window writes TMP0 when the picture is initialised, then the engine fills the data
+  // files batch by batch until the process dies; a write cut short leaves part of a record.
+  const std::string base = dir.file("new project 1");
+  TCalcParams crashed = p;
+  WriteTempParameters(base + ".TMP0", crashed);
+  {
+    DataFiles b(base);
+    ComputeUntil(crashed, b.tmp1, b.tmp2, 3000);
+    const double partial = 1.0;
+    b.tmp1.WriteAt(b.tmp1.RecordCount(), &partial, 1);
+  }
+  std::filesystem::resize_file(base + ".TMP1", std::filesystem::file_size(base + ".TMP1") - 5);
+  const int64_t kept = int64_t(std::filesystem::file_size(base + ".TMP2") / 8);
+  ASSERT_GE(kept, 3000);
+  ASSERT_LT(kept, pixels);
+
+  const RecoveryResult r = RecoverProject(base + ".TMP0", dir.file("out"));
+  EXPECT_EQ(r.Records, kept);  // every record handed over before the cut, none lost
+
+  DataFiles c(dir.file("out/w"));
+  TCalcParams loaded = LoadProject(r.Target, c.tmp1, c.tmp2);
+  EXPECT_EQ(loaded.State, StateInitialised);
+  EXPECT_EQ(int64_t(loaded.ProgressRow) * loaded.PictureWidth + loaded.ProgressColumn, kept);
+  ASSERT_TRUE(test::RunEngine(loaded, c.tmp1, c.tmp2, 2));
+  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP1")), ReadBytes(dir.file("p.TMP1")));
+  EXPECT_EQ(ReadBytes(dir.file("out/w.TMP2")), ReadBytes(dir.file("p.TMP2")));
 }
 
 }  // namespace
