@@ -1,36 +1,24 @@
 // vantorel-render --supersample N against pictures computed independently here.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <cmath>
-#include <filesystem>
-#include <thread>
 
-#include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "cli/RenderProgram.h"
 
 namespace vantorel {
 namespace {
 
-using test::ReadBytes;
-using test::TempDir;
-using Result = test::ProgramResult;
-
-using test::Render;
+using namespace test;
+using Result = ProgramResult;
 
 // Fixed formula 2: filaments and sharp edges in a few milliseconds; rotated, so that the
 // sub-pixel grid has to follow the angle.
-TCalcParams SmallBlock() {
-  TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = 1;
-  p.PictureWidth = 31;
-  p.PictureHeight = 19;
+void SaveRotatedBlock(const TempDir& dir) {
+  TCalcParams p = SmallBlock(31, 19);
   p.Angle = DegreesToRadians(20);
-  return p;
+  SaveParameterFile(dir.file("s.Par"), p);
 }
 
 // The sRGB transfer written out here on its own, in single precision.
@@ -45,9 +33,9 @@ float Encode(float linear) {
 
 TEST(SupersampleRenderer, IsThePlainPictureOfTwiceTheSizeBoxFilteredInLinearLight) {
   TempDir dir;
-  SaveParameterFile(dir.file("s.Par"), SmallBlock());
-  ASSERT_EQ(Render(dir, {"s.Par", "--size", "62x38", "-o", "big.bmp", "-q"}).status, 0);
-  const Result r = Render(dir, {"s.Par", "--supersample", "2", "-o", "ss.bmp"});
+  SaveRotatedBlock(dir);
+  ASSERT_EQ(Render(dir, Words("s.Par --size 62x38 -o big.bmp -q")).status, 0);
+  const Result r = Render(dir, Words("s.Par --supersample 2 -o ss.bmp"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("62 x 38 sub-pixels, 2 x 2 a pixel"), std::string::npos) << r.err;
   const TPicture big = LoadBitmap(dir.file("big.bmp")), ss = LoadBitmap(dir.file("ss.bmp"));
@@ -72,12 +60,12 @@ TEST(SupersampleRenderer, IsThePlainPictureOfTwiceTheSizeBoxFilteredInLinearLigh
 
 TEST(SupersampleRenderer, TakesEveryInputAndOneSubPixelIsThePlainPicture) {
   TempDir dir;
-  SaveParameterFile(dir.file("s.Par"), SmallBlock());
-  ASSERT_EQ(Render(dir, {"s.Par", "-o", "s.png", "--project", "s.LPr", "-q"}).status, 0);
+  SaveRotatedBlock(dir);
+  ASSERT_EQ(Render(dir, Words("s.Par -o s.png --project s.LPr -q")).status, 0);
   for (const std::string type : {"bmp", "jpg", "png"}) {
     SCOPED_TRACE(type);
-    ASSERT_EQ(Render(dir, {"s.Par", "-o", "plain." + type, "-q"}).status, 0);
-    ASSERT_EQ(Render(dir, {"s.Par", "--supersample", "1", "-o", "one." + type, "-q"}).status, 0);
+    ASSERT_EQ(Render(dir, Words("s.Par -q -o plain." + type)).status, 0);
+    ASSERT_EQ(Render(dir, Words("s.Par --supersample 1 -q -o one." + type)).status, 0);
     EXPECT_EQ(ReadBytes(dir.file("one." + type)), ReadBytes(dir.file("plain." + type)));
     // Parameter file, finished project and PNG picture: one block, one picture.
     for (const std::string input : {"s.Par", "s.LPr", "s.png"}) {
@@ -91,7 +79,7 @@ TEST(SupersampleRenderer, TakesEveryInputAndOneSubPixelIsThePlainPicture) {
   // The PNG carries the parameters as a plain render leaves them.
   EXPECT_EQ(ReadPngParameterBlock(dir.file("ss-s.Par.png")), ReadPngParameterBlock(dir.file("plain.png")));
   // The default project.
-  ASSERT_EQ(Render(dir, {"--size", "20x16", "--supersample", "2", "-q"}).status, 0);
+  ASSERT_EQ(Render(dir, Words("--size 20x16 --supersample 2 -q")).status, 0);
   EXPECT_EQ(LoadBitmap(dir.file("vantorel.bmp")).Width, 20);
 }
 

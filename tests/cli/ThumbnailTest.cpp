@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 
-#include "app/ParameterFile.h"
 #include "app/PictureFile.h"
 #include "cli/Thumbnail.h"
 #include "cli/RenderProgram.h"
@@ -11,11 +9,7 @@
 namespace vantorel::cli {
 namespace {
 
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
-
-using test::Render;
+using namespace test;
 
 TEST(Thumbnail, FitsInTheSquareKeepingTheProportions) {
   struct Case {
@@ -70,37 +64,13 @@ TEST(Thumbnail, ShrinkingAveragesTheCoveredPixels) {
   EXPECT_EQ(same.Pixel(3, 1), 0x03C846u);
 }
 
-TEST(Thumbnail, AProjectIsColouredFromItsDataWithoutComputing) {
-  TempDir dir;
-  ASSERT_EQ(Render(dir, {"--fixed", "2", "--size", "60x40", "--project", "p.LPr", "-q"}).status, 0);
-  // Exponents "above the list" everywhere colour black, which fixed formula 2 never computes.
-  std::vector<uint8_t> bytes = ReadBytes(dir.file("p.LPr"));
-  const size_t data = bytes.size() - 16 * 60 * 40;
-  const double big = 1e6;
-  for (size_t k = 0; k < 60 * 40; ++k) std::memcpy(bytes.data() + data + 8 * k, &big, 8);
-  WriteBytes(dir.file("black.LPr"), bytes);
-  // The output is a PNG whatever its name, as file managers name it.
-  const auto r = Render(dir, {"--thumbnail", "30", "-o", "thumb", "black.LPr"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("wrote the thumbnail 'thumb' (30 x 20)"), std::string::npos) << r.err;
-  ASSERT_TRUE(IsPngFile(dir.file("thumb")));
-  const TPicture t = LoadPng(dir.file("thumb"));
-  EXPECT_EQ(t.Width, 30);
-  EXPECT_EQ(t.Height, 20);
-  for (int32_t y = 0; y < t.Height; ++y)
-    for (int32_t x = 0; x < t.Width; ++x) ASSERT_EQ(t.Pixel(x, y), 0u) << x << "," << y;
-}
-
 TEST(Thumbnail, AParameterFileIsComputedSmallAndFast) {
   TempDir dir;
-  TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = 1;
-  p.PictureWidth = 3000;
-  p.PictureHeight = 1000;
+  TCalcParams p = SmallBlock(3000, 1000);
   p.Iterations = RoundIterations(100'000'000, p.SequenceLength);  // hours at full size
   SaveParameterFile(dir.file("big.Par"), p);
   const auto start = std::chrono::steady_clock::now();
-  const auto r = Render(dir, {"--thumbnail", "64", "-o", "big.png", "big.Par", "-q"});
+  const auto r = Render(dir, Words("--thumbnail 64 -o big.png big.Par -q"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   const TPicture t = LoadPng(dir.file("big.png"));
