@@ -224,7 +224,7 @@ TEST(Kernels, BlockWithoutAUsableSequenceOrFormulaIsRefused) {
 }
 
 // A user map goes through the same kernel (its agreement with fixed formula 1 is
-// UserFormulaKernelTest's); a derivative that is not a number adds the penalty.
+// UserFormulaTest's); a derivative that is not a number adds the penalty.
 TEST(Kernels, UserMapWhoseDerivativeIsNotANumberGetsThePenalty) {
   struct NanSlope final : IUserMap {
     void Begin(double, double) override {}

@@ -149,7 +149,7 @@ TEST(RechenThread, HandsOverThousandPixelBatchesAndTheRestAtTheRowEnd) {
 
 TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
   // Formula 5 plain and smart, and a user formula, which every worker evaluates on its own
-  // (that the thread computes the user formula itself is UserFormulaKernelTest's).
+  // (that the thread computes the user formula itself is UserFormulaTest's).
   for (int config = 0; config < 3; ++config) {
     SCOPED_TRACE(config);
     Project one(157, 61, 4, 120, 240), eight(157, 61, 4, 120, 240);
