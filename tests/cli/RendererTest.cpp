@@ -357,7 +357,8 @@ TEST(RendererFailures, InterruptWritesNothing) {
           kill(pid, SIGINT);
           stopped = std::chrono::steady_clock::now();
         });
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(10));
+    // Ends at the next pixel; uninterrupted the render would run for many minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(60));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("interrupted; nothing was written"), std::string::npos) << r.err;
     EXPECT_TRUE(FileNames(dir).empty());

@@ -72,7 +72,9 @@ TEST(Thumbnail, AParameterFileIsComputedSmallAndFast) {
   const auto start = std::chrono::steady_clock::now();
   const auto r = Render(dir, Words("--thumbnail 64 -o big.png big.Par -q"));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // The thumbnail's own time limit is 10 s; the bound leaves room for a busy machine and still
+  // fails at once if the work were not cut down (hours).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
   const TPicture t = LoadPng(dir.file("big.png"));
   EXPECT_EQ(t.Width, 64);
   EXPECT_EQ(t.Height, 21);

@@ -133,7 +133,7 @@ TEST(BifurcationGraph, ReturnsSoonAfterItsDeadlineEvenAtTheLargestIterationCount
   const auto start = Clock::now();
   graph.Run(start + std::chrono::milliseconds(10), progress);
   // One column takes 2 * 10^9 steps (minutes): the slice ends at the deadline instead.
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
   EXPECT_FALSE(graph.Done());
   EXPECT_EQ(graph.Column(), 0);
 }
