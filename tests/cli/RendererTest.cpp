@@ -31,8 +31,7 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
   TCalcParams p = SmallBlock(37, 23);
   p.SetColors({});
   SaveParameterFile(dir.file("empty.Par"), p);
-  p = SmallBlock(3, 23);
-  SaveParameterFile(dir.file("tiny.Par"), p);
+  SaveParameterFile(dir.file("tiny.Par"), SmallBlock(3, 23));
   // Counts a file can carry but no calculation can use.
   p = SmallBlock(37, 23);
   p.Iterations = INT32_MAX;
@@ -231,23 +230,6 @@ TEST_F(RendererContinuation, FinishedRunsStoreTheirIterationsAndOnlyTheyDeriveMo
 TEST_F(RendererContinuation, InterruptedRunsEndLikeUninterruptedOnes) {
   ExpectInterruptedRunsEndLikeWholeOnes(*dir, 37, kRecords,
                                         [](const std::string& args) { return Render(*dir, Words(args)); });
-}
-
-// A finished project whose data end early goes back to a first run at the first missing pixel,
-// with exponents that rest on no earlier iterations.
-TEST_F(RendererContinuation, AFinishedProjectWhoseDataEndEarlyEndsLikeAFreshRender) {
-  const auto full = Bytes("full.LPr");
-  const int64_t n = 13 * 37 + 5;
-  std::vector<uint8_t> cut = EncodeParameterBlock(Head("full.LPr").Params, BlockForm::Project, int32_t(n));
-  for (size_t file = 0; file < 2; ++file) {
-    const auto from = full.end() - static_cast<long>((2 - file) * 8 * kRecords);
-    cut.insert(cut.end(), from, from + 8 * n);
-  }
-  WriteBytes(dir->file("short.LPr"), cut);
-  const Result r = Render(*dir, Words("short.LPr --data cont -q"));
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Bytes("cont.TMP1"), Bytes("full.TMP1"));
-  EXPECT_EQ(Bytes("cont.TMP2"), Bytes("full.TMP2"));
 }
 
 TEST_F(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputing) {
