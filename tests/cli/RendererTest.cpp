@@ -43,8 +43,6 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
   WriteBytes(dir.file("done.LPr"), done);
   WriteText(dir.file("film.anim"), "size 40x30\nframes 6\nkey 0 fixed=2\nkey 5 w=0,5\n");
   WriteText(dir.file("nolast.anim"), "size 40x30\nframes 6\nkey 0 w=1\n");
-  WriteText(dir.file("number.anim"), "frames 6\nkey 0 w=1\n# a comment\nkey 5 center-x=3,x\n");
-  WriteText(dir.file("name.anim"), "frames 6\nkey 0 zoom=2\nkey 5\n");
   WriteText(dir.file("bad.gpl"), "GIMP Palette\n0 0 0\n256 0 0\n");
   WriteText(dir.file("g.ggr"), "GIMP Gradient\nName: g\n1\n0 0.5 1 0 0 1 1 1 1 1 1 0 0\n");
   SaveColorFile(dir.file("c.Pal"), {DefaultColorList(), 0xFFFFFF, 0});
@@ -108,8 +106,6 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
       {"--animate film.anim --video v.avi -o f_%02d.png", 2, ".mp4 or .webm"},
       {"--animate film.anim --frames 2-4 --video v.mp4 -o part/f_%02d.png", 1, "frames 0-1 and 5 are missing"},
       {"--animate nolast.anim -o f_%02d.png", 1, "'nolast.anim', line 2: the film needs a key 5, its last frame"},
-      {"--animate number.anim -o f_%02d.png", 1, "'number.anim', line 4: "},
-      {"--animate name.anim -o f_%02d.png", 1, "'name.anim', line 2: unknown parameter 'zoom'"},
       {"--animate missing.anim -o f_%02d.png", 1, "missing.anim"},
       {"--colours bad.gpl -o out.bmp", 1, "line 3 has the level 256"},
       {"--colours no-such-list -o out.bmp", 1, "neither a file nor the name of a shipped colour list"},
