@@ -15,11 +15,18 @@ namespace {
 
 const std::string kHead = "frames 30\nkey 0\n";
 
+// The path of a film text over `base`.
+AnimationPath PathOf(const std::string& text, const TCalcParams& base = DefaultCalcParams()) {
+  return AnimationPath(ParseAnimation(text), base);
+}
+
 struct BadText {
   std::string text, line, word;
 };
 
-TEST(AnimationParse, BadTextsNameTheLineAndTheProblem) {
+// Texts that are no film name the line; keys whose block cannot be computed name the key.
+TEST(AnimationParse, BadTextsAndKeysThatCannotBeComputedNameWhereAndTheProblem) {
+  const std::string k9 = "frames 10\nkey 0\nkey 9 ";
   const BadText rows[] = {
       {"frames 30\nkey 0\nzoom 3\nkey 29\n", "line 3", "unknown statement"},
       {kHead + "key 29 x=1\n", "line 3", "unknown parameter"},
@@ -45,9 +52,15 @@ TEST(AnimationParse, BadTextsNameTheLineAndTheProblem) {
       {"frames 1\nkey 0\nsize 320 x 240\n", "line 3", "one value"},
       {"frames 1\nkey 0\neasing fast\n", "line 3", "smooth or linear"},
       {"frames 1\nkey\n", "line 2", "frame number"},
+      {k9 + "region-width=0\n", "key 9", "positive width"},
+      {k9 + "region-height=-1\n", "key 9", "positive width"},
+      {k9 + "sequence=\"\"\n", "key 9", "AB-sequence"},
+      {k9 + "iterations=0\n", "key 9", "not positive"},
+      {k9 + "iterations=2000000000\n", "key 9", "larger than"},
+      {k9 + "formula=sin(\n", "key 9", "formula"},
   };
   for (const BadText& row : rows) {
-    const std::string message = test::ErrorOf<AnimationError>([&] { ParseAnimation(row.text); });
+    const std::string message = test::ErrorOf<AnimationError>([&] { PathOf(row.text); });
     EXPECT_EQ(message.rfind(row.line + ":", 0), 0u) << row.text << " -> " << message;
     EXPECT_NE(message.find(row.word), std::string::npos) << row.text << " -> " << message;
   }
@@ -58,20 +71,14 @@ TEST(AnimationParse, ReadsStatementsCommentsQuotesAndSortsKeys) {
       "# a film\n\nbase \"my base.Par\"  # relative\nsize 640X480\r\nframes 10\neasing linear\n"
       "key 9 center-x=1.5 fixed=2\n"
       "key 0 region-width=0,25 formula=\"2*sin(X + A) # no comment\" sequence=AB iterations=100 angle=-90\n");
-  EXPECT_EQ(a.Base, "my base.Par");
-  EXPECT_EQ(a.Width, 640);
-  EXPECT_EQ(a.Height, 480);
-  EXPECT_EQ(a.Frames, 10);
-  EXPECT_EQ(a.Ease, Easing::Linear);
-  ASSERT_EQ(a.Keys.size(), 2u);
-  EXPECT_EQ(a.Keys[0].Frame, 0);
-  EXPECT_EQ(a.Keys[0].Set.Width, 0.25);
-  EXPECT_EQ(a.Keys[0].Set.FormulaText, "2*sin(X + A) # no comment");
-  EXPECT_EQ(a.Keys[0].Set.FixedFormula, -1);
-  EXPECT_EQ(a.Keys[0].Set.Iterations, 100);
-  EXPECT_EQ(a.Keys[0].Set.AngleDegrees, -90.0);
-  EXPECT_EQ(a.Keys[1].Set.CenterX, 1.5);
-  EXPECT_EQ(a.Keys[1].Set.FixedFormula, 1);
+  Animation want;
+  want.Base = "my base.Par", want.Width = 640, want.Height = 480, want.Frames = 10, want.Ease = Easing::Linear;
+  AnimationKey k0{0, {}}, k9{9, {}};
+  k0.Set.Width = 0.25, k0.Set.FormulaText = "2*sin(X + A) # no comment", k0.Set.FixedFormula = -1;
+  k0.Set.Sequence = "AB", k0.Set.Iterations = 100, k0.Set.AngleDegrees = -90;
+  k9.Set.CenterX = 1.5, k9.Set.FixedFormula = 1;
+  want.Keys = {k0, k9};
+  EXPECT_EQ(a, want) << AnimationText(a);
 }
 
 TEST(AnimationParse, TextRoundTripsExactly) {
@@ -87,11 +94,6 @@ TEST(AnimationParse, TextRoundTripsExactly) {
   const std::string text = AnimationText(a);
   EXPECT_EQ(ParseAnimation(text), a) << text;
   EXPECT_NE(text.find("center-x=0,30000000000000004"), std::string::npos) << text;
-}
-
-// A film over the default block with the given keys (the rest of the text after "frames").
-AnimationPath PathOf(const std::string& text, const TCalcParams& base = DefaultCalcParams()) {
-  return AnimationPath(ParseAnimation(text), base);
 }
 
 // Where the point (x, y) lies in a frame, in fractional pixels (column, PictureHeight - row).
@@ -203,19 +205,6 @@ TEST(AnimationPath, SmoothNumbersHitTheKeysAndNeverOvershoot) {
   // Smooth starts at rest; linear at once.
   EXPECT_LT(PathOf("frames 11\nkey 0 w=0\nkey 10 w=10\n").Frame(1).W, 0.5);
   EXPECT_DOUBLE_EQ(PathOf("easing linear\nframes 11\nkey 0 w=0\nkey 10 w=10\n").Frame(1).W, 1);
-}
-
-TEST(AnimationPath, RefusesKeysWhoseBlockCannotBeComputed) {
-  const BadText rows[] = {
-      {"key 9 region-width=0", "key 9", "positive width"},     {"key 9 region-height=-1", "key 9", "positive width"},
-      {"key 9 sequence=\"\"", "key 9", "AB-sequence"},         {"key 9 iterations=0", "key 9", "not positive"},
-      {"key 9 iterations=2000000000", "key 9", "larger than"}, {"key 9 formula=sin(", "key 9", "formula"},
-  };
-  for (const BadText& row : rows) {
-    const std::string message = test::ErrorOf<AnimationError>([&] { PathOf("frames 10\nkey 0\n" + row.text + "\n"); });
-    EXPECT_EQ(message.rfind(row.line + ":", 0), 0u) << message;
-    EXPECT_NE(message.find(row.word), std::string::npos) << message;
-  }
 }
 
 TEST(AnimationFile, SavesLoadsAndReadsItsBaseBesideIt) {

@@ -198,7 +198,7 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
   }
 }
 
-TEST(ParameterFileOnDisk, ParameterFilesTmp0AndProjectHeadsLoadBack) {
+TEST(ParameterFileOnDisk, ParameterFilesTmp0AndProjectHeadsLoadBackAndFileErrorsAreReported) {
   TempDir dir;
   TCalcParams p = HandBuiltBlock();
   std::vector<uint8_t> head = EncodeParameterBlock(p, BlockForm::Project, 2);
@@ -216,10 +216,7 @@ TEST(ParameterFileOnDisk, ParameterFilesTmp0AndProjectHeadsLoadBack) {
   EXPECT_EQ(p.ProgressRow, 42);  // the block keeps its progress; only the file holds 0
   EXPECT_EQ(ReadBytes(dir.file("p.TMP0")), bytes);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);  // no temps
-}
-
-TEST(ParameterFileOnDisk, FileErrorsAreReportedClearly) {
-  TempDir dir;
+  // File errors are reported clearly.
   EXPECT_THROW(LoadParameterFile(dir.file("missing.Par")), IoError);
   EXPECT_THROW(LoadParameterFile(dir.path().string()), IoError);
   EXPECT_THROW(SaveParameterFile(dir.file("no/such/dir/a.Par"), HandBuiltBlock()), IoError);

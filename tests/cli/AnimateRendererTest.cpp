@@ -24,11 +24,7 @@ Result RenderWithPath(const TempDir& dir, const std::string& args, const std::st
   return RunProgram(dir.path(), argv, [&] { setenv("PATH", path.c_str(), 1); });
 }
 
-std::string Frame(int n) {
-  char name[16];
-  std::snprintf(name, sizeof name, "f_%02d", n);
-  return name;
-}
+std::string Frame(int n) { return (n < 10 ? "f_0" : "f_") + std::to_string(n); }
 
 // The names in a folder, sorted.
 std::vector<std::string> Names(const std::string& folder) {

@@ -52,17 +52,15 @@ TCalcParams RenderLogistic(const std::string& colours) {
   return p;
 }
 
-TEST(RendererColours, ImportedGradientSpansTheRangeAndColoursThePixels) {
-  const TCalcParams p = RenderLogistic("--colour-range -3;0");
+// The gradient spans the range given; --auto-colours moves its entries to the quantiles of the
+// exponents: half of them lie below ln(0,8 / 2), the quantile of ln|2 - r| for r uniform on
+// 1,2 ... 2,8. The first entry goes to the smallest exponent, 0 stays.
+TEST(RendererColours, ImportedGradientSpansTheRangeOrFollowsTheLogisticExponents) {
+  TCalcParams p = RenderLogistic("--colour-range -3;0");
   EXPECT_EQ(p.ColorList, (std::vector<TColorEntry>{{kBlue, -3}, {kWhite, -1.5}, {kRed, 0}}));
   EXPECT_TRUE(uint32_t(p.BelowColor) == kBlue && uint32_t(p.AboveColor) == kRed);
-}
-
-TEST(RendererColours, AutoColoursFollowTheLogisticExponents) {
-  const TCalcParams p = RenderLogistic("--colour-range -3,0 --auto-colours");
+  p = RenderLogistic("--colour-range -3,0 --auto-colours");
   ASSERT_EQ(p.ColorList.size(), 3u);
-  // Half of the exponents lie below ln(0,8 / 2): the quantile of ln|2 - r| for r uniform on
-  // 1,2 ... 2,8. The first entry goes to the smallest exponent, 0 stays.
   EXPECT_NEAR(p.ColorList[1].Value, std::log(0.4), 0.03);
   EXPECT_LT(p.ColorList[0].Value, std::log(0.8 / 40));
   EXPECT_EQ(p.ColorList[2].Value, 0.0);

@@ -31,8 +31,7 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
   TCalcParams p = SmallBlock(37, 23);
   p.SetColors({});
   SaveParameterFile(dir.file("empty.Par"), p);
-  p = SmallBlock(3, 23);
-  SaveParameterFile(dir.file("tiny.Par"), p);
+  SaveParameterFile(dir.file("tiny.Par"), SmallBlock(3, 23));
   // Counts a file can carry but no calculation can use.
   p = SmallBlock(37, 23);
   p.Iterations = INT32_MAX;
@@ -44,8 +43,6 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
   WriteBytes(dir.file("done.LPr"), done);
   WriteText(dir.file("film.anim"), "size 40x30\nframes 6\nkey 0 fixed=2\nkey 5 w=0,5\n");
   WriteText(dir.file("nolast.anim"), "size 40x30\nframes 6\nkey 0 w=1\n");
-  WriteText(dir.file("number.anim"), "frames 6\nkey 0 w=1\n# a comment\nkey 5 center-x=3,x\n");
-  WriteText(dir.file("name.anim"), "frames 6\nkey 0 zoom=2\nkey 5\n");
   WriteText(dir.file("bad.gpl"), "GIMP Palette\n0 0 0\n256 0 0\n");
   WriteText(dir.file("g.ggr"), "GIMP Gradient\nName: g\n1\n0 0.5 1 0 0 1 1 1 1 1 1 0 0\n");
   SaveColorFile(dir.file("c.Pal"), {DefaultColorList(), 0xFFFFFF, 0});
@@ -109,8 +106,6 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
       {"--animate film.anim --video v.avi -o f_%02d.png", 2, ".mp4 or .webm"},
       {"--animate film.anim --frames 2-4 --video v.mp4 -o part/f_%02d.png", 1, "frames 0-1 and 5 are missing"},
       {"--animate nolast.anim -o f_%02d.png", 1, "'nolast.anim', line 2: the film needs a key 5, its last frame"},
-      {"--animate number.anim -o f_%02d.png", 1, "'number.anim', line 4: "},
-      {"--animate name.anim -o f_%02d.png", 1, "'name.anim', line 2: unknown parameter 'zoom'"},
       {"--animate missing.anim -o f_%02d.png", 1, "missing.anim"},
       {"--colours bad.gpl -o out.bmp", 1, "line 3 has the level 256"},
       {"--colours no-such-list -o out.bmp", 1, "neither a file nor the name of a shipped colour list"},
@@ -231,23 +226,6 @@ TEST_F(RendererContinuation, FinishedRunsStoreTheirIterationsAndOnlyTheyDeriveMo
 TEST_F(RendererContinuation, InterruptedRunsEndLikeUninterruptedOnes) {
   ExpectInterruptedRunsEndLikeWholeOnes(*dir, 37, kRecords,
                                         [](const std::string& args) { return Render(*dir, Words(args)); });
-}
-
-// A finished project whose data end early goes back to a first run at the first missing pixel,
-// with exponents that rest on no earlier iterations.
-TEST_F(RendererContinuation, AFinishedProjectWhoseDataEndEarlyEndsLikeAFreshRender) {
-  const auto full = Bytes("full.LPr");
-  const int64_t n = 13 * 37 + 5;
-  std::vector<uint8_t> cut = EncodeParameterBlock(Head("full.LPr").Params, BlockForm::Project, int32_t(n));
-  for (size_t file = 0; file < 2; ++file) {
-    const auto from = full.end() - static_cast<long>((2 - file) * 8 * kRecords);
-    cut.insert(cut.end(), from, from + 8 * n);
-  }
-  WriteBytes(dir->file("short.LPr"), cut);
-  const Result r = Render(*dir, Words("short.LPr --data cont -q"));
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Bytes("cont.TMP1"), Bytes("full.TMP1"));
-  EXPECT_EQ(Bytes("cont.TMP2"), Bytes("full.TMP2"));
 }
 
 TEST_F(RendererContinuation, FinishedProjectIsColouredFromItsDataWithoutComputing) {
