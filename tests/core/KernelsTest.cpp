@@ -24,9 +24,7 @@ namespace {
 // The default block's letters "AAAAAABBBBBB" (L = 12) with the given formula and counts.
 KernelParams Params(int32_t formula, int32_t calmDown, int32_t iterations, bool smart = false) {
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = formula;
-  block.CalmDownIterations = calmDown;
-  block.Iterations = iterations;
+  block.FixedFormula = formula, block.CalmDownIterations = calmDown, block.Iterations = iterations;
   block.SmartIterate = smart;
   return KernelParamsFrom(block);
 }
@@ -150,11 +148,9 @@ TEST(Kernels, SmartIterateStopsAtAFixedPointAndExtrapolates) {
   // pass stands for all 2^31 - 1.
   EXPECT_EQ(PixelFrame::Passes(INT32_MAX, 1), int64_t(1) << 31);
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = 0;
+  block.FixedFormula = 0, block.CalmDownIterations = block.Iterations = INT32_MAX, block.StartX = 0.6;
   block.SetSequence({0});
-  block.CalmDownIterations = block.Iterations = INT32_MAX;
   block.SmartIterate = true;
-  block.StartX = 0.6;
   const Counted largest = Pixel(KernelParamsFrom(block), Fresh(2.5, 2.5));
   EXPECT_EQ(largest.sumSteps, 1);
   EXPECT_NEAR(largest.out.E, -kLn2, 1e-12);
@@ -270,16 +266,10 @@ constexpr int32_t kSide = 24;
 
 TCalcParams Picture(const Region& region, bool smart) {
   TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = region.formula;
-  p.SmartIterate = smart;
-  p.ErrorLimit = 1e-4;
-  p.CenterX = region.centerX;
-  p.CenterY = region.centerY;
-  p.Width = region.width;
-  p.Height = region.height;
+  p.FixedFormula = region.formula, p.SmartIterate = smart, p.ErrorLimit = 1e-4;
+  p.CenterX = region.centerX, p.CenterY = region.centerY, p.Width = region.width, p.Height = region.height;
   p.PictureWidth = p.PictureHeight = kSide;
-  p.CalmDownIterations = 312;
-  p.Iterations = 612;
+  p.CalmDownIterations = 312, p.Iterations = 612;
   return p;
 }
 
