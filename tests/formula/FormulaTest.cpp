@@ -140,6 +140,9 @@ TEST(FormulaParser, NumbersAndFoldsThatCannotBeComputedRaiseTypedErrors) {
       {"exp(1000)*X", overflow},
       {"fak(10000000000,9)+X", overflow},
       {"sqr(10^200)+X", overflow},
+      // A zero divisor is said before the dividend is folded.
+      {"X/0+exp(1000)*X", byZero},
+      {"max(X/0;exp(1000))", byZero},
   };
   for (const auto& [text, message] : cases) {
     TFormula f;
@@ -298,10 +301,5 @@ TEST(FormulaMessages, ComeInTheOrderOfTheTextAndTheDivisorFirst) {
     Formula t(text, step, true, true);
     if (t.f.Ok()) t.At(x);
     EXPECT_EQ(t.sink.Messages, messages) << text.substr(0, 30);
-  }
-  const std::string byZero = "division by zero in the formula: a divisor is the constant 0";
-  for (const char* text : {"X/0+exp(1000)*X", "max(X/0;exp(1000))"}) {
-    TFormula f;
-    EXPECT_THAT([&] { f.Load(text); }, testing::ThrowsMessage<FormulaError>(byZero)) << text;
   }
 }
