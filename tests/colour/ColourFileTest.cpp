@@ -93,10 +93,8 @@ TEST(ColorFile, HandMadeFileLoadsSortedWithTheOuterColoursFromTheFirstRecords) {
   Record(b, -0.25, 0x00FFFF);
   b.insert(b.end(), {1, 2, 3, 4, 5});  // trailing bytes that fill no record
   test::WriteBytes(dir.file("h.Pal"), b);
-  const ColorListState got = LoadColorFile(dir.file("h.Pal"));
-  EXPECT_EQ(got.Below, 0x0000FFu);
-  EXPECT_EQ(got.Above, 0x00FF00u);
-  EXPECT_EQ(got.Entries, (std::vector<TColorEntry>{{0x00FFFF, -0.25}, {0xFF0000, 2.5}}));
+  EXPECT_EQ(LoadColorFile(dir.file("h.Pal")),
+            (ColorListState{{{0x00FFFF, -0.25}, {0xFF0000, 2.5}}, 0x0000FF, 0x00FF00}));
 }
 
 TEST(ColorFile, BadFilesAreRefusedWithAReasonAndFailedSavesSaySo) {

@@ -103,7 +103,7 @@ TEST(CalculationControlTest, LoadedInterruptedProjectsContinueWithANewRun) {
   }
 }
 
-TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
+TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGoAndTicksSmoothTheRemainingTime) {
   EXPECT_EQ(StateStatusText(StateFinished, 0, 0, 100, 4), "progress: finished");
   EXPECT_EQ(StateStatusText(StatePaused, 0, 1, 100, 4), "progress: 25,00%");  // a recovered or paused run
   EXPECT_EQ(StateStatusText(StateInitialised, 0, 0, 100, 4), "progress: 0,00%");
@@ -113,11 +113,8 @@ TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
   ProgressEstimate e;
   e.StartAt(50);
   EXPECT_EQ(e.Tick(0, 12, 0, 0, 100, 20), "progress: 60,00%  remaining time: 8s");
-}
-
-TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {
-  // Region 100 x 4: row 1, column 0 is 25 %.
-  ProgressEstimate e;
+  // Region 100 x 4 from the start: row 1, column 0 is 25 %.
+  e = ProgressEstimate();
   EXPECT_EQ(e.Tick(0, 1, 0, 0, 100, 4), "progress: 25,00%  remaining time: 6s");
   EXPECT_EQ(e.RemainingSeconds(), 6);
   EXPECT_EQ(e.BarPosition(), 2500);
