@@ -164,9 +164,7 @@ TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
     for (Project* p : {&one, &eight}) {
       p->params.SmartIterate = config == 1;
       if (config == 2) p->params.FixedFormula = -1, p->params.SetFormula("AB*X*(1-X)");
-      p->params.CenterX = 3.2;
-      p->params.Width = 1.5;
-      p->params.Height = 1.2;
+      p->params.CenterX = 3.2, p->params.Width = 1.5, p->params.Height = 1.2;
     }
     ASSERT_TRUE(one.Run(1));
     ASSERT_TRUE(eight.Run(8));

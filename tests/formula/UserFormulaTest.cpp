@@ -72,12 +72,9 @@ uint64_t Bits(double v) { return std::bit_cast<uint64_t>(v); }
 // A block of the user formula; iterations a multiple of the sequence's length.
 TCalcParams Block(const std::string& formula, int32_t iterations = 300, const char* sequence = "AAAAAABBBBBB") {
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = -1;
+  block.FixedFormula = -1, block.Iterations = iterations, block.CalmDownIterations = 600, block.ErrorLimit = 1e-4;
   block.SetFormula(formula);
   block.SetSequence(ReadSequence(sequence));
-  block.Iterations = iterations;
-  block.CalmDownIterations = 600;
-  block.ErrorLimit = 1e-4;
   return block;
 }
 
@@ -96,14 +93,37 @@ UserProgram ProgramOf(const std::string& formula) {
   return program ? *program : UserProgram{};
 }
 
+// The scalar kernel frame around the program evaluated one value at a time.
+struct DoubleProgramMap {
+  static constexpr bool CanFault = false;
+  const UserProgram& program;
+  std::vector<double> reg = program.Registers;
+  void Set(int32_t r, double v) {
+    if (r >= 0) reg[size_t(r)] = v;
+  }
+  void Begin(double a, double b) {
+    Set(program.A, a);
+    Set(program.B, b);
+  }
+  double Next(double x, double ab, double ba) {
+    double d;
+    return Step(x, ab, ba, d, false);
+  }
+  double Step(double x, double ab, double ba, double& d, bool slope = true) {
+    double f;
+    Set(program.AB, ab);
+    Set(program.BA, ba);
+    Set(program.X, x);
+    EvaluateUserProgram(program, reg.data(), slope, f, d);
+    return f;
+  }
+};
+
 // F and dF/dX of one point, one value at a time.
 void Scalar(const UserProgram& program, const UserPoint& p, double& f, double& d) {
-  std::vector<double> reg = program.Registers;
-  const double values[] = {p.X, p.A, p.B, p.AB, p.BA};
-  const int32_t where[] = {program.X, program.A, program.B, program.AB, program.BA};
-  for (int i = 0; i < 5; ++i)
-    if (where[i] >= 0) reg[size_t(where[i])] = values[i];
-  EvaluateUserProgram(program, reg.data(), true, f, d);
+  DoubleProgramMap map{program};
+  map.Begin(p.A, p.B);
+  f = map.Step(p.X, p.AB, p.BA, d);
 }
 
 // Two maths libraries of at most 1 ulp each, through a few operations.
@@ -342,32 +362,6 @@ TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
 
 namespace {
 
-// The scalar kernel frame around the program evaluated one value at a time.
-struct DoubleProgramMap {
-  static constexpr bool CanFault = false;
-  const UserProgram& program;
-  std::vector<double> reg = program.Registers;
-  void Set(int32_t r, double v) {
-    if (r >= 0) reg[size_t(r)] = v;
-  }
-  void Begin(double a, double b) {
-    Set(program.A, a);
-    Set(program.B, b);
-  }
-  double Next(double x, double ab, double ba) {
-    double d;
-    return Step(x, ab, ba, d, false);
-  }
-  double Step(double x, double ab, double ba, double& d, bool slope = true) {
-    double f;
-    Set(program.AB, ab);
-    Set(program.BA, ba);
-    Set(program.X, x);
-    EvaluateUserProgram(program, reg.data(), slope, f, d);
-    return f;
-  }
-};
-
 constexpr int32_t kSide = 20;
 
 // The pixels of a picture of the block's region; every third from stored values.
@@ -413,10 +407,7 @@ TEST(VectorUserFormula, PixelsInLanesMatchTheScalarFrameOnEveryInstructionSet) {
     for (bool smart : {false, true}) {
       SCOPED_TRACE(testing::Message() << c.formula << (smart ? ", smart" : "") << ", stored " << c.stored);
       TCalcParams block = Block(c.formula);
-      block.SmartIterate = smart;
-      block.IterationsDone = 300;
-      block.CenterX = c.centerX;
-      block.CenterY = c.centerY;
+      block.SmartIterate = smart, block.IterationsDone = 300, block.CenterX = c.centerX, block.CenterY = c.centerY;
       block.Width = block.Height = c.width;
       block.PictureWidth = block.PictureHeight = kSide;
       KernelParams p = KernelParamsFrom(block);
