@@ -135,7 +135,7 @@ TEST(ColorFile, BadFilesAreRefusedWithAReasonAndFailedSavesSaySo) {
   EXPECT_THROW(SaveColorFile(dir.file("no such folder/k.Pal"), {DefaultColorList(), 0xFFFFFF, 0}), IoError);
 }
 
-TEST(GimpGradient, LinearRgbSegmentsBecomeTheirEndsAndMiddlePoints) {
+TEST(GimpGradient, LinearRgbSegmentsBecomeTheirEndsAndMiddlePointsAndOldFilesRead) {
   // Blue to white over 0 ... 0,5 with the middle at 0,25 (the midpoint: no extra stop), then
   // yellow (a sharp edge at 0,5) to red with its middle at 0,9 (a stop of half the way there).
   const ColourStops s = Sample(
@@ -149,6 +149,13 @@ TEST(GimpGradient, LinearRgbSegmentsBecomeTheirEndsAndMiddlePoints) {
                                              {Rgb(255, 128, 0), 0.9},
                                              {Rgb(255, 0, 0), 1.0}};
   EXPECT_EQ(s.Stops, expected);  // 127,5 green at the middle rounds to 128
+  // No "Name:" line, 13 numbers a segment, and 0,333333 written where 1/3 was meant.
+  const Gradient g = Decode(
+      "GIMP Gradient\r\n2\r\n0.000000 0.166667 0.333333 0 0 0 1 1 1 1 1 0 0\r\n"
+      "0.333334 0.666667 1.000000 1 1 1 1 0 0 0 1 0 0\r\n");
+  ASSERT_EQ(g.Segments.size(), 2u);
+  EXPECT_EQ(g.Segments[1].Left, g.Segments[0].Right);
+  EXPECT_EQ(g.Segments[1].Right, 1.0);
 }
 
 TEST(GimpGradient, EveryBlendStaysWithinHalfALevelBetweenItsStops) {
@@ -216,16 +223,6 @@ TEST(GimpGradient, HueTurnsTheWayTheColourModelSays) {
   EXPECT_NEAR(StopsLevel(s, 0.5, 0), 0, 1.0);
 }
 
-TEST(GimpGradient, OldFilesWithoutNameAndWithSixDecimalsRead) {
-  // No "Name:" line, 13 numbers a segment, and 0,333333 written where 1/3 was meant.
-  const Gradient g = Decode(
-      "GIMP Gradient\r\n2\r\n0.000000 0.166667 0.333333 0 0 0 1 1 1 1 1 0 0\r\n"
-      "0.333334 0.666667 1.000000 1 1 1 1 0 0 0 1 0 0\r\n");
-  ASSERT_EQ(g.Segments.size(), 2u);
-  EXPECT_EQ(g.Segments[1].Left, g.Segments[0].Right);
-  EXPECT_EQ(g.Segments[1].Right, 1.0);
-}
-
 TEST(GimpGradient, MegabytesOfGarbageAreRefusedAndTheListStays) {
   test::TempDir dir;
   std::mt19937 random(7);
@@ -242,7 +239,7 @@ TEST(GimpGradient, MegabytesOfGarbageAreRefusedAndTheListStays) {
   EXPECT_THROW(ReadColourImport(dir.file("small.ggr")), FormatError);
 }
 
-TEST(GimpGradient, ColourFileToGradientAndBackKeepsEntriesAndEdges) {
+TEST(GimpGradient, ColourFileToGradientAndBackKeepsEntriesAndEdgesAndOtherFormatsAreRefused) {
   // Equal values (a sharp edge) and uneven spacing; the outer colours become the end colours,
   // since a gradient has no place for them.
   ColorListState list;
@@ -264,9 +261,13 @@ TEST(GimpGradient, ColourFileToGradientAndBackKeepsEntriesAndEdges) {
   }
   EXPECT_EQ(again.Below, Rgb(255, 255, 255));
   EXPECT_EQ(again.Above, Rgb(1, 2, 3));
+  // Export refuses the program's own format and writes nothing; a missing folder fails.
+  EXPECT_THROW(ExportColours(dir.file("c.Pal"), list, ColourFormat::ColourFile), FormatError);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("c.Pal")));
+  EXPECT_THROW(ExportColours(dir.file("missing/a.ggr"), list, ColourFormat::GimpGradient), IoError);
 }
 
-TEST(GimpPalette, ColoursInOrderEvenlySpacedWithNamesAndCommentsAside) {
+TEST(GimpPalette, ColoursInOrderEvenlySpacedWithNamesAndCommentsAsideAndWrittenWithTheirValues) {
   const std::string text =
       "\xEF\xBB\xBFGIMP Palette\r\nName: Three\r\nColumns: 3\r\n#\r\n# a comment\r\n"
       "  0   0   0\tBlack\r\n\r\n255 128   0 Orange colour\r\n 10  20  30\r\n";
@@ -286,12 +287,9 @@ TEST(GimpPalette, ColoursInOrderEvenlySpacedWithNamesAndCommentsAside) {
   const std::string rgba = "GIMP Palette\nChannels: RGBA\n1 2 3 4\n5 6 7 255 named\n";
   EXPECT_EQ(Colours(DecodeGimpPalette(AsBytes(rgba), rgba.size())),
             (std::vector<uint32_t>{Rgb(1, 2, 3), Rgb(5, 6, 7)}));
-}
-
-TEST(GimpPalette, WrittenPaletteNamesEachColourByItsValue) {
-  ColorListState list;
-  list.Entries = {{Rgb(255, 255, 255), -1.0}, {Rgb(255, 128, 0), 0.0}, {Rgb(1, 2, 3), 0.01}};
-  EXPECT_EQ(EncodeGimpPalette(list, "mine"),
+  // A written palette names each colour by its value.
+  const ColorListState written{{{Rgb(255, 255, 255), -1.0}, {Rgb(255, 128, 0), 0.0}, {Rgb(1, 2, 3), 0.01}}};
+  EXPECT_EQ(EncodeGimpPalette(written, "mine"),
             "GIMP Palette\nName: mine\nColumns: 1\n#\n255 255 255\t-1\n255 128   0\t0\n  1   2   3\t0,01\n");
 }
 
@@ -385,14 +383,6 @@ TEST(ColourImport, RangeDefaultsToTheListsEndsAndMustBeOrdered) {
   // Extreme ends do not overflow.
   const ColorListState wide = SpanStops(two, -1e308, 1e308);
   EXPECT_TRUE(wide.Entries[0].Value == -1e308 && wide.Entries[1].Value == 1e308);
-}
-
-TEST(ColourImport, ExportRefusesOtherFormatsAndKeepsTheOldFile) {
-  test::TempDir dir;
-  const ColorListState list{DefaultColorList(), 0xFFFFFF, 0};
-  EXPECT_THROW(ExportColours(dir.file("a.Pal"), list, ColourFormat::ColourFile), FormatError);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("a.Pal")));
-  EXPECT_THROW(ExportColours(dir.file("missing/a.ggr"), list, ColourFormat::GimpGradient), IoError);
 }
 
 TEST(Presets, AtLeastTwelveShippedListsThatReadAndKeepTheirBytes) {

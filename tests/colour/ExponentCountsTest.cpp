@@ -174,7 +174,7 @@ TEST_F(AutoColoursTest, NegativeEntriesMoveToTheQuantilesOfTheLogisticExponents)
   }
 }
 
-TEST_F(AutoColoursTest, ExactRanksAndSidesWithoutExponentsKeepTheirValues) {
+TEST_F(AutoColoursTest, ExactRanksAndSidesWithoutExponentsKeepTheirValuesAndNothingToSpreadOverIsSaid) {
   // 1 ... 9 negative (as -9 ... -1), no positive exponent, zeros and non-finite values ignored.
   std::vector<double> v = {0.0, std::nan(""), -kInf};
   for (int k = 9; k >= 1; --k) v.push_back(-k);
@@ -187,11 +187,8 @@ TEST_F(AutoColoursTest, ExactRanksAndSidesWithoutExponentsKeepTheirValues) {
   EXPECT_EQ(shares.Other, 3);
   // Ranks round(q * 8) for q = 0, 1/3, 2/3: 0, 3, 5 -> -9, -6, -4.
   EXPECT_EQ(edit.State.Entries, (std::vector<TColorEntry>{{1, -9}, {2, -6}, {3, -4}, {4, 0.5}}));
-}
-
-TEST_F(AutoColoursTest, NothingToSpreadOverIsSaidAndTheListStays) {
+  // Nothing to spread over is said, and the list stays.
   Write({});
-  const ColorListState list{DefaultColorList(), 0xFFFFFF, 0};
   const ColorEdit empty = AutoColours(list, file);
   EXPECT_FALSE(empty.Ok());
   EXPECT_NE(empty.Error.find("no point of the picture has been computed"), std::string::npos);
