@@ -184,16 +184,12 @@ void ExpectDerivativeMatchesSlope(const KernelParams& p, double x) {
   EXPECT_NEAR(std::fabs(d), std::fabs(slope), 1e-5 * (1 + std::fabs(slope))) << "formula " << F + 1 << " at " << x;
 }
 
-TEST(Kernels, FixedFormulaDerivativesMatchTheirMaps) {
+TEST(Kernels, FixedFormulaDerivativesMatchTheirMapsAndBranchesFollowTheirConditions) {
   const KernelParams p = Params(0, 12, 12);
   for (double x : {-2.3, 0.2, 0.7, 1.4, 2.9}) {
     [&]<int... F>(std::integer_sequence<int, F...>) { (ExpectDerivativeMatchesSlope<F>(p, x), ...); }
     (std::make_integer_sequence<int, 6>{});
   }
-}
-
-TEST(Kernels, FormulaBranchesFollowTheirConditions) {
-  const KernelParams p = Params(0, 12, 12);
   const double u = p.U, w = p.W;
   // Formula 3 adds U (AB - 2) / 4 at and below X = 0.5.
   EXPECT_DOUBLE_EQ(FixedMap<2>(p).Next(0.5, 3.0, 1.0), 3.0 * 0.25 + 1.0 * u * 0.25);

@@ -495,7 +495,7 @@ TEST(UserFormulaKernel, LogisticMapMatchesFixedFormula1WhereOrbitsAreStable) {
   }
 }
 
-TEST(UserFormulaKernel, KnownExponents) {
+TEST(UserFormulaKernel, KnownExponentsAndNames) {
   // The logistic map at 4 has the exponent ln 2 (from X = 0,3; 0,5 runs into the fixed point 0
   // at once). At the stable fixed point of AB = 2,5 the exponent is ln|2 - AB|: the smart kernel
   // lets the last pass stand for the passes left, the plain one sums one pass more than N stands
@@ -513,15 +513,12 @@ TEST(UserFormulaKernel, KnownExponents) {
     block.StartX = 0.3;
     EXPECT_NEAR(UserPixel(block, ab, ab).E, exponent, tolerance) << formula << (smart ? " smart" : "");
   }
-}
-
-TEST(UserFormulaKernel, NamesOfTheUserFormula) {
   // BA under the sequence "AAB" is AB under "BBA"; A and B are the point itself, whatever the
   // sequence; other names keep the value one.
-  const char* const cases[][4] = {{"BA*X*(1-X)", "AAB", "AB*X*(1-X)", "BBA"},
+  const char* const names[][4] = {{"BA*X*(1-X)", "AAB", "AB*X*(1-X)", "BBA"},
                                   {"A*X*(1-X)", "AAB", "AB*X*(1-X)", "AAA"},
                                   {"C*AB*X*(1-X)", "AAB", "AB*X*(1-X)", "AAB"}};
-  for (const auto& c : cases) {
+  for (const auto& c : names) {
     const PixelResult r = UserPixel(Block(c[0], 240, c[1]), 3.3, 2.4);
     const PixelResult same = UserPixel(Block(c[2], 240, c[3]), 3.3, 2.4);
     EXPECT_EQ(std::pair(r.E, r.X), std::pair(same.E, same.X)) << c[0];
