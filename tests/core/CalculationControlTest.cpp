@@ -103,7 +103,7 @@ TEST(CalculationControlTest, LoadedInterruptedProjectsContinueWithANewRun) {
   }
 }
 
-TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGoAndTicksSmoothTheRemainingTime) {
+TEST(CalculationControlTest, StatusTextsAndTheirNumbersAndTicksThatSmoothTheRemainingTime) {
   EXPECT_EQ(StateStatusText(StateFinished, 0, 0, 100, 4), "progress: finished");
   EXPECT_EQ(StateStatusText(StatePaused, 0, 1, 100, 4), "progress: 25,00%");  // a recovered or paused run
   EXPECT_EQ(StateStatusText(StateInitialised, 0, 0, 100, 4), "progress: 0,00%");
@@ -126,9 +126,6 @@ TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGoAndTicksSmoothTheRemai
   ProgressEstimate f;
   EXPECT_EQ(f.Tick(13, 7, 10, 5, 19, 9).substr(0, 18), "progress: 58,33%  ");
   EXPECT_DOUBLE_EQ(ProgressPercent(10, 9, 10, 5, 19, 9), 100.0);
-}
-
-TEST(CalculationControlTest, NumbersAsTheStatusShowsThem) {
   const std::pair<int64_t, const char*> times[] = {{90061, "1d 1h 1m 1s"}, {3600, "1h 0m 0s"}, {59, "59s"}, {0, "0s"},
                                                    {86400, "1d 0h 0m 0s"}, {61, "1m 1s"}};
   for (const auto& [seconds, text] : times) EXPECT_EQ(RemainingTimeText(seconds), text) << seconds;

@@ -295,7 +295,7 @@ TEST(CompiledFormula, SameValuesToTheBitAsTheTreeWalk) {
   }
 }
 
-TEST(CompiledFormula, TwoFormulasShareNamesAndAFaultInOneLeavesTheOtherAlone) {
+TEST(CompiledFormula, TwoFormulasShareNamesAndCommonPartsAndAFaultInOneLeavesTheOtherAlone) {
   TFormula f, g;
   f.Load("X+1");
   g.Load("X^X+BA");  // overflows for X = 300
@@ -309,6 +309,12 @@ TEST(CompiledFormula, TwoFormulasShareNamesAndAFaultInOneLeavesTheOtherAlone) {
   EXPECT_EQ(first, 301.0);
   EXPECT_EQ(second, 1.0);
   EXPECT_EQ(TCompiledFormula().Evaluate(), 1.0);
+  // Common parts are computed once.
+  FormulaAndSlope t("2,5*sqr(sin(X+AB))");
+  ASSERT_EQ(t.d.Text(), "(((2)*(SIN((X+AB))))*(COS((X+AB))))*(2,5)");
+  EXPECT_EQ(TCompiledFormula(t.f).Size(), 4u);       // +, SIN, SQR, *
+  EXPECT_EQ(TCompiledFormula(t.d).Size(), 6u);       // +, SIN and COS fused, *, *, *
+  EXPECT_EQ(TCompiledFormula(t.f, t.d).Size(), 8u);  // the sum and the sine are shared
 }
 
 TEST(CompiledFormula, EvaluationWithDomainErrorsAndFaultsAndUserFormulaStepsAllocateNothing) {
@@ -328,14 +334,6 @@ TEST(CompiledFormula, EvaluationWithDomainErrorsAndFaultsAndUserFormulaStepsAllo
   for (int k = 0; k < 1000; ++k) x = map->Step(map->Next(x, 3.4, 2.7), 2.7, 3.4, slope);
   EXPECT_EQ(allocations, before);
   EXPECT_TRUE(std::isfinite(sum + x + slope));
-}
-
-TEST(CompiledFormula, CommonPartsAreComputedOnce) {
-  FormulaAndSlope t("2,5*sqr(sin(X+AB))");
-  ASSERT_EQ(t.d.Text(), "(((2)*(SIN((X+AB))))*(COS((X+AB))))*(2,5)");
-  EXPECT_EQ(TCompiledFormula(t.f).Size(), 4u);       // +, SIN, SQR, *
-  EXPECT_EQ(TCompiledFormula(t.d).Size(), 6u);       // +, SIN and COS fused, *, *, *
-  EXPECT_EQ(TCompiledFormula(t.f, t.d).Size(), 8u);  // the sum and the sine are shared
 }
 
 TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
