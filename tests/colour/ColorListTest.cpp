@@ -54,7 +54,7 @@ std::vector<uint32_t> Colours(const ColorListState& s) {
   return v;
 }
 
-TEST(ColorList, TypedValuesMustBeFiniteNumbers) {
+TEST(ColorList, TypedValuesAndNewEntriesMustBeFiniteAndNewEntriesFollowEqualValues) {
   struct Case {
     const char* text;
     std::optional<double> value;
@@ -66,9 +66,6 @@ TEST(ColorList, TypedValuesMustBeFiniteNumbers) {
     EXPECT_EQ(ReadColorValue(c.text, message), c.value) << c.text;
     EXPECT_EQ(message.empty(), c.value.has_value()) << c.text;
   }
-}
-
-TEST(ColorList, NewEntriesFollowEqualValuesAndMustBeFinite) {
   const ColorEdit e = InsertColorEntry(Default(), {0x123456, 0.0});
   EXPECT_EQ(Colours(e.State), (std::vector<uint32_t>{kWhite, kYellow, kOrange, 0x123456, kRed, kBlack}));
   EXPECT_EQ(e.Selected, std::vector<size_t>{3});

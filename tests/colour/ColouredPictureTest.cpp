@@ -188,14 +188,7 @@ TEST(RecolourTest, RecordsColourTheirPixelsRowByRowAndThePositionComesBack) {
   }
 }
 
-TEST(RecolourTest, StatusTextAndBar) {
-  EXPECT_EQ(RecolourStatusText(0, 400), "progress:0,00%");
-  EXPECT_EQ(RecolourStatusText(103, 400), "progress:25,80%");  // 25.75 to 3 digits
-  EXPECT_EQ(RecolourBarPosition(103, 400), 2600);
-  EXPECT_EQ(RecolourBarPosition(1, 3), 3300);
-}
-
-TEST(RecolourTest, AnEmptyListOrAPictureOfAnotherSizeIsRefused) {
+TEST(RecolourTest, AnEmptyListOrAPictureOfAnotherSizeIsRefusedAndTheStatusText) {
   test::TempDir dir;
   PixelDataFile tmp1;
   tmp1.Create(dir.file("x.TMP1"));
@@ -211,6 +204,10 @@ TEST(RecolourTest, AnEmptyListOrAPictureOfAnotherSizeIsRefused) {
   p.SetColors(DefaultColorList());
   EXPECT_THROW(RecolourPicture(tmp1, p, wrongSize, nullptr), FormatError);
   EXPECT_EQ(tmp1.Position(), 4);
+  EXPECT_EQ(RecolourStatusText(0, 400), "progress:0,00%");
+  EXPECT_EQ(RecolourStatusText(103, 400), "progress:25,80%");  // 25.75 to 3 digits
+  EXPECT_EQ(RecolourBarPosition(103, 400), 2600);
+  EXPECT_EQ(RecolourBarPosition(1, 3), 3300);
 }
 
 }  // namespace

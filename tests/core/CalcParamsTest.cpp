@@ -20,13 +20,6 @@ TEST(CalcParams, DefaultsOfANewProject) {
             std::tuple(156, 312, 194, 154));
 }
 
-TEST(CalcParams, IterationRoundingAndSequenceText) {
-  const int32_t cases[][3] = {{150, 12, 156}, {144, 12, 156}, {1, 1, 2}, {INT32_MAX, 12, INT32_MAX - INT32_MAX % 12}};
-  for (const auto& c : cases) EXPECT_EQ(RoundIterations(c[0], c[1]), c[2]) << c[0] << " with S = " << c[1];
-  EXPECT_EQ(ReadSequence("abx"), (std::vector<uint8_t>{0, 1, 1}));
-  EXPECT_EQ(SequenceText({0, 1, 1}), "ABB");
-}
-
 TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
   // A 2 x 2 picture of the square -1..1 around 0; j counts rows from the bottom edge.
   struct Case {
@@ -50,7 +43,7 @@ TEST(PixelMapping, MapsPixelsOfPlainAndQuarterTurnedRegions) {
   }
 }
 
-TEST(CalcParams, CountsAreRefusedOnlyBeyondWhatTheSpinEditsAndTheEndOfARunAllow) {
+TEST(CalcParams, SequenceTextAndCountsRoundedToItAndRefusedOnlyBeyondTheSpinEditsAndTheEndOfARun) {
   // {S, iterations, calm-down, iterations done, refused}
   struct Case {
     int32_t s, iterations, calmDown, done;
@@ -68,4 +61,8 @@ TEST(CalcParams, CountsAreRefusedOnlyBeyondWhatTheSpinEditsAndTheEndOfARunAllow)
     EXPECT_EQ(!(IterationCountProblem(p) + IterationsDoneProblem(p)).empty(), c.refused)
         << c.s << " letters: " << c.iterations << ", " << c.calmDown << ", " << c.done;
   }
+  const int32_t rounded[][3] = {{150, 12, 156}, {144, 12, 156}, {1, 1, 2}, {INT32_MAX, 12, INT32_MAX - INT32_MAX % 12}};
+  for (const auto& c : rounded) EXPECT_EQ(RoundIterations(c[0], c[1]), c[2]) << c[0] << " with S = " << c[1];
+  EXPECT_EQ(ReadSequence("abx"), (std::vector<uint8_t>{0, 1, 1}));
+  EXPECT_EQ(SequenceText({0, 1, 1}), "ABB");
 }

@@ -103,7 +103,7 @@ TEST(CalculationControlTest, LoadedInterruptedProjectsContinueWithANewRun) {
   }
 }
 
-TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
+TEST(CalculationControlTest, StatusTextsAndTheirNumbersAndTicksThatSmoothTheRemainingTime) {
   EXPECT_EQ(StateStatusText(StateFinished, 0, 0, 100, 4), "progress: finished");
   EXPECT_EQ(StateStatusText(StatePaused, 0, 1, 100, 4), "progress: 25,00%");  // a recovered or paused run
   EXPECT_EQ(StateStatusText(StateInitialised, 0, 0, 100, 4), "progress: 0,00%");
@@ -113,11 +113,8 @@ TEST(CalculationControlTest, StatusTextsSayHowFarTheDataGo) {
   ProgressEstimate e;
   e.StartAt(50);
   EXPECT_EQ(e.Tick(0, 12, 0, 0, 100, 20), "progress: 60,00%  remaining time: 8s");
-}
-
-TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {
-  // Region 100 x 4: row 1, column 0 is 25 %.
-  ProgressEstimate e;
+  // Region 100 x 4 from the start: row 1, column 0 is 25 %.
+  e = ProgressEstimate();
   EXPECT_EQ(e.Tick(0, 1, 0, 0, 100, 4), "progress: 25,00%  remaining time: 6s");
   EXPECT_EQ(e.RemainingSeconds(), 6);
   EXPECT_EQ(e.BarPosition(), 2500);
@@ -129,9 +126,6 @@ TEST(CalculationControlTest, ProgressTicksSmoothTheRemainingTime) {
   ProgressEstimate f;
   EXPECT_EQ(f.Tick(13, 7, 10, 5, 19, 9).substr(0, 18), "progress: 58,33%  ");
   EXPECT_DOUBLE_EQ(ProgressPercent(10, 9, 10, 5, 19, 9), 100.0);
-}
-
-TEST(CalculationControlTest, NumbersAsTheStatusShowsThem) {
   const std::pair<int64_t, const char*> times[] = {{90061, "1d 1h 1m 1s"}, {3600, "1h 0m 0s"}, {59, "59s"}, {0, "0s"},
                                                    {86400, "1d 0h 0m 0s"}, {61, "1m 1s"}};
   for (const auto& [seconds, text] : times) EXPECT_EQ(RemainingTimeText(seconds), text) << seconds;

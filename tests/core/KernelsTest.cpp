@@ -24,9 +24,7 @@ namespace {
 // The default block's letters "AAAAAABBBBBB" (L = 12) with the given formula and counts.
 KernelParams Params(int32_t formula, int32_t calmDown, int32_t iterations, bool smart = false) {
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = formula;
-  block.CalmDownIterations = calmDown;
-  block.Iterations = iterations;
+  block.FixedFormula = formula, block.CalmDownIterations = calmDown, block.Iterations = iterations;
   block.SmartIterate = smart;
   return KernelParamsFrom(block);
 }
@@ -150,11 +148,9 @@ TEST(Kernels, SmartIterateStopsAtAFixedPointAndExtrapolates) {
   // pass stands for all 2^31 - 1.
   EXPECT_EQ(PixelFrame::Passes(INT32_MAX, 1), int64_t(1) << 31);
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = 0;
+  block.FixedFormula = 0, block.CalmDownIterations = block.Iterations = INT32_MAX, block.StartX = 0.6;
   block.SetSequence({0});
-  block.CalmDownIterations = block.Iterations = INT32_MAX;
   block.SmartIterate = true;
-  block.StartX = 0.6;
   const Counted largest = Pixel(KernelParamsFrom(block), Fresh(2.5, 2.5));
   EXPECT_EQ(largest.sumSteps, 1);
   EXPECT_NEAR(largest.out.E, -kLn2, 1e-12);
@@ -188,16 +184,12 @@ void ExpectDerivativeMatchesSlope(const KernelParams& p, double x) {
   EXPECT_NEAR(std::fabs(d), std::fabs(slope), 1e-5 * (1 + std::fabs(slope))) << "formula " << F + 1 << " at " << x;
 }
 
-TEST(Kernels, FixedFormulaDerivativesMatchTheirMaps) {
+TEST(Kernels, FixedFormulaDerivativesMatchTheirMapsAndBranchesFollowTheirConditions) {
   const KernelParams p = Params(0, 12, 12);
   for (double x : {-2.3, 0.2, 0.7, 1.4, 2.9}) {
     [&]<int... F>(std::integer_sequence<int, F...>) { (ExpectDerivativeMatchesSlope<F>(p, x), ...); }
     (std::make_integer_sequence<int, 6>{});
   }
-}
-
-TEST(Kernels, FormulaBranchesFollowTheirConditions) {
-  const KernelParams p = Params(0, 12, 12);
   const double u = p.U, w = p.W;
   // Formula 3 adds U (AB - 2) / 4 at and below X = 0.5.
   EXPECT_DOUBLE_EQ(FixedMap<2>(p).Next(0.5, 3.0, 1.0), 3.0 * 0.25 + 1.0 * u * 0.25);
@@ -270,16 +262,10 @@ constexpr int32_t kSide = 24;
 
 TCalcParams Picture(const Region& region, bool smart) {
   TCalcParams p = DefaultCalcParams();
-  p.FixedFormula = region.formula;
-  p.SmartIterate = smart;
-  p.ErrorLimit = 1e-4;
-  p.CenterX = region.centerX;
-  p.CenterY = region.centerY;
-  p.Width = region.width;
-  p.Height = region.height;
+  p.FixedFormula = region.formula, p.SmartIterate = smart, p.ErrorLimit = 1e-4;
+  p.CenterX = region.centerX, p.CenterY = region.centerY, p.Width = region.width, p.Height = region.height;
   p.PictureWidth = p.PictureHeight = kSide;
-  p.CalmDownIterations = 312;
-  p.Iterations = 612;
+  p.CalmDownIterations = 312, p.Iterations = 612;
   return p;
 }
 

@@ -23,17 +23,14 @@ TEST(FloatToText, GeneralFormWithCommaAndExponentsForExtremeMagnitudes) {
   EXPECT_EQ(FixedText(25.0, 2), "25,00");
 }
 
-TEST(TextToFloat, AcceptsTheCommaOnlyUnlessLenient) {
+TEST(TextToFloat, AcceptsTheCommaOnlyUnlessLenientAndReadsBackEveryShownValueInEitherForm) {
   EXPECT_EQ(TextToFloat("0,5"), 0.5);
   EXPECT_EQ(TextToFloat(" -1,5E-3 "), -1.5e-3);
   EXPECT_EQ(TextToFloat(",5"), 0.5);
   for (const char* bad : {"0.5", "", "abc", "1,5x", "1e400"}) EXPECT_FALSE(TextToFloat(bad)) << bad;
   EXPECT_EQ(TextToFloatLenient("0.5"), 0.5);
   EXPECT_EQ(TextToFloatLenient("0,5"), 0.5);
-}
-
-// Every shown value reads back, in either form.
-TEST(FloatToPlainText, NeverWritesAnExponentAndBothFormsReadBack) {
+  // The plain form never writes an exponent; every shown value reads back, in either form.
   EXPECT_EQ(FloatToPlainText(0.00001), "0,00001");
   EXPECT_EQ(FloatToPlainText(2.5e20), "250000000000000000000");
   EXPECT_EQ(FloatToPlainText(-0.5), "-0,5");

@@ -32,16 +32,13 @@ class PixelDataFileTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(PixelDataFileTest, RecordsAreLittleEndianDoublesWithoutHeader) {
+TEST_F(PixelDataFileTest, LittleEndianRecordsWithoutHeaderAndSeekReadWritePositionalAccessAndClear) {
   const double values[2] = {1.0, -2.5};
   file.Write(values, 2);
   const std::vector<unsigned char> expected = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 0, 0, 0x04, 0xC0};
   EXPECT_EQ(test::ReadBytes(path), expected);
   EXPECT_EQ(file.RecordCount(), 2);
   EXPECT_EQ(file.Position(), 2);
-}
-
-TEST_F(PixelDataFileTest, SeekReadWritePositionalAccessAndClear) {
   FillWithIndices(10);
   double v[4] = {};
   file.Seek(7);

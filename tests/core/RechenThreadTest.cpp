@@ -19,16 +19,13 @@
 
 using namespace vantorel;
 using namespace std::chrono_literals;
-using test::EventLoop;
 using test::Records;
 using Project = test::EngineProject;
 
 namespace {
 
 using test::ExpectRecords;
-PixelResult Expected(const TCalcParams& params, int32_t column, int32_t row, const PixelInput* stored = nullptr) {
-  return test::KernelPixel(params, column, row, stored);
-}
+using test::KernelPixel;
 
 // A run driven from the test's event loop, as in the desktop program.
 struct LiveRun {
@@ -52,6 +49,17 @@ struct LiveRun {
   void Start(int handedOver) {
     t->Resume();
     ASSERT_TRUE(ui.PumpUntil([&] { return rows >= handedOver; }));
+  }
+  // Runs until the run reports an error; the run ends without finishing. Returns the message.
+  std::string ErrorOfRun() {
+    std::string error;
+    t->SetErrorHandler([&](const std::string& message) { error = message; });
+    Start(0);
+    EXPECT_TRUE(ui.PumpUntil([&] { return !error.empty(); }));
+    t->WaitFor();
+    EXPECT_TRUE(t->Ended());
+    EXPECT_FALSE(finished);
+    return error;
   }
   // A paused run changes nothing: data files, picture, rows drawn and, when it was paused
   // from outside a hand-over, the position (one paused inside still steps behind its row).
@@ -80,7 +88,7 @@ class RechenThreadTest : public testing::Test {
   // The pixel with more iterations, derived from its stored records.
   PixelResult Derived(int32_t c, int32_t r, size_t k) const {
     const PixelInput stored{0, 0, false, x0[k], e0[k]};
-    return Expected(p.params, c, r, &stored);
+    return KernelPixel(p.params, c, r, &stored);
   }
   Project p{10, 10};
   std::vector<double> e0, x0;
@@ -106,7 +114,7 @@ constexpr int32_t kWidth = 29, kHeight = 11;  // the stress test's picture
 
 TEST_F(RechenThreadTest, WritesAndDrawsEveryPixelAsTheKernelComputesIt) {
   ExpectRecords(p, [&](int32_t c, int32_t r, size_t) {
-    const PixelResult expected = Expected(p.params, c, r);
+    const PixelResult expected = KernelPixel(p.params, c, r);
     EXPECT_EQ(p.picture.Pixel(c, r),
               ColorForExponent(p.params.ColorList, p.params.BelowColor, p.params.AboveColor, expected.E));
     return expected;
@@ -156,9 +164,7 @@ TEST(RechenThread, ResultsAreTheSameBytesForEveryWorkerCount) {
     for (Project* p : {&one, &eight}) {
       p->params.SmartIterate = config == 1;
       if (config == 2) p->params.FixedFormula = -1, p->params.SetFormula("AB*X*(1-X)");
-      p->params.CenterX = 3.2;
-      p->params.Width = 1.5;
-      p->params.Height = 1.2;
+      p->params.CenterX = 3.2, p->params.Width = 1.5, p->params.Height = 1.2;
     }
     ASSERT_TRUE(one.Run(1));
     ASSERT_TRUE(eight.Run(8));
@@ -214,7 +220,7 @@ TEST_F(RechenThreadTest, DegenerateAndOversizedRegionsStayInsideThePicture) {
   // A rectangle reaching beyond the picture is cut at its edges.
   ASSERT_TRUE(p.Run(2, true, [](TRechenThread& t) { t.SetRegion(8, 8, 50, 50); }));
   ExpectRecords(p, [&](int32_t c, int32_t r, size_t k) {
-    return k == 24 || (c >= 8 && r >= 8) ? Expected(p.params, c, r) : Before(k);
+    return k == 24 || (c >= 8 && r >= 8) ? KernelPixel(p.params, c, r) : Before(k);
   });
 }
 
@@ -224,8 +230,8 @@ TEST_F(RechenThreadTest, NonFreshRunTreatsPixelsWithoutStoredDataAsFresh) {
   p.params.ProgressColumn = p.params.ProgressRow = 0;
   p.params.IterationsDone = p.params.Iterations;
   ASSERT_TRUE(p.Run(3, false));
-  ExpectRecords(p,
-                [&](int32_t c, int32_t r, size_t k) { return k < 50 ? Derived(c, r, k) : Expected(p.params, c, r); });
+  ExpectRecords(
+      p, [&](int32_t c, int32_t r, size_t k) { return k < 50 ? Derived(c, r, k) : KernelPixel(p.params, c, r); });
 }
 
 TEST(RechenThread, APausedRunHoldsStillAndResumeFinishesTheSamePicture) {
@@ -270,29 +276,22 @@ TEST(RechenThread, ChangesMadeWhilePausedApplyToThePixelsNotYetHandedOver) {
   // pixels computed with the old values.
   for (int64_t k = (handed / 60 + 2) * 60; k < 2400; k += 7) {
     const int32_t c = int32_t(k % 60), r = int32_t(k / 60);
-    EXPECT_EQ(e[size_t(k)], Expected(params, c, r).E) << k;
+    EXPECT_EQ(e[size_t(k)], KernelPixel(params, c, r).E) << k;
     EXPECT_EQ(run.p.picture.Pixel(c, r), 0x0000FFu) << k;
   }
   for (int64_t k = 0; k < handed; k += 7)
-    EXPECT_EQ(e[size_t(k)], Expected(before, int32_t(k % 60), int32_t(k / 60)).E) << k;
+    EXPECT_EQ(e[size_t(k)], KernelPixel(before, int32_t(k % 60), int32_t(k / 60)).E) << k;
 }
 
 TEST(RechenThread, AFailingDataFileEndsTheRunWithTheSystemsMessage) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device";
   LiveRun run(20, 10, 1, 24, 48, 2);
   run.p.tmp1.Open("/dev/full");
-  std::string error;
-  run.t->SetErrorHandler([&](const std::string& message) { error = message; });
-  run.Start(0);
-  ASSERT_TRUE(run.ui.PumpUntil([&] { return !error.empty(); }));
-  EXPECT_THAT(error, testing::HasSubstr("No space left on device"));
-  run.t->WaitFor();
-  EXPECT_TRUE(run.t->Ended());
-  EXPECT_FALSE(run.finished);
+  EXPECT_THAT(run.ErrorOfRun(), testing::HasSubstr("No space left on device"));
   EXPECT_EQ(run.p.params.ProgressColumn, 0);  // the failed batch is not recorded as done
 }
 
-TEST(RechenThread, SetupRefusesBlocksThatCannotBeComputed) {
+TEST(RechenThread, SetupRefusesBlocksThatCannotBeComputedAndWorkerCountZeroIsEveryHardwareThread) {
   const std::pair<const char*, void (*)(TCalcParams&)> cases[] = {
       {"empty AB-sequence", [](TCalcParams& p) { p.SetSequence({}); }},
       {"picture of another size", [](TCalcParams& p) { p.PictureWidth = 5; }},
@@ -305,10 +304,7 @@ TEST(RechenThread, SetupRefusesBlocksThatCannotBeComputed) {
     TRechenThread t(direct, 1);
     EXPECT_THROW(t.Setup(p.params, p.picture), FormatError) << name;
   }
-}
-
-TEST(RechenThread, WorkerCountZeroMeansEveryHardwareThread) {
-  DirectDispatcher direct;
+  // Worker count zero means every hardware thread.
   EXPECT_EQ(TRechenThread(direct, 0).WorkerCount(), int(std::max(1u, std::thread::hardware_concurrency())));
   EXPECT_EQ(TRechenThread(direct, 3).WorkerCount(), 3);
 }
@@ -361,17 +357,11 @@ TEST(EngineBatchHandler, BatchesCarryTheFilesRecordsInPixelOrderAndTheStoredFile
 
 TEST(EngineBatchHandler, AHandlerThatFailsEndsTheRunWithItsMessage) {
   LiveRun run(40, 12, 1, 24, 48, 2);
-  std::string error;
   int calls = 0;
   run.t->SetBatchHandler([&](int64_t, const double*, const double*, int32_t) {
     if (++calls == 3) throw IoError("Cannot write 'x': the disk is full");
   });
-  run.t->SetErrorHandler([&](const std::string& message) { error = message; });
-  run.Start(0);
-  ASSERT_TRUE(run.ui.PumpUntil([&] { return !error.empty(); }));
-  run.t->WaitFor();
-  EXPECT_THAT(error, testing::HasSubstr("the disk is full"));
-  EXPECT_FALSE(run.finished);
+  EXPECT_THAT(run.ErrorOfRun(), testing::HasSubstr("the disk is full"));
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(run.p.params.ProgressRow, 1);  // two rows handed over, the failed batch not recorded
   EXPECT_EQ(run.p.tmp1.RecordCount(), 0);  // the handler replaces the files
@@ -405,11 +395,7 @@ TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterru
     const int workers = std::array{1, 2, 7}[cycle % 3];
     SCOPED_TRACE(testing::Message() << "cycle " << cycle << ", " << workers << " workers");
     LiveRun run(kWidth, kHeight, 1, 120, 240, workers);
-    Project& p = run.p;
-    EventLoop& ui = run.ui;
     std::unique_ptr<TRechenThread>& t = run.t;
-    const int& rows = run.rows;
-    const bool& finished = run.finished;
     // Now and then the window pauses while it draws a row.
     const int32_t pauseRow = chance(30) ? int32_t(random() % kHeight) : -1;
     run.onRow = [&](int32_t row) {
@@ -419,23 +405,23 @@ TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterru
     Guard("the first Resume", [&] { t->Resume(); });
 
     // Pauses from outside, each holding the run still.
-    for (int k = int(random() % 6); k > 0 && !finished; --k) {
-      ui.PumpUntil([] { return false; }, micros(400));
+    for (int k = int(random() % 6); k > 0 && !run.finished; --k) {
+      run.ui.PumpUntil([] { return false; }, micros(400));
       Guard("Suspend", [&] { t->Suspend(); });
-      const int before = rows;
-      ui.PumpUntil([] { return false; }, micros(200));  // queued hand-overs wait for Resume
-      EXPECT_EQ(rows, before) << "a paused run handed over";
+      const int before = run.rows;
+      run.ui.PumpUntil([] { return false; }, micros(200));  // queued hand-overs wait for Resume
+      EXPECT_EQ(run.rows, before) << "a paused run handed over";
       Guard("Resume", [&] { t->Resume(); });
     }
     const Ending ending = Ending(chance(40) ? 0 : 1 + random() % 4);
     if (ending == Finish) {
-      while (!finished) {
-        ASSERT_TRUE(ui.PumpUntil([&] { return finished || t->Suspended(); }, 60s)) << "the run stalled";
-        if (!finished) Guard("Resume after a pause in a hand-over", [&] { t->Resume(); });
+      while (!run.finished) {
+        ASSERT_TRUE(run.ui.PumpUntil([&] { return run.finished || t->Suspended(); }, 60s)) << "the run stalled";
+        if (!run.finished) Guard("Resume after a pause in a hand-over", [&] { t->Resume(); });
       }
       ++finishedFirstTime;
     } else {
-      ui.PumpUntil([] { return false; }, micros(1500));
+      run.ui.PumpUntil([] { return false; }, micros(1500));
       if (ending == TerminatePaused || ending == DestroyPaused) Guard("Suspend before the end", [&] { t->Suspend(); });
       if (ending == TerminateRunning || ending == TerminatePaused) {
         t->Terminate();
@@ -443,22 +429,22 @@ TEST(RechenThreadStress, InterruptedRunsTakenUpAgainEndWithTheBytesOfAnUninterru
         EXPECT_TRUE(t->Ended());
       }
       Guard("destroying the run", [&] { t.reset(); });
-      const auto held = p.Snapshot();
-      const int before = rows;
-      ui.PumpUntil([] { return false; }, 300us);  // closures still queued find the run gone
-      EXPECT_EQ(rows, before) << "a hand-over after the end";
-      EXPECT_TRUE(p.Snapshot() == held) << "the files or the picture changed after the end";
+      const auto held = run.p.Snapshot();
+      const int before = run.rows;
+      run.ui.PumpUntil([] { return false; }, 300us);  // closures still queued find the run gone
+      EXPECT_EQ(run.rows, before) << "a hand-over after the end";
+      EXPECT_TRUE(run.p.Snapshot() == held) << "the files or the picture changed after the end";
       // Taken up again at the stored position, as a stored project continues.
-      if (!finished) {
+      if (!run.finished) {
         DirectDispatcher direct;
         TRechenThread again(direct, workers);
-        p.Prepare(again);
+        run.p.Prepare(again);
         again.Resume();
         Guard("WaitFor of the continued run", [&] { again.WaitFor(); });
       }
     }
     t.reset();
-    ASSERT_TRUE(p.Snapshot() == expected) << "the run ended with other bytes";
+    ASSERT_TRUE(run.p.Snapshot() == expected) << "the run ended with other bytes";
   }
   std::printf("[ stress   ] %d cycles, %d finished without a stop\n", cycles, finishedFirstTime);
 }

@@ -1,6 +1,7 @@
 // A user formula on its way into the pictures: the tree walk's values and slopes, the flat
 // program (alone and with F and dF/dX in one), the same program in vector lanes (fast mode) on every instruction
-// set the processor offers, and whole pixels through the kernels and the computation thread.
+// set the processor offers, and whole pixels through the kernels and the computation thread. Evaluation
+// allocates nothing (it runs billions of times per picture): this test program counts the allocations of each thread.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -25,6 +26,18 @@
 #include "core/VectorKernels.h"
 #include "formula/CompiledFormula.h"
 #include "formula/Formula.h"
+
+namespace {
+thread_local long allocations = 0;
+}
+
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace vantorel;
 using test::Records;
@@ -59,12 +72,9 @@ uint64_t Bits(double v) { return std::bit_cast<uint64_t>(v); }
 // A block of the user formula; iterations a multiple of the sequence's length.
 TCalcParams Block(const std::string& formula, int32_t iterations = 300, const char* sequence = "AAAAAABBBBBB") {
   TCalcParams block = DefaultCalcParams();
-  block.FixedFormula = -1;
+  block.FixedFormula = -1, block.Iterations = iterations, block.CalmDownIterations = 600, block.ErrorLimit = 1e-4;
   block.SetFormula(formula);
   block.SetSequence(ReadSequence(sequence));
-  block.Iterations = iterations;
-  block.CalmDownIterations = 600;
-  block.ErrorLimit = 1e-4;
   return block;
 }
 
@@ -83,14 +93,37 @@ UserProgram ProgramOf(const std::string& formula) {
   return program ? *program : UserProgram{};
 }
 
+// The scalar kernel frame around the program evaluated one value at a time.
+struct DoubleProgramMap {
+  static constexpr bool CanFault = false;
+  const UserProgram& program;
+  std::vector<double> reg = program.Registers;
+  void Set(int32_t r, double v) {
+    if (r >= 0) reg[size_t(r)] = v;
+  }
+  void Begin(double a, double b) {
+    Set(program.A, a);
+    Set(program.B, b);
+  }
+  double Next(double x, double ab, double ba) {
+    double d;
+    return Step(x, ab, ba, d, false);
+  }
+  double Step(double x, double ab, double ba, double& d, bool slope = true) {
+    double f;
+    Set(program.AB, ab);
+    Set(program.BA, ba);
+    Set(program.X, x);
+    EvaluateUserProgram(program, reg.data(), slope, f, d);
+    return f;
+  }
+};
+
 // F and dF/dX of one point, one value at a time.
 void Scalar(const UserProgram& program, const UserPoint& p, double& f, double& d) {
-  std::vector<double> reg = program.Registers;
-  const double values[] = {p.X, p.A, p.B, p.AB, p.BA};
-  const int32_t where[] = {program.X, program.A, program.B, program.AB, program.BA};
-  for (int i = 0; i < 5; ++i)
-    if (where[i] >= 0) reg[size_t(where[i])] = values[i];
-  EvaluateUserProgram(program, reg.data(), true, f, d);
+  DoubleProgramMap map{program};
+  map.Begin(p.A, p.B);
+  f = map.Step(p.X, p.AB, p.BA, d);
 }
 
 // Two maths libraries of at most 1 ulp each, through a few operations.
@@ -262,7 +295,7 @@ TEST(CompiledFormula, SameValuesToTheBitAsTheTreeWalk) {
   }
 }
 
-TEST(CompiledFormula, TwoFormulasShareNamesAndAFaultInOneLeavesTheOtherAlone) {
+TEST(CompiledFormula, TwoFormulasShareNamesAndCommonPartsAndAFaultInOneLeavesTheOtherAlone) {
   TFormula f, g;
   f.Load("X+1");
   g.Load("X^X+BA");  // overflows for X = 300
@@ -276,14 +309,31 @@ TEST(CompiledFormula, TwoFormulasShareNamesAndAFaultInOneLeavesTheOtherAlone) {
   EXPECT_EQ(first, 301.0);
   EXPECT_EQ(second, 1.0);
   EXPECT_EQ(TCompiledFormula().Evaluate(), 1.0);
-}
-
-TEST(CompiledFormula, CommonPartsAreComputedOnce) {
+  // Common parts are computed once.
   FormulaAndSlope t("2,5*sqr(sin(X+AB))");
   ASSERT_EQ(t.d.Text(), "(((2)*(SIN((X+AB))))*(COS((X+AB))))*(2,5)");
   EXPECT_EQ(TCompiledFormula(t.f).Size(), 4u);       // +, SIN, SQR, *
   EXPECT_EQ(TCompiledFormula(t.d).Size(), 6u);       // +, SIN and COS fused, *, *, *
   EXPECT_EQ(TCompiledFormula(t.f, t.d).Size(), 8u);  // the sum and the sine are shared
+}
+
+TEST(CompiledFormula, EvaluationWithDomainErrorsAndFaultsAndUserFormulaStepsAllocateNothing) {
+  FormulaAndSlope t("1/X+log(X)+sqrt(X)+X^2+fak(X)");
+  TCompiledFormula both(t.f, t.d);
+  const auto factory = PrepareUserMap(DefaultCalcParams());
+  const auto map = factory->Create();
+  const long before = allocations;
+  double sum = 0, slope = 0, x = 0.5;
+  for (double v : {0.0, -1.0, 2.5, 1e300, -1e300}) {
+    Bind(v, 0, 0, t.f, t.d, both);
+    double value, s;
+    both.EvaluateBoth(value, s);
+    sum += t.f.Evaluate() + t.d.Evaluate() + value + s + both.Evaluate();
+  }
+  map->Begin(3.4, 2.7);
+  for (int k = 0; k < 1000; ++k) x = map->Step(map->Next(x, 3.4, 2.7), 2.7, 3.4, slope);
+  EXPECT_EQ(allocations, before);
+  EXPECT_TRUE(std::isfinite(sum + x + slope));
 }
 
 TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
@@ -299,11 +349,9 @@ TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
       for (size_t i = 0; i < points.size(); ++i) {
         double sf, sd;
         Scalar(program, points[i], sf, sd);
-        EXPECT_TRUE(Close(f[i], sf)) << "X = " << points[i].X << ", AB = " << points[i].AB << ": F " << f[i]
-                                     << " against " << sf;
-        EXPECT_TRUE(Close(d[i], sd)) << "X = " << points[i].X << ", AB = " << points[i].AB << ": dF/dX " << d[i]
-                                     << " against " << sd;
-        EXPECT_TRUE(std::isfinite(f[i]) && std::isfinite(d[i]));
+        EXPECT_TRUE(Close(f[i], sf) && Close(d[i], sd) && std::isfinite(f[i]) && std::isfinite(d[i]))
+            << "X = " << points[i].X << ", AB = " << points[i].AB << ": F " << f[i] << " against " << sf << ", dF/dX "
+            << d[i] << " against " << sd;
       }
     }
   }
@@ -311,37 +359,6 @@ TEST(VectorUserFormula, EveryOperationInLanesAsOneValueAtATime) {
 }
 
 namespace {
-
-// The scalar kernel frame around the program evaluated one value at a time.
-struct DoubleProgramMap {
-  static constexpr bool CanFault = false;
-  const UserProgram& program;
-  std::vector<double> reg = program.Registers;
-  void Set(int32_t r, double v) {
-    if (r >= 0) reg[size_t(r)] = v;
-  }
-  void Begin(double a, double b) {
-    Set(program.A, a);
-    Set(program.B, b);
-  }
-  double Next(double x, double ab, double ba) {
-    double f, d;
-    Bind(x, ab, ba);
-    EvaluateUserProgram(program, reg.data(), false, f, d);
-    return f;
-  }
-  double Step(double x, double ab, double ba, double& d) {
-    double f;
-    Bind(x, ab, ba);
-    EvaluateUserProgram(program, reg.data(), true, f, d);
-    return f;
-  }
-  void Bind(double x, double ab, double ba) {
-    Set(program.AB, ab);
-    Set(program.BA, ba);
-    Set(program.X, x);
-  }
-};
 
 constexpr int32_t kSide = 20;
 
@@ -388,10 +405,7 @@ TEST(VectorUserFormula, PixelsInLanesMatchTheScalarFrameOnEveryInstructionSet) {
     for (bool smart : {false, true}) {
       SCOPED_TRACE(testing::Message() << c.formula << (smart ? ", smart" : "") << ", stored " << c.stored);
       TCalcParams block = Block(c.formula);
-      block.SmartIterate = smart;
-      block.IterationsDone = 300;
-      block.CenterX = c.centerX;
-      block.CenterY = c.centerY;
+      block.SmartIterate = smart, block.IterationsDone = 300, block.CenterX = c.centerX, block.CenterY = c.centerY;
       block.Width = block.Height = c.width;
       block.PictureWidth = block.PictureHeight = kSide;
       KernelParams p = KernelParamsFrom(block);
@@ -479,7 +493,7 @@ TEST(UserFormulaKernel, LogisticMapMatchesFixedFormula1WhereOrbitsAreStable) {
   }
 }
 
-TEST(UserFormulaKernel, KnownExponents) {
+TEST(UserFormulaKernel, KnownExponentsAndNames) {
   // The logistic map at 4 has the exponent ln 2 (from X = 0,3; 0,5 runs into the fixed point 0
   // at once). At the stable fixed point of AB = 2,5 the exponent is ln|2 - AB|: the smart kernel
   // lets the last pass stand for the passes left, the plain one sums one pass more than N stands
@@ -497,15 +511,12 @@ TEST(UserFormulaKernel, KnownExponents) {
     block.StartX = 0.3;
     EXPECT_NEAR(UserPixel(block, ab, ab).E, exponent, tolerance) << formula << (smart ? " smart" : "");
   }
-}
-
-TEST(UserFormulaKernel, NamesOfTheUserFormula) {
   // BA under the sequence "AAB" is AB under "BBA"; A and B are the point itself, whatever the
   // sequence; other names keep the value one.
-  const char* const cases[][4] = {{"BA*X*(1-X)", "AAB", "AB*X*(1-X)", "BBA"},
+  const char* const names[][4] = {{"BA*X*(1-X)", "AAB", "AB*X*(1-X)", "BBA"},
                                   {"A*X*(1-X)", "AAB", "AB*X*(1-X)", "AAA"},
                                   {"C*AB*X*(1-X)", "AAB", "AB*X*(1-X)", "AAB"}};
-  for (const auto& c : cases) {
+  for (const auto& c : names) {
     const PixelResult r = UserPixel(Block(c[0], 240, c[1]), 3.3, 2.4);
     const PixelResult same = UserPixel(Block(c[2], 240, c[3]), 3.3, 2.4);
     EXPECT_EQ(std::pair(r.E, r.X), std::pair(same.E, same.X)) << c[0];
