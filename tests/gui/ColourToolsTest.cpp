@@ -20,7 +20,6 @@ using namespace test;
 constexpr uint32_t kWhite = 0xFFFFFF, kYellow = 0x00FFFF, kOrange = 0x0080FF, kRed = 0x0000FF, kBlack = 0,
                    kGreen = 0x00FF00;
 using List = std::vector<TColorEntry>;
-using test::Grab;
 
 // An answer for TOKBottomDlg: note what it proposes, click the colour (the colour dialog is
 // answered by the test), type a value and press OK or cancel.
@@ -58,12 +57,8 @@ class ColourToolsTest : public ::testing::Test {
 
   // "new colour": the value typed and OK pressed, the colour proposed kept.
   void New(const QString& value) {
-    dialogs.answerDialog([value](QDialog* d) {
-      auto* dlg = dynamic_cast<TOKBottomDlg*>(d);
-      ASSERT_NE(dlg, nullptr);
-      dlg->Edit1->setText(value);
-      QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
-    });
+    dialogs.answerColor(std::nullopt);
+    dialogs.answerDialog(Choose(value));
     QTest::mouseClick(page.Button3, Qt::LeftButton);
   }
 
@@ -74,19 +69,28 @@ class ColourToolsTest : public ::testing::Test {
 
 // ---------------------------------------------------------------------------------------------
 // The list display itself: items in value order with their squares, the colour bar and its
-// readout, the outer colours and the preview.
+// readout.
 
 using ColorListDisplayTest = ColourToolsTest;
 uint32_t BarColumn(const TColorListDisplay& d, int x) { return FromQColor(d.ColorBar().pixelColor(x, 11)); }
 
-TEST_F(ColorListDisplayTest, ListInValueOrderWithItsSquares) {
+TEST_F(ColorListDisplayTest, ListInValueOrderWithItsSquaresTheColourBarAndItsReadout) {
+  EXPECT_EQ(QStringList({page.ReadoutText(5), page.ReadoutText(155), page.ReadoutText(305)}),
+            QStringList({"-1", "-0,45", "0,1"}));
+  EXPECT_TRUE(page.Label19->isHidden());
+  QMouseEvent over(QEvent::MouseMove, QPointF(5, 10), QPointF(5, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(page.Image3, &over);
+  EXPECT_TRUE(!page.Label19->isHidden() && page.Label19->text() == "-1");
+  QMouseEvent away(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(page.ScrollBox4, &away);
+  EXPECT_TRUE(page.Label19->isHidden());
+
   const uint32_t colours[5] = {kWhite, kYellow, kOrange, kRed, kBlack};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(page.ItemColor(page.ListView1->item(i)), colours[i]);
     EXPECT_EQ(TColorListDisplay::ItemImage(page.ListView1->item(i)), i);
     EXPECT_FALSE(page.ListView1->item(i)->icon().isNull());
   }
-  EXPECT_EQ(page.Colors(), DefaultColorList());
   EXPECT_FALSE(page.Button4->isEnabled() || page.Button5->isEnabled());  // nothing is selected
 
   page.SetColors({{kRed, 0.5}, {kYellow, -3}, {kBlack, 0.01}, {kWhite, -3}}, kWhite, kBlack);
@@ -98,9 +102,8 @@ TEST_F(ColorListDisplayTest, ListInValueOrderWithItsSquares) {
   page.AddItem(page.AddImage(kOrange), 0.1);
   page.DrawColorPad();
   EXPECT_EQ(page.ListView1->item(3)->text(), "0,1");
-}
 
-TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {
+  // The colour bar with its end labels and the outer colours.
   struct Case {
     std::vector<TColorEntry> list;
     uint32_t below, above;
@@ -132,50 +135,6 @@ TEST_F(ColorListDisplayTest, ColourBarWithItsEndLabelsAndOuterColours) {
     for (const auto& [x, colour] : c.columns) EXPECT_EQ(BarColumn(page, x), colour) << x;
   }
   EXPECT_EQ(page.ReadoutText(100), QString());  // nothing to read on an empty list
-}
-
-TEST_F(ColorListDisplayTest, ReadoutFollowsTheMouse) {
-  EXPECT_EQ(QStringList({page.ReadoutText(5), page.ReadoutText(155), page.ReadoutText(305)}),
-            QStringList({"-1", "-0,45", "0,1"}));
-  EXPECT_TRUE(page.Label19->isHidden());
-
-  QMouseEvent over(QEvent::MouseMove, QPointF(5, 10), QPointF(5, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(page.Image3, &over);
-  EXPECT_TRUE(!page.Label19->isHidden() && page.Label19->text() == "-1");
-
-  QMouseEvent away(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(page.ScrollBox4, &away);
-  EXPECT_TRUE(page.Label19->isHidden());
-}
-
-TEST_F(ColorListDisplayTest, ClickingAnOuterColourAsksForANewOne) {
-  QSignalSpy changed(&page, &TColorListDisplay::outerColorChanged);
-  dialogs.answerColor(QColor(0, 0, 255));
-  QTest::mouseClick(page.Shape1, Qt::LeftButton);
-  ASSERT_EQ(dialogs.colorRequests.size(), 1u);
-  EXPECT_EQ(dialogs.colorRequests[0].first, QColor(255, 255, 255));
-  EXPECT_TRUE(page.BelowColor() == 0xFF0000u && BarColumn(page, 0) == 0xFF0000u);  // blue in 0x00BBGGRR
-  EXPECT_EQ(changed.count(), 1);
-
-  QTest::mouseClick(page.Shape2, Qt::LeftButton);  // cancelled: nothing changes
-  EXPECT_TRUE(page.AboveColor() == kBlack && changed.count() == 1);
-}
-
-TEST_F(ColorListDisplayTest, PreviewMapsTheGridThroughTheList) {
-  auto grid = std::make_unique<PreviewGrid>();
-  grid->At(0, 0) = -1;     // the first value: its colour
-  grid->At(1, 0) = -5;     // below
-  grid->At(2, 0) = 7;      // above
-  grid->At(3, 0) = 0.005;  // between orange and red
-  page.SetColors(DefaultColorList(), 0x010203, 0x040506);
-  page.DrawPreview(*grid);
-  const QImage& img = page.PreviewImage();
-  ASSERT_EQ(img.size(), QSize(175, 119));
-  EXPECT_EQ(FromQColor(img.pixelColor(0, 0)), kWhite);
-  EXPECT_EQ(FromQColor(img.pixelColor(1, 0)), 0x010203u);
-  EXPECT_EQ(FromQColor(img.pixelColor(2, 0)), 0x040506u);
-  EXPECT_EQ(FromQColor(img.pixelColor(3, 0)), 0x0040FFu);    // green halfway from 128 to 0
-  EXPECT_EQ(FromQColor(img.pixelColor(100, 100)), kOrange);  // the rest of the grid holds 0
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -214,8 +173,7 @@ TEST_F(ColourToolsTest, EditsThroughTheDialogsKeepTheListSortedAndRefuseBadNumbe
   page.Farbwertenegativ1Click();
   EXPECT_EQ(page.Colors(),
             (List{{kBlack, -0.1}, {kRed, -0.01}, {kOrange, 0}, {kYellow, 0.1}, {kWhite, 1}, {kGreen, 2}}));
-  EXPECT_EQ(page.BelowColor(), kBlack);
-  EXPECT_EQ(FromQColor(page.ColorBar().pixelColor(5, 11)), kBlack);
+  EXPECT_EQ(BarColumn(page, 5), kBlack);
 
   // A power that overflows for one entry changes none.
   Select({4, 5});
@@ -223,7 +181,6 @@ TEST_F(ColourToolsTest, EditsThroughTheDialogsKeepTheListSortedAndRefuseBadNumbe
   page.Farbwertenegativ1Click();
   EXPECT_TRUE(dialogs.lastMessage().contains("No value was changed"));
   EXPECT_EQ(page.Colors().back(), (TColorEntry{kGreen, 2}));
-  EXPECT_EQ(page.BelowColor(), kBlack);
   EXPECT_EQ(edited.count(), 3);
   Grab(page, "colours-after-edits");
 }
@@ -299,7 +256,7 @@ TEST_F(ColourToolsTest, ColourFilesSavedAndLoadedOrRefused) {
 
 // ---------------------------------------------------------------------------------------------
 // The "colors" page step by step: every change is an undo step of its stack, the preview waits
-// for "apply to preview", and Delete without a selection does nothing.
+// for "apply to preview".
 
 using ColoursPageSteps = ColourToolsTest;
 
@@ -310,9 +267,15 @@ TEST_F(ColoursPageSteps, EveryChangeIsOneStepBackAndForth) {
   page.ListView1->clearSelection();
   page.Farbreihenfolgeumkehren1->trigger();  // "invert order"
   const ColorListState inverted = page.State();
-  dialogs.answerColor(QColor(0, 255, 0));
+  // A click on an outer colour asks for a new one, starting from the colour it has.
+  QSignalSpy outer(&page, &TColorListDisplay::outerColorChanged);
+  dialogs.answerColor(QColor(0, 0, 255));
   QTest::mouseClick(page.Shape1, Qt::LeftButton);
-  EXPECT_EQ(page.BelowColor(), 0x00FF00u);
+  EXPECT_EQ(dialogs.colorRequests.back().first, QColor(Qt::black));                // inverted: black below
+  EXPECT_TRUE(page.BelowColor() == 0xFF0000u && BarColumn(page, 0) == 0xFF0000u);  // blue in 0x00BBGGRR
+  dialogs.answerColor(std::nullopt);
+  QTest::mouseClick(page.Shape2, Qt::LeftButton);  // cancelled: nothing changes, no step
+  EXPECT_TRUE(page.AboveColor() == kWhite && outer.count() == 1);
   const QStringList names{"new colour", "invert order", "change colour below"};
   ASSERT_EQ(page.UndoStack().count(), 3);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(page.UndoStack().text(i), names[i]);
@@ -331,26 +294,24 @@ TEST_F(ColoursPageSteps, EveryChangeIsOneStepBackAndForth) {
   EXPECT_EQ(dialogs.unexpected, 0);
 }
 
-TEST_F(ColoursPageSteps, EditsWaitForApplyToPreviewAndDeleteWithoutSelectionDoesNothing) {
+// The preview maps the grid through the list and its outer colours (ColorForExponent), after
+// "apply to preview" only.
+TEST_F(ColoursPageSteps, EditsWaitForApplyToPreview) {
   PreviewGrid grid;
   for (int x = 0; x < PreviewGrid::Columns; ++x)
     for (int y = 0; y < PreviewGrid::Rows; ++y) grid.At(x, y) = 0.5;
+  grid.At(0, 0) = -5;
+  page.SetColors(DefaultColorList(), 0x010203, kBlack);
   page.DrawPreview(grid);
   const QImage before = page.PreviewImage().copy();
+  ASSERT_EQ(before.size(), QSize(175, 119));
+  EXPECT_EQ(FromQColor(before.pixelColor(0, 0)), 0x010203u);
   dialogs.answerColor(QColor(0, 0, 255));
   QTest::mouseClick(page.Shape2, Qt::LeftButton);  // the colour above the list: 0,5 lies above it
   New("0,4");
   EXPECT_EQ(page.PreviewImage(), before);
   page.DrawPreview(grid);  // "apply to preview"
   EXPECT_EQ(page.PreviewImage().pixelColor(10, 10), QColor(0, 0, 255));
-
-  const List colours = page.Colors();
-  page.ListView1->clearSelection();
-  page.ListView1->setFocus();
-  QTest::keyClick(page.ListView1, Qt::Key_Delete);
-  EXPECT_FALSE(page.Button4->isEnabled());
-  EXPECT_EQ(page.Colors(), colours);
-  EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.unexpected, 0);
 }
 
@@ -417,43 +378,16 @@ TEST(HistogramWindow, BarsInTheListsColoursWithReadoutAndCuts) {
 
 using HistogramOfAProject = test::FrameTest;
 
-TEST_F(HistogramOfAProject, ShowHistogramPutsTheFilePositionBackAndEditsMarkTheProject) {
-  TMDIChild* child = Open("h");
-  const std::vector<double> v{-0.5, -0.25, 0.0, 0.05};
-  child->DataFile1().Write(v.data(), v.size());
-  child->DataFile1().Seek(2);
-  child->ToolButton12->setEnabled(true);  // as a paused or finished calculation leaves it
-  int bins = 0;
-  dialogs_.answerDialog([&](QDialog* d) {
-    auto* form = dynamic_cast<TForm4*>(d);
-    ASSERT_NE(form, nullptr);
-    form->Button1Click();
-    bins = form->Counts().Bins();
-  });
-  child->ToolButton12->click();
-  EXPECT_TRUE(bins == 500 && child->DataFile1().Position() == 2);
-
-  // An edit of the colour list marks the project changed and shows in the preview with "apply
-  // to preview".
-  EXPECT_FALSE(child->Changed());
-  const QImage before = child->ColorPage->PreviewImage().copy();
-  dialogs_.answerColor(QColor(0, 255, 0));
-  dialogs_.answerDialog(Choose("0,5"));
-  child->Button3->click();
-  EXPECT_TRUE(child->Changed() && child->ColorPage->PreviewImage() == before);
-  child->Button8->click();
-  EXPECT_NE(child->ColorPage->PreviewImage(), before);
-  EXPECT_EQ(dialogs_.dialogRequests, (std::vector<QString>{"histogram", "choose color and value"}));
-}
-
-// Each project window keeps its own histogram window: it comes back with the bins left there.
+// Each project window keeps its own histogram window: it comes back with the bins left there,
+// and the data file's position is put back.
 TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars) {
   std::vector<double> v;
   for (int i = 0; i < 400; ++i) v.push_back(i < 200 ? -0.5 + i / 1000.0 : (i - 200) / 100.0);
   const auto project = [&](const QString& name) {
     TMDIChild* c = Open(name);
     c->DataFile1().Write(v.data(), v.size());
-    c->ToolButton12->setEnabled(true);
+    c->DataFile1().Seek(2);
+    c->ToolButton12->setEnabled(true);  // as a paused or finished calculation leaves it
     return c;
   };
   TMDIChild* child = project("h");
@@ -479,6 +413,7 @@ TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars
     QTest::mouseClick(c->ToolButton12, Qt::LeftButton);
   };
   look(child, 100);
+  EXPECT_EQ(child->DataFile1().Position(), 2);
   look(child, std::nullopt);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].first, seen[1].first);  // the same window again
@@ -501,6 +436,18 @@ TEST_F(HistogramOfAProject, TheHistogramComesBackWithItsBinsAndOutlinesWhiteBars
   EXPECT_NE(seen[2].first, seen[0].first);
   EXPECT_EQ(seen[2].second, 500);
   look(child, 500);  // the bins as the other tests expect them
+
+  // An edit of the colour list marks the project changed and shows in the preview with "apply
+  // to preview".
+  EXPECT_FALSE(child->Changed());
+  const QImage before = child->ColorPage->PreviewImage().copy();
+  dialogs_.answerColor(QColor(0, 255, 0));
+  dialogs_.answerDialog(Choose("0,5"));
+  child->Button3->click();
+  EXPECT_TRUE(child->Changed() && child->ColorPage->PreviewImage() == before);
+  child->Button8->click();
+  EXPECT_NE(child->ColorPage->PreviewImage(), before);
+  EXPECT_EQ(dialogs_.dialogRequests.back(), "choose color and value");
 }
 
 }  // namespace

@@ -56,9 +56,6 @@ TEST_F(ExplorerWindowTest, TheWheelZoomsAboutTheCursorADragPansAndBackGoesBack) 
   EXPECT_NEAR(explorer_->View().Region().Width, first.Region().Width / std::pow(1.25, 3), 1e-12);
   ASSERT_TRUE(WaitForFull());
   EXPECT_EQ(explorer_->ShownPass()->Width, explorer_->Canvas->DeviceSize().width());
-  EXPECT_EQ(explorer_->DroppedPasses() + explorer_->Passes().CancelledPasses() > 0 ||
-                explorer_->ShownPass()->Generation == explorer_->ExpectedGeneration(),
-            true);
 
   // A drag to the right moves the picture with the hand.
   const ABPoint grabbed = AB(QPoint(100, 100));
@@ -115,7 +112,8 @@ TEST_F(ExplorerWindowTest, UsingTheRegionInitialisesTheProjectAfterAskingAndANew
   EXPECT_EQ(fresh->Params().FormulaText, child_->Params().FormulaText);
   EXPECT_EQ(fresh->Edit3->text().toStdString(), FloatToText(explorer_->View().Region().CenterX));
 
-  // Every control has a name; the project window opens an explorer of its own.
+  // Every control has a name, those of the keyframe editor (hidden) too; the project window opens
+  // an explorer of its own.
   QStringList unnamed;
   for (QWidget* w : explorer_->findChildren<QWidget*>())
     if (IsControl(w) && AccessibleNameOf(w).isEmpty()) unnamed << w->objectName();

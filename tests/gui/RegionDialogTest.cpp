@@ -34,8 +34,7 @@ class RegionDialogTest : public test::FrameTest {
 TEST_F(RegionDialogTest, ModesTrackBarsAndZoomOfTheDialog) {
   TForm3& form = TForm3::Instance();
   form.Prepare(child_->Params(), child_->Picture());
-  EXPECT_EQ(form.Mode(), 2);
-  EXPECT_TRUE(form.ToolButton9->isChecked());
+  EXPECT_TRUE(form.Mode() == 2 && form.ToolButton9->isChecked());
   form.ToolButton1Click(form.ToolButton1);  // resize
   form.TrackBar1->setValue(150);
   EXPECT_EQ(form.Selection().Sx, 2.25);
