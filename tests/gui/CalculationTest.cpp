@@ -9,6 +9,7 @@
 
 #include "app/ProjectFile.h"
 #include "app/gui/OKBottomDlg1.h"
+#include "app/gui/PictureExport.h"
 #include "core/ColorMapping.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "core/RechenThread.h"
@@ -65,17 +66,7 @@ class CalculationTest : public FrameTest {
     child_->PageControl1->setCurrentWidget(child_->TabSheet4);
   }
 
-  // Lets the event loop run until the state is reached (or a time-out fails the test).
-  bool WaitForState(uint8_t state, int ms = 60000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (child_->Params().State != state || child_->RunComputing()) {
-      if (clock.elapsed() > ms) return false;
-      QTest::qWait(10);
-    }
-    QCoreApplication::processEvents();
-    return true;
-  }
+  bool WaitForState(uint8_t state) { return test::WaitForState(child_, state); }
   void Grab(const char* name) { test::Grab(*child_->TabSheet4, name); }
   // Initialises (the block then is kept in initialised_) and starts; then waits for the end, or
   // pauses once some rows are drawn.
@@ -177,8 +168,8 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   EXPECT_TRUE(changed > 0 && changed <= 36) << changed;
   ExpectPictureEquals(engine.picture);
 
-  // Stop while deriving: asked, the run ends, nothing is finished, the data are gone.
-  child_->StatusBar1->clearMessage();
+  // Stop while deriving: asked, the run ends, nothing is finished, the data are gone, no old
+  // percentage is shown, and the picture can still be exported.
   child_->ToolButton2->click();
   dialogs_.answerMessage(QMessageBox::Yes);
   child_->ToolButton10->click();
@@ -186,7 +177,11 @@ TEST_F(CalculationTest, RunPauseSaveContinueDeriveAndSelectMatchTheEngine) {
   EXPECT_TRUE(Data(1).empty() && Data(2).empty() && child_->ToolButton7->isEnabled());
   QTest::qWait(100);
   EXPECT_EQ(child_->Params().State, StateDeriving);
-  EXPECT_NE(child_->StatusBar1->currentMessage(), "progress: finished");
+  EXPECT_TRUE(child_->StatusBar1->currentMessage().isEmpty()) << child_->StatusBar1->currentMessage().toStdString();
+  ASSERT_TRUE(child_->ToolButton3->isEnabled());
+  dialogs_.answerFile(Path("stopped.bmp"));
+  child_->PictureExport->WindowsBitmap1->trigger();
+  EXPECT_TRUE(Exists("stopped.bmp")) << dialogs_.lastMessage().toStdString();
 
   // A new picture after a finished one: the status line no longer speaks of the old run.
   child_->ToolButton7->click();
@@ -319,7 +314,8 @@ TEST_F(CalculationTest, DerivingMoreIsRefusedWhenTheCountOfIterationsDoneWouldOv
 TEST_F(CalculationTest, BadSettingsAndLiveRunsChangeNothingUnasked) {
   const std::tuple<const char*, std::function<void(TMDIChild*)>, const char*> cases[] = {
       {"empty sequence", [](TMDIChild* c) { c->Edit1->clear(); }, "the sequence is empty"},
-      {"bad number", [](TMDIChild* c) { c->Edit2->setText("0.5"); }, "start X"},
+      {"bad number", [](TMDIChild* c) { c->Edit2->setText("0.5"); }, "start X: \"0.5\""},  // a point is no comma
+      {"region width no number", [](TMDIChild* c) { c->Edit6->setText("wide"); }, "width"},
       {"formula that does not convert", [](TMDIChild* c) { c->Memo1->setPlainText("X*(1-"); }, "formula"},
       {"picture too large for the memory",
        [](TMDIChild* c) {
@@ -332,6 +328,7 @@ TEST_F(CalculationTest, BadSettingsAndLiveRunsChangeNothingUnasked) {
     SCOPED_TRACE(what);
     const TCalcParams before = child_->Params();
     child_->CheckBox3->setChecked(false);
+    child_->Edit4->setText("2");  // valid, but must not reach the block either
     edit(child_);
     child_->ToolButton7->click();
     EXPECT_TRUE(dialogs_.lastMessage().contains(message, Qt::CaseInsensitive)) << dialogs_.lastMessage().toStdString();
@@ -367,9 +364,7 @@ TEST_F(CalculationTest, AFailingDataFileEndsTheRunWithItsMessageAndStopStillWork
   {
     SmallFileLimit limit;
     child_->ToolButton2->click();
-    QElapsedTimer clock;
-    clock.start();
-    while (dialogs_.messages.empty() && clock.elapsed() < 30000) QTest::qWait(10);
+    WaitUntil([&] { return !dialogs_.messages.empty(); }, 30000);
   }
   ASSERT_FALSE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.lastMessage().contains("large", Qt::CaseInsensitive)) << dialogs_.lastMessage().toStdString();

@@ -1,7 +1,7 @@
-// The real desktop program killed while it computes: its left-over temporary files are
-// recovered into a project, which goes on to the same data as a run that was never cut short,
-// both in the desktop program and in the renderer. Then kills at random moments in every
-// calculation state, during saves and during continuations.
+// The real desktop program killed at random moments in every calculation state, during saves and
+// during continuations: its left-over temporary files are recovered into a project, which goes on
+// to the same data as a run that was never cut short, both in the desktop program and in the
+// renderer.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -56,70 +56,6 @@ bool WaitUntil(pid_t program, const std::function<bool()>& done, std::chrono::se
 std::vector<unsigned char> Prefix(std::vector<unsigned char> bytes, size_t n) {
   bytes.resize(std::min(bytes.size(), n));
   return bytes;
-}
-
-TEST(CrashEndToEnd, KilledWhileComputingRecoversAndContinuesToTheBytesOfAnUncutRun) {
-  test::TempDir dir;
-  for (const char* folder : {"uncut", "crash", "window", "render"}) fs::create_directories(dir.path() / folder);
-  // Long enough that the kill lands in the middle of the run, even on a fast machine.
-  TCalcParams p = DefaultCalcParams();
-  p.PictureWidth = 160, p.PictureHeight = 120;
-  p.Iterations = 2000, p.CalmDownIterations = 400;
-  const int64_t pixels = int64_t(p.PictureWidth) * p.PictureHeight;
-  const int64_t bytes = pixels * 8;
-  SaveParameterFile(dir.file("lake.Par"), p);
-
-  // The desktop program starts the calculation of the parameter file and is killed once a
-  // tenth of the picture is on disk.
-  const fs::path crash = dir.path() / "crash";
-  bool computed = false;
-  test::RunProgram(crash, {VANTOREL_EXE, "--calculate", "../lake.Par"}, {}, [&](pid_t program) {
-    computed = WaitUntil(
-        program, [&] { return Size(crash / "lake.TMP2") >= bytes / 10; }, std::chrono::seconds(300));
-    kill(program, SIGKILL);  // as a crash or a power cut would end it
-  });
-  ASSERT_TRUE(computed) << "the program did not compute (or ended early)";
-  const int64_t atKill = std::min(Size(crash / "lake.TMP1"), Size(crash / "lake.TMP2"));
-  ASSERT_LT(atKill, bytes) << "the run finished before it could be killed";
-  // The uninterrupted run, by the renderer from the block the program computed (its latest
-  // parameter block, as the program took it over from the controls).
-  fs::copy_file(crash / "lake.TMP0", dir.path() / "uncut" / "block.Par");
-  ASSERT_EQ(
-      test::RunProgram(dir.path() / "uncut", {VANTOREL_RENDER_EXE, "block.Par", "--data", "ref", "--quiet"}).status, 0);
-  const auto ref1 = test::ReadBytes(dir.file("uncut/ref.TMP1"));
-  const auto ref2 = test::ReadBytes(dir.file("uncut/ref.TMP2"));
-  ASSERT_EQ(int64_t(ref1.size()), bytes);
-
-  // Every batch handed over before the kill is on disk, and exactly as the uncut run has it.
-  const auto cut1 = test::ReadBytes((crash / "lake.TMP1").string());
-  const auto cut2 = test::ReadBytes((crash / "lake.TMP2").string());
-  EXPECT_TRUE(cut1 == Prefix(ref1, cut1.size()));
-  EXPECT_TRUE(cut2 == Prefix(ref2, cut2.size()));
-
-  const RecoveryResult recovered = RecoverProject((crash / "lake.TMP0").string(), crash.string());
-  EXPECT_EQ(recovered.Message, "lake.LPr successfully restored.");
-  EXPECT_EQ(recovered.Records, atKill / 8);
-  std::printf("[ figures  ] killed with %lld of %lld pixels on disk\n", static_cast<long long>(recovered.Records),
-              static_cast<long long>(pixels));
-
-  // The recovered project goes on in the desktop program...
-  const fs::path window = dir.path() / "window";
-  test::RunProgram(window, {VANTOREL_EXE, "--calculate", "../crash/lake.LPr"}, {}, [&](pid_t program) {
-    EXPECT_TRUE(WaitUntil(
-        program, [&] { return Size(window / "lake.TMP1") == bytes && Size(window / "lake.TMP2") == bytes; },
-        std::chrono::seconds(600)));
-    kill(program, SIGKILL);
-  });
-  EXPECT_TRUE(test::ReadBytes((window / "lake.TMP1").string()) == ref1);
-  EXPECT_TRUE(test::ReadBytes((window / "lake.TMP2").string()) == ref2);
-
-  // ... and in the renderer.
-  ASSERT_EQ(
-      test::RunProgram(dir.path() / "render", {VANTOREL_RENDER_EXE, "../crash/lake.LPr", "--data", "cont", "--quiet"})
-          .status,
-      0);
-  EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP1")) == ref1);
-  EXPECT_TRUE(test::ReadBytes(dir.file("render/cont.TMP2")) == ref2);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -281,6 +217,11 @@ TEST_F(CrashStates, KilledAtRandomInEveryStateRecoversOrReloadsToTheBytesOfAnUnc
   ASSERT_EQ(ref.size(), 16 * size_t(kPixels));
   Render(last, {"s.LPr", "--data", "end"});
   EXPECT_EQ(Joined(last / "end"), ref);
+  // The recovered project goes on in the desktop program as well, to the same bytes.
+  const fs::path finish = Folder("finish");
+  EXPECT_TRUE(WaitUntilKilled(finish, {VANTOREL_EXE, "--calculate", "../" + last.filename().string() + "/s.LPr"}, [&] {
+    return Joined(finish / "s") == ref;
+  })) << "the desktop program did not finish the recovered project to the uncut bytes";
 
   // State 2: a project saved while paused goes on in the desktop program, is killed, recovered,
   // and finished by the renderer, which is killed while it computes or saves in place.

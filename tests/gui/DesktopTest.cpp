@@ -67,10 +67,7 @@ TEST_F(DesktopTest, APictureOfTheProgramOpensAsItsPictureComputedAgain) {
   TMDIChild* child = frame_->ActiveProjectWindow();
   ASSERT_TRUE(child && child->windowTitle() == "Fern");
   EXPECT_TRUE(child->PictureInitialised());
-  QElapsedTimer clock;
-  clock.start();
-  while (child->Params().State != StateFinished && clock.elapsed() < 30000) QTest::qWait(10);
-  ASSERT_EQ(child->Params().State, StateFinished);
+  ASSERT_TRUE(WaitForState(child, StateFinished, 30000));
   EXPECT_EQ(child->Picture().size(), QSize(24, 18));
   EXPECT_NE(child->Picture().pixelColor(12, 9), QColor(Qt::white));  // coloured, not an empty project
   EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.lastMessage().toStdString();

@@ -54,6 +54,30 @@ inline void Grab(QWidget& w, const QString& name) {
   if (!dir.isEmpty()) w.grab().save(QDir(dir).filePath(name + ".png"));
 }
 
+// Lets the event loop run until `done` holds; false once ms milliseconds have passed.
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qWait(10);
+  }
+  QCoreApplication::processEvents();
+  return true;
+}
+
+// Lets the event loop run until the window's run is in the state and its worker idle.
+inline bool WaitForState(gui::TMDIChild* child, uint8_t state, int ms = 60000) {
+  return WaitUntil([=] { return child->Params().State == state && !child->RunComputing(); }, ms);
+}
+
+// Focuses the field, selects its whole text and types over it, key by key.
+inline void TypeOver(QWidget* w, const QString& text) {
+  w->setFocus();
+  QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(w, text);
+}
+
 // Makes the directory the working directory while alive.
 class WorkIn {
  public:
@@ -77,6 +101,14 @@ class FrameTest : public ::testing::Test {
     frame_.reset();
   }
   gui::TMDIChild* Open(const QString& name = "x") { return frame_->OpenProjectWindow(name); }
+  // A project window in the shown and active frame, for keys and clicks as a person gives them.
+  gui::TMDIChild* OpenShown(const QString& name = "x") {
+    frame_->show();
+    gui::TMDIChild* child = Open(name);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+    QApplication::setActiveWindow(frame_.get());
+    return child;
+  }
   std::string File(const std::string& name) const { return dir_.file(name); }
   QString Path(const std::string& name) const { return Q(dir_.file(name)); }
   bool Exists(const std::string& name) const { return std::filesystem::exists(dir_.path() / name); }

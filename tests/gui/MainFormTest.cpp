@@ -27,16 +27,6 @@ TEST_F(MainFormTest, StatusBarShowsTheHintUnderTheMouseAlsoForAProjectWindow) {
   EXPECT_EQ(frame_->statusBar()->currentMessage(), "fixed formulas are much faster!");
 }
 
-TEST_F(MainFormTest, NewProjectsAreNumberedAndTheLastIsActive) {
-  frame_->FileNew1Execute();
-  frame_->FileNew1Execute();
-  const QList<TMDIChild*> windows = frame_->ProjectWindows();
-  ASSERT_EQ(windows.size(), 2);
-  EXPECT_EQ(windows[1]->windowTitle(), "new project 2");
-  EXPECT_TRUE(frame_->ProjectCounter() == 3 && Exists("new project 2.TMP2"));
-  EXPECT_EQ(frame_->ActiveProjectWindow(), windows[1]);
-}
-
 TEST_F(MainFormTest, OnlyAChangeOfWindowIsAnActivation) {
   TMDIChild* first = Open("first");
   TMDIChild* second = Open("second");

@@ -26,12 +26,10 @@ void WheelDown(QWidget* w) {
 }
 
 TEST_F(NewUserTest, TheWheelScrollsThePageUnlessTheControlHasTheFocus) {
-  frame_->show();
-  TMDIChild* child = frame_->OpenProjectWindow("x");
+  TMDIChild* child = OpenShown();
   child->CheckBox1->setChecked(true);  // the fixed formulas show
   child->parentWidget()->resize(375, 220);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
-  QApplication::setActiveWindow(frame_.get());
+  QApplication::processEvents();
   auto* page = qobject_cast<QScrollArea*>(child->TabSheet1);
   ASSERT_TRUE(page);
   QScrollBar* bar = page->verticalScrollBar();

@@ -1,9 +1,8 @@
 // Projects and runs on their edge paths in the window: saving with edits that were not applied,
-// loaded interrupted runs going on where they stopped, a stop that keeps the picture exportable,
-// and the stop question holding the run. The uninterrupted runs are the renderer's.
+// loaded interrupted runs going on where they stopped, and the stop question holding the run. The uninterrupted runs
+// are the renderer's.
 #include "app/ParameterFile.h"
 #include "app/ProjectFile.h"
-#include "app/gui/PictureExport.h"
 #include "gui/RadioGroup.h"
 #include "colour/gui/ColorListDisplay.h"
 #include "gui/GuiTest.h"
@@ -39,15 +38,6 @@ class ProjectEdgeTest : public FrameTest {
     args.push_back("-q");
     const ProgramResult r = RunProgram(dir_.path(), args);
     ASSERT_EQ(r.status, 0) << r.err;
-  }
-  static bool WaitForFinish(TMDIChild* c) {
-    QElapsedTimer clock;
-    clock.start();
-    while (c->Params().State != StateFinished || c->RunLive()) {
-      if (clock.elapsed() > 60000) return false;
-      QTest::qWait(10);
-    }
-    return true;
   }
   static Bytes Data(TMDIChild* c, int index) { return ReadBytes(c->TempFileName(index).toStdString()); }
   Bytes Bytes_(const std::string& name) const { return ReadBytes(File(name)); }
@@ -98,7 +88,7 @@ TEST_F(ProjectEdgeTest, LoadedInterruptedRunsOfferWhatAPauseOffersAndGoOnWhereTh
                   !child->ToolButton7->isEnabled());
     }
     child->ToolButton2->click();
-    ASSERT_TRUE(WaitForFinish(child));
+    ASSERT_TRUE(WaitForState(child, StateFinished));
     EXPECT_EQ(Data(child, 1), Bytes_(std::string(c.like) + ".TMP1"));
     EXPECT_EQ(Data(child, 2), Bytes_(std::string(c.like) + ".TMP2"));
   }
@@ -149,20 +139,6 @@ TEST_F(ProjectEdgeTest, SavingWritesTheBlockTheDataWereComputedWithAndSaysWhatWa
   child->StatusBar1->clearMessage();
   child->SaveProject();
   EXPECT_TRUE(child->StatusBar1->currentMessage().isEmpty() && !child->Changed());
-}
-
-TEST_F(ProjectEdgeTest, AStoppedPictureCanStillBeExported) {
-  TMDIChild* child = frame_->LoadProject(Path("full.LPr"));
-  ASSERT_TRUE(child);
-  child->ToolButton2->click();  // derive more iterations
-  dialogs_.answerMessage(QMessageBox::Yes);
-  child->ToolButton10->click();
-  ASSERT_FALSE(child->RunLive());
-  EXPECT_TRUE(child->ToolButton3->isEnabled() && child->ToolButton7->isEnabled());
-  EXPECT_TRUE(child->StatusBar1->currentMessage().isEmpty());  // no old percentage
-  dialogs_.answerFile(Path("stopped.bmp"));
-  child->PictureExport->WindowsBitmap1->trigger();
-  EXPECT_TRUE(Exists("stopped.bmp")) << dialogs_.lastMessage().toStdString();
 }
 
 TEST_F(ProjectEdgeTest, TheStopQuestionHoldsTheRunUntilItIsAnswered) {

@@ -12,12 +12,9 @@ namespace {
 using namespace test;
 
 class ProjectInputTest : public FrameTest {
- public:  // the table rows act on the fixture
+ protected:
   void SetUp() override {
-    frame_->show();
-    child_ = Open();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
-    QApplication::setActiveWindow(frame_.get());
+    child_ = OpenShown();
     child_->PageControl1->setCurrentWidget(child_->TabSheet2);
     child_->RoomProbe = [] { return MachineRoom{uint64_t(1) << 40, uint64_t(1) << 42}; };
   }
@@ -40,39 +37,27 @@ class ProjectInputTest : public FrameTest {
 // 1200 typed into picture X gives 1200 x round(1200 * 0,0105 / 0,0132) = 1200 x 955, however
 // the edit ends; the region's width sets the picture width once, from the height.
 TEST_F(ProjectInputTest, SizesAndRegionValuesActWhenTheirEditingEndsAndTheRatioOnce) {
-  struct Case {
-    const char* name;
-    std::function<void(ProjectInputTest&)> edit;
+  enum End { Enter, Tab, FocusLeaves, ArrowUp };
+  const struct Case {
+    QWidget* field;
+    const char* text;
+    End end;
     QSize size;
   } cases[] = {
-      {"1200, Enter",
-       [](ProjectInputTest& t) {
-         t.Retype(t.child_->SpinEdit3, "1200"), QTest::keyClick(t.child_->SpinEdit3, Qt::Key_Return);
-       },
-       {1200, 955}},
-      {"1200, focus leaves",
-       [](ProjectInputTest& t) { t.Retype(t.child_->SpinEdit3, "1200"), t.child_->Edit3->setFocus(); },
-       {1200, 955}},
-      {"arrow up: 294", [](ProjectInputTest& t) { QTest::keyClick(t.child_->SpinEdit3, Qt::Key_Up); }, {294, 234}},
-      {"height 300, Tab",
-       [](ProjectInputTest& t) {
-         t.Retype(t.child_->SpinEdit4, "300"), QTest::keyClick(t.child_->SpinEdit4, Qt::Key_Tab);
-       },
-       {377, 300}},
-      {"region width 0,0264, Enter",
-       [](ProjectInputTest& t) {
-         t.Retype(t.child_->Edit6, "0,0264"), QTest::keyClick(t.child_->Edit6, Qt::Key_Return);
-       },
-       {387, 154}},
-      {"region height 0,0132, focus leaves",
-       [](ProjectInputTest& t) { t.Retype(t.child_->Edit7, "0,0132"), t.child_->Edit3->setFocus(); },
-       {194, 194}},
+      {child_->SpinEdit3, "1200", Enter, {1200, 955}}, {child_->SpinEdit3, "1200", FocusLeaves, {1200, 955}},
+      {child_->SpinEdit3, "", ArrowUp, {294, 234}},    {child_->SpinEdit4, "300", Tab, {377, 300}},
+      {child_->Edit6, "0,0264", Enter, {387, 154}},    {child_->Edit7, "0,0132", FocusLeaves, {194, 194}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [field, text, end, size] : cases) {
+    SCOPED_TRACE(field->objectName().toStdString() + " " + text + " " + std::to_string(end));
     child_->ApplyParameters();  // the block's 194 x 154 and region
-    c.edit(*this);
-    EXPECT_EQ(Size(), c.size);
+    if (end == ArrowUp)
+      QTest::keyClick(field, Qt::Key_Up);
+    else
+      Retype(field, text);
+    if (end == Enter || end == Tab) QTest::keyClick(field, end == Enter ? Qt::Key_Return : Qt::Key_Tab);
+    if (end == FocusLeaves) child_->Edit3->setFocus();
+    EXPECT_EQ(Size(), size);
   }
   EXPECT_TRUE(dialogs_.messages.empty());
 }
@@ -129,9 +114,7 @@ TEST_F(ProjectInputTest, AFormulaThatCannotBeComputedIsRefusedBeforeThePicture) 
     SCOPED_TRACE(formula);
     dialogs_.messages.clear();
     child_->PageControl1->setCurrentWidget(child_->TabSheet1);
-    child_->Memo1->setFocus();
-    QTest::keyClick(child_->Memo1, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(child_->Memo1, formula);
+    TypeOver(child_->Memo1, formula);
     Click(child_->ToolButton7);
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     const QString said = dialogs_.lastMessage();

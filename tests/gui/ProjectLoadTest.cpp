@@ -133,6 +133,7 @@ TEST_F(ProjectLoadTest, FilesFromTheCommandLineOpenEachInItsOwnWindow) {
   EXPECT_EQ(windows[1]->DataFile1().RecordCount(), kW + 1);
   // The same file twice: a second, independent window with its own temporary files.
   EXPECT_NE(windows[0]->TempBaseName(), windows[2]->TempBaseName());
+  EXPECT_EQ(windows[2]->windowTitle(), "Fern");  // the file's name, not the temporary files' base
   EXPECT_EQ(windows[2]->Params().CenterX, 3.5);
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_TRUE(dialogs_.messages[0].text.contains("colours were not loaded"));  // into the active project

@@ -16,16 +16,9 @@ using namespace test;
 class ProjectWindowSteps : public FrameTest {
  protected:
   TMDIChild* Shown(const QString& name) {
-    frame_->show();
-    TMDIChild* child = Open(name);
+    TMDIChild* child = OpenShown(name);
     child->FormActivate();
-    QApplication::setActiveWindow(frame_.get());
     return child;
-  }
-  static void Type(QWidget* w, const QString& text) {
-    w->setFocus();
-    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(w, text);
   }
   // An answer for "choose color and value": the value typed, the colour left.
   static std::function<void(QDialog*)> Value(const QString& value) {
@@ -42,7 +35,7 @@ TEST_F(ProjectWindowSteps, CtrlZAndTheEditMenuTakeBackTypedValuesAndColourEdits)
   TMDIChild* child = Shown("u");
   const QString centre = child->Edit3->text();
   EXPECT_FALSE(frame_->Undo1->isEnabled());
-  Type(child->Edit3, "1,5");  // three keys, one step
+  TypeOver(child->Edit3, "1,5");  // three keys, one step
   EXPECT_EQ(child->UndoStack1->count(), 1);
   EXPECT_EQ(frame_->Undo1->text(), "&Undo change centre X");
   QTest::keyClick(child->Edit3, Qt::Key_Z, Qt::ControlModifier);
@@ -72,7 +65,7 @@ TEST_F(ProjectWindowSteps, CtrlZAndTheEditMenuTakeBackTypedValuesAndColourEdits)
   // A picture width typed with "adjust ratio" on sets the height within the same step.
   const int width = child->SpinEdit3->value(), height = child->SpinEdit4->value();
   child->CheckBox3->setChecked(true);
-  Type(child->SpinEdit3, QString::number(width * 2));
+  TypeOver(child->SpinEdit3, QString::number(width * 2));
   QTest::keyClick(child->SpinEdit3, Qt::Key_Return);
   ASSERT_NE(child->SpinEdit4->value(), height);
   EXPECT_EQ(frame_->Undo1->text(), "&Undo change picture width and picture height");
@@ -106,7 +99,7 @@ TEST_F(ProjectWindowSteps, AStepTheColouredPictureRestsOnIsTakenBackOnlyWhenTheU
   EXPECT_EQ(child->ColorPage->Colors().size(), edited.size() - 1);
   EXPECT_TRUE(child->PagesDifferFromBlock());
   // Typed values the picture was not made from go back without a question.
-  Type(child->Edit1, "AB");
+  TypeOver(child->Edit1, "AB");
   const size_t asked = dialogs_.messages.size();
   frame_->Undo1->trigger();
   EXPECT_EQ(dialogs_.messages.size(), asked);
