@@ -158,6 +158,7 @@ TEST(MalformedBlock, BadFieldsAndEveryTruncationAreRefusedWithTheirReason) {
   };
   std::vector<Case> cases = {{P, 4, "two AB-sequence lengths differ"},
                              {Q + 8, -3, "progress position"},
+                             {Q + 8, 195, "progress position"},   // PictureWidth is 194
                              {Q + 12, 155, "progress position"},  // PictureHeight is 154
                              {Q + 16, 6, "state"},
                              // Counts beyond the largest (100000000 rounded to S = 5): the pass
