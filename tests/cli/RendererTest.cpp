@@ -111,6 +111,7 @@ TEST(Renderer, ExitStatusSaysWhatHappenedAndNothingIsWritten) {
       {"--colours no-such-list -o out.bmp", 1, "neither a file nor the name of a shipped colour list"},
       {"--colours c.Pal --colour-range -1,1 -o out.bmp", 1, "keeps its own values"},
       {"--colours g.ggr --colour-range 1,0 -o out.bmp", 2, "LOW smaller than HIGH"},
+      {"--colours g.ggr --colour-range 1,1 -o out.bmp", 2, "LOW smaller than HIGH"},
       {"--colours g.ggr --colour-range -1,0,1 -o out.bmp", 2, "can be read two ways"},
       {"--colour-range -1,1 -o out.bmp", 2, "--colour-range spans the colours given with --colours"},
   };
