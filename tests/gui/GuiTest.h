@@ -56,12 +56,7 @@ inline void Grab(QWidget& w, const QString& name) {
 
 // Lets the event loop run until `done` holds; false once ms milliseconds have passed.
 inline bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QTest::qWait(10);
-  }
+  if (!QTest::qWaitFor(done, ms)) return false;
   QCoreApplication::processEvents();
   return true;
 }
